@@ -1,0 +1,90 @@
+#include "app/language_file.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/app.h"
+
+namespace corvane {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trim(const std::string& s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+std::string PlainDecimal(double value) {
+  char buffer[64];
+  if (std::fabs(value) < 1e15 && value == std::floor(value)) {
+    std::snprintf(buffer, sizeof buffer, "%.0f", value);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  }
+  std::string text = buffer;
+  return text == "-0" ? "0" : text;
+}
+
+}  // namespace
+
+std::string GetProgramFolder(App& app) {
+  std::string folder = app.os.system.ProgramFolder();
+  if (folder.size() == 3 && folder[1] == ':' && folder[2] == '\\') return folder.substr(0, 2);
+  if (folder == "/") return "";
+  return folder;
+}
+
+std::string ProgramFile(App& app, const std::string& name) {
+  return GetProgramFolder(app) + app.os.system.PathSeparator() + name;
+}
+
+std::optional<double> ParseNumber(const std::string& text) {
+  const std::string t = Trim(text);
+  if (t.empty()) return std::nullopt;
+  size_t i = 0;
+  if (t[i] == '+' || t[i] == '-') ++i;
+  size_t digits = 0;
+  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
+    size_t exp_digits = 0;
+    while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) ++j, ++exp_digits;
+    if (exp_digits == 0) return std::nullopt;
+    i = j;
+  }
+  if (i != t.size()) return std::nullopt;
+  const double value = std::strtod(t.c_str(), nullptr);
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+std::optional<std::string> FirstFreeFormatItem(const std::string& content) {
+  size_t i = 0;
+  while (i < content.size() && IsBlank(content[i])) ++i;
+  std::string item;
+  if (i < content.size() && content[i] == '"') {
+    const size_t close = content.find('"', i + 1);
+    item = content.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
+    return item;  // a quoted item is text, never a number
+  }
+  const size_t end = content.find_first_of(",\r\n", i);
+  item = Trim(content.substr(i, end == std::string::npos ? std::string::npos : end - i));
+  if (item.empty()) return std::nullopt;
+  if (const std::optional<double> number = ParseNumber(item)) return PlainDecimal(*number);
+  return item;
+}
+
+}  // namespace corvane

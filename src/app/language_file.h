@@ -1,0 +1,28 @@
+// The language file idioma.txt beside the program, and the free-format reading of its item.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace corvane {
+
+struct App;
+
+inline constexpr const char* kLanguageFileName = "idioma.txt";
+
+// The program folder without a trailing separator; a root ("C:\", "/") loses its
+// separator so that a separator and a file name can always be appended.
+std::string GetProgramFolder(App& app);
+// GetProgramFolder + separator + name.
+std::string ProgramFile(App& app, const std::string& name);
+
+// A decimal number with optional sign, fraction and surrounding blanks; empty otherwise.
+std::optional<double> ParseNumber(const std::string& text);
+
+// The first item of a file read in free format: leading blanks skipped, the item ends at
+// a comma or the end of the line, a quoted item is taken between its quotes, and an item
+// that reads as a number becomes its plain decimal text ("01" gives "1"). Empty when the
+// content holds no item.
+std::optional<std::string> FirstFreeFormatItem(const std::string& content);
+
+}  // namespace corvane

@@ -1,0 +1,135 @@
+#include "app/texts.h"
+
+#include "app/app.h"
+#include "app/language_file.h"
+#include "app/layout.h"
+
+namespace corvane {
+
+namespace {
+
+const std::array<std::string, kTextCount> kSpanish = {
+    /*  0 */ "Si",
+    /*  1 */ "No",
+    /*  2 */ "Esta Aplicacion Debe Rodar en la Maquina Cuya Informacion Se Va a Enviar.",
+    /*  3 */ "Usted Esta Trabajando en Esa Maquina Ahora?",
+    /*  4 */ "El Archivo Fue Cargado Exitosamente Para Ser Enviado por E-Mail.",
+    /*  5 */ "Ahora Vamos a Activar el Outlook Express Para Enviarlo.",
+    /*  6 */ "El Archivo Se Borrara de Esta Maquina Despues de Enviarlo.",
+    /*  7 */ "Esta Maquina Se Usa Para Enviar E-Mails?",
+    /*  8 */ "Favor Enviar el Archivo",
+    /*  9 */ "a: " + std::string(kSupportAddress),
+    /* 10 */ "Esta Aplicacion NO se Debe Rodar",
+    /* 11 */ "Desde la Red!!!",
+    /* 12 */ "Hay Que Copiar El Archivo ''smartvsd.vxd''",
+    /* 13 */ "En la MISMA Carpeta Desde Donde Se Esta Rodando Esta Aplicacion: ",
+    /* 14 */ "Hay que Copiar el Archivo ''smartvsd.vxd'' en:",
+    /* 15 */ "\\iosubsys.",
+    /* 16 */ "Luego que la Maquina Reinicie, Hay que Rodar Esta Aplicacion Nuevamente!!!",
+    /* 17 */ "La Maquina Va a Reiniciarse y esta Aplicacion Deberia Arrancar Automaticamente.",
+    /* 18 */ "Luego Hay que Rodar esta Aplicacion Nuevamente.",
+    /* 19 */ "Si esto NO Sucede, Hay que Reiniciar la Maquina y Rodar Esta Aplicacion Nuevamente!!!",
+    /* 20 */ "Corvane Reinicio Automaticamente!",
+    /* 21 */ "Continuemos.....",
+    /* 22 */ "Abrimos el Outlook Express para Enviar el E-Mail?",
+    /* 23 */ "",
+    /* 24 */ "",
+    /* 25 */ "",
+};
+
+const std::array<std::string, kTextCount> kPortuguese = {
+    /*  0 */ "Sim",
+    /*  1 */ "Não",
+    /*  2 */ "Esta Aplicação Deve Rodar na Maquina Cuja Informação Vai Ser Enviada.",
+    /*  3 */ "Voce Esta Trabalhando Nessa Maquina Agora?",
+    /*  4 */ "O Arquivo Foi Carregado com Sucesso Para Ser Enviado por E-Mail.",
+    /*  5 */ "Agora Vamos a Ativar o Outlook Express Para Enviar.",
+    /*  6 */ "O Arquivo Sera Apagado desta Maquina Depois de Enviado.",
+    /*  7 */ "Esta Maquina e Usada Para Enviar E-Mails?",
+    /*  8 */ "Favor Enviar o Arquivo",
+    /*  9 */ "para: " + std::string(kSupportAddress),
+    /* 10 */ "Esta Aplicacão NÃO se Debe Rodar",
+    /* 11 */ "Desde a Rede!!!",
+    /* 12 */ "Tem que Copiar o Arquivo ''smartvsd.vxd''",
+    /* 13 */ "Na MESMA Pasta Onde Esta-se Rodando Esta Aplicação: ",
+    /* 14 */ "Tem que Copiar o Arquivo ''smartvsd.vxd'' em:",
+    /* 15 */ "\\iosubsys.",
+    /* 16 */ "Logo que a Maquina Reiniciar, Tem que Rodar esta Aplicação Novamente!!!",
+    /* 17 */ "A Maquina Vai a Reiniciar e esta Aplicação Deveria Rodar Automaticamente.",
+    /* 18 */ "Logo Apos Tem que Rodar esta Aplicação Novamente.",
+    /* 19 */ "Se isto NÃO Acontece, Tem que Reiniciar a Maquina e Rodar esta Aplicação Novamente!!!",
+    /* 20 */ "Corvane Reinicio Automaticamente!",
+    /* 21 */ "Continuemos.....",
+    /* 22 */ "Abrimos o Outlook Express para Enviar o E-Mail?",
+    /* 23 */ "",
+    /* 24 */ "",
+    /* 25 */ "",
+};
+
+const std::array<std::string, kTextCount> kEnglish = {
+    /*  0 */ "Yes",
+    /*  1 */ "No",
+    /*  2 */ "This Application Must Run on the Machine Whose Information Is to Be Sent.",
+    /*  3 */ "Are You Working on That Machine Now?",
+    /*  4 */ "The File Was Loaded Succesfully To Be Sent by E-Mail.",
+    /*  5 */ "Now We Are to Activate Outlook Express To Send it.",
+    /*  6 */ "The File Will Be Deleted from This Machine After It Is Sent.",
+    /*  7 */ "Is This Machine Used to Send E-Mails?",
+    /*  8 */ "Please Send File",
+    /*  9 */ "to: " + std::string(kSupportAddress),
+    /* 10 */ "This Application CANNOT Run",
+    /* 11 */ "From the Network!!!",
+    /* 12 */ "Copy ''smartvsd.vxd'' File",
+    /* 13 */ "In The SAME Folder Where We Are Running This Application: ",
+    /* 14 */ "Copy ''smartvsd.vxd'' File in:",
+    /* 15 */ "\\iosubsys.",
+    /* 16 */ "After the Machine Reboots, Run This Application Again!!!",
+    /* 17 */ "The Computer is Going to Reboot and This Application Should Run Automatically.",
+    /* 18 */ "Afterwards, Run this Application Again.",
+    /* 19 */ "If This Does NOT Happen, Reboot the Machine and Run This Application Again!!!",
+    /* 20 */ "Corvane Started Succesfully!",
+    /* 21 */ "Let's Continue.....",
+    /* 22 */ "Open Outlook Express to Send the E-Mail?",
+    /* 23 */ "",
+    /* 24 */ "",
+    /* 25 */ "",
+};
+}  // namespace
+
+const std::array<std::string, kTextCount>& LanguageTexts(int code) {
+  switch (code) {
+    case 2:
+      return kPortuguese;
+    case 3:
+      return kEnglish;
+    default:
+      return kSpanish;
+  }
+}
+
+bool IsNetworkFolder(const std::string& folder) {
+  return folder.find("\\\\") != std::string::npos;
+}
+
+void LoadLanguageTexts(App& app) {
+  FMain& f = app.form;
+  const std::string code_text = f.LBLIDIOMA.caption;
+  if (f.LBLSTAGE.caption.empty()) UnloadAndEnd(app);
+  const std::optional<double> code = ParseNumber(code_text);
+  if (!code || (*code != 1 && *code != 2 && *code != 3)) UnloadAndEnd(app);
+
+  for (const std::string& text : LanguageTexts(static_cast<int>(*code))) {
+    f.LBLABELS.items.push_back(text);
+  }
+
+  if (!IsNetworkFolder(app.os.system.ProgramFolder())) return;
+  f.LBLSTAGE.caption = "4";
+  f.back_color = kRefusalRed;
+  f.LBLMSG.fore_color = kWhite;
+  f.Frame1.visible = false;
+  f.LBLMSG.visible = true;
+  f.LBLMSG.caption = f.Entry(10) + kCr + f.Entry(11);
+  ShowForm(app);
+}
+
+}  // namespace corvane

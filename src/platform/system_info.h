@@ -1,0 +1,36 @@
+// What the operating system tells about the machine, the user and the program.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace corvane {
+
+struct LocalDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  // The folder that holds the program file, as the platform reports it: no
+  // trailing separator except at a root ("C:\" on Windows, "/" on Linux).
+  virtual std::string ProgramFolder() = 0;
+  // The separator the platform puts between a folder and a file name.
+  virtual char PathSeparator() = 0;
+  virtual std::string SystemFolder() = 0;
+  // The computer name; empty when the platform cannot tell it.
+  virtual std::string ComputerName() = 0;
+  // The logged-on user's name; empty when it does not fit or cannot be read.
+  virtual std::string UserName() = 0;
+  // The 32-bit serial number of the volume whose root is given; empty on failure.
+  virtual std::optional<uint32_t> VolumeSerial(const std::string& root) = 0;
+  // The root of the system drive ("C:\" on Windows, the home folder on Linux).
+  virtual std::string SystemDriveRoot() = 0;
+  virtual LocalDate Today() = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,136 @@
+// In-memory fakes of every platform interface, bundled for one run of the program.
+// Each records its calls and can fail any of them on request.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "fakes/fake_registry.h"
+#include "platform/platform.h"
+
+namespace corvane::test {
+
+// Windows-style paths: "\" separates, names compare as given.
+class FakeFiles : public Files {
+ public:
+  bool Exists(const std::string& path) override;
+  std::string ReadAll(const std::string& path) override;
+  void WriteAll(const std::string& path, const std::string& content) override;
+  void Delete(const std::string& path) override;
+  void Copy(const std::string& from, const std::string& to) override;
+
+  std::map<std::string, std::string> files;
+  std::set<std::string> folders;
+  std::set<std::string> read_only_folders;  // writes and deletes of files in them fail
+  std::set<std::string> fail;               // operation names that fail ("WriteAll", ...)
+  std::vector<std::string> calls;
+
+ private:
+  void Check(const std::string& op, const std::string& path);
+};
+
+class FakeSystemInfo : public SystemInfo {
+ public:
+  std::string ProgramFolder() override { return program_folder; }
+  char PathSeparator() override { return '\\'; }
+  std::string SystemFolder() override { return system_folder; }
+  std::string ComputerName() override { return computer_name; }
+  std::string UserName() override { return user_name; }
+  std::optional<uint32_t> VolumeSerial(const std::string& root) override {
+    volume_roots.push_back(root);
+    return volume_serial;
+  }
+  std::string SystemDriveRoot() override { return "C:\\"; }
+  LocalDate Today() override { return today; }
+
+  std::string program_folder = "C:\\Tools";
+  std::string system_folder = "C:\\WINDOWS\\SYSTEM";
+  std::string computer_name = "pc-7";
+  std::string user_name = "ana";
+  std::optional<uint32_t> volume_serial = 0x9C3A1F22u;
+  LocalDate today{2026, 1, 31};
+  std::vector<std::string> volume_roots;
+};
+
+struct MessageBoxCall {
+  std::string text;
+  std::string title;
+  int style = 0;
+};
+
+class FakeDesktop : public Desktop {
+ public:
+  int MessageBox(const std::string& text, const std::string& title, int style) override;
+  bool AnotherInstanceRunning() override { return another_running; }
+  std::string ProgramTitle() override { return title; }
+  void SetProgramTitle(const std::string& t) override { title = t; }
+  std::optional<WindowRef> FindRunningCopy(const std::string& t) override {
+    searched_titles.push_back(t);
+    return running_copy;
+  }
+  void RestoreAndRaise(WindowRef w) override { raised.push_back(w); }
+
+  bool another_running = false;
+  std::string title = "Corvane";
+  std::optional<WindowRef> running_copy;
+  std::deque<int> answers;  // answers for Yes/No boxes, front first; kIdNo when empty
+  std::vector<MessageBoxCall> boxes;
+  std::vector<std::string> searched_titles;
+  std::vector<WindowRef> raised;
+};
+
+class FakeShell : public Shell {
+ public:
+  bool StartProgram(const std::string& path, int style) override {
+    started.push_back({path, style});
+    return start_succeeds;
+  }
+  bool RequestRestart() override {
+    ++restart_requests;
+    return restart_succeeds;
+  }
+  bool start_succeeds = true;
+  bool restart_succeeds = true;
+  std::vector<std::pair<std::string, int>> started;
+  int restart_requests = 0;
+};
+
+// A machine with no SMART device: every open fails.
+class NoDriveSmartDevice : public SmartDevice {
+ public:
+  Handle Open(const std::string&, uint32_t, uint32_t, uint32_t) override { return kInvalidHandle; }
+  bool Control(Handle, uint32_t, ByteView, MutableByteView) override { return false; }
+  void Close(Handle) override {}
+  std::optional<uint32_t> PlatformId() override { return 2; }
+};
+
+// A machine without the spreadsheet program.
+class AbsentSpreadsheet : public SpreadsheetAutomation {
+ public:
+  std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) override {
+    throw AutomationError("cannot create " + prog_id);
+  }
+};
+
+struct FakePlatform {
+  FakeRegistry registry;
+  NoDriveSmartDevice smart;
+  FakeSystemInfo system;
+  FakeFiles files;
+  FakeShell shell;
+  AbsentSpreadsheet spreadsheet;
+  FakeDesktop desktop;
+  Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};
+};
+
+// A fake platform and one run of the program on it.
+struct FakeRun : FakePlatform {
+  App app{platform};
+};
+
+}  // namespace corvane::test
