@@ -20,10 +20,10 @@ class RegistryContract : public ::testing::Test {
               const std::string& bytes) {
     RegKey key = 0;
     ASSERT_EQ(backend_.reg().CreateKey(kHkeyLocalMachine, path, &key), kErrorSuccess);
-    ASSERT_EQ(backend_.reg().SetValue(key, name, type,
-                                      reinterpret_cast<const uint8_t*>(bytes.data()),
-                                      static_cast<uint32_t>(bytes.size())),
-              kErrorSuccess);
+    ASSERT_EQ(
+        backend_.reg().SetValue(key, name, type, reinterpret_cast<const uint8_t*>(bytes.data()),
+                                static_cast<uint32_t>(bytes.size())),
+        kErrorSuccess);
     backend_.reg().CloseKey(key);
   }
   std::optional<std::string> Read(const std::string& path, const std::string& name) {

@@ -20,7 +20,8 @@ Outcome Guarded(App& app, Step step) {
     UnloadForm(app);
     return Outcome::kEnded;
   } catch (const std::exception& e) {
-    app.os.desktop.MessageBox(std::string("Corvane cannot go on: ") + e.what(), "", kMbOk + kMbIconError);
+    app.os.desktop.MessageBox(std::string("Corvane cannot go on: ") + e.what(), "",
+                              kMbOk + kMbIconError);
     UnloadForm(app);
     return Outcome::kFailed;
   }

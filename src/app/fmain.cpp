@@ -92,9 +92,9 @@ FMain::FMain()
 }
 
 std::vector<Control*> FMain::Controls() {
-  return {&Frame2, &OBESP,  &OBENG,  &OBPOR,  &Frame1, &LBMENSAJES,      &LBLABELS,
-          &CBCancel, &LBLOK, &SHOK,  &LBLNO,  &SHNO,   &LBLYES,          &SHYES,
-          &LBLTWP, &LBLFILENAMEONLY, &LBLFILENAME, &LBLSTAGE, &LBLIDIOMA, &LBLMSG};
+  return {&Frame2,   &OBESP,           &OBENG,       &OBPOR,    &Frame1,    &LBMENSAJES, &LBLABELS,
+          &CBCancel, &LBLOK,           &SHOK,        &LBLNO,    &SHNO,      &LBLYES,     &SHYES,
+          &LBLTWP,   &LBLFILENAMEONLY, &LBLFILENAME, &LBLSTAGE, &LBLIDIOMA, &LBLMSG};
 }
 
 void FMain::SelectOption(Control& option) {

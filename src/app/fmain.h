@@ -30,10 +30,10 @@ struct Control {
   bool transparent = false;  // labels drawn over a shape let its colour through
   bool centred = false;
   Font font;
-  bool selected = false;            // option buttons
-  std::vector<std::string> items;   // list boxes, index 0 first
-  bool rounded = false;             // shapes
-  uint32_t fill_color = 0;          // shapes
+  bool selected = false;           // option buttons
+  std::vector<std::string> items;  // list boxes, index 0 first
+  bool rounded = false;            // shapes
+  uint32_t fill_color = 0;         // shapes
 };
 
 struct FMain {

@@ -28,7 +28,8 @@ const std::array<std::string, kTextCount> kSpanish = {
     /* 16 */ "Luego que la Maquina Reinicie, Hay que Rodar Esta Aplicacion Nuevamente!!!",
     /* 17 */ "La Maquina Va a Reiniciarse y esta Aplicacion Deberia Arrancar Automaticamente.",
     /* 18 */ "Luego Hay que Rodar esta Aplicacion Nuevamente.",
-    /* 19 */ "Si esto NO Sucede, Hay que Reiniciar la Maquina y Rodar Esta Aplicacion Nuevamente!!!",
+    /* 19 */
+    "Si esto NO Sucede, Hay que Reiniciar la Maquina y Rodar Esta Aplicacion Nuevamente!!!",
     /* 20 */ "Corvane Reinicio Automaticamente!",
     /* 21 */ "Continuemos.....",
     /* 22 */ "Abrimos el Outlook Express para Enviar el E-Mail?",
@@ -57,7 +58,8 @@ const std::array<std::string, kTextCount> kPortuguese = {
     /* 16 */ "Logo que a Maquina Reiniciar, Tem que Rodar esta Aplicação Novamente!!!",
     /* 17 */ "A Maquina Vai a Reiniciar e esta Aplicação Deveria Rodar Automaticamente.",
     /* 18 */ "Logo Apos Tem que Rodar esta Aplicação Novamente.",
-    /* 19 */ "Se isto NÃO Acontece, Tem que Reiniciar a Maquina e Rodar esta Aplicação Novamente!!!",
+    /* 19 */
+    "Se isto NÃO Acontece, Tem que Reiniciar a Maquina e Rodar esta Aplicação Novamente!!!",
     /* 20 */ "Corvane Reinicio Automaticamente!",
     /* 21 */ "Continuemos.....",
     /* 22 */ "Abrimos o Outlook Express para Enviar o E-Mail?",
@@ -107,9 +109,7 @@ const std::array<std::string, kTextCount>& LanguageTexts(int code) {
   }
 }
 
-bool IsNetworkFolder(const std::string& folder) {
-  return folder.find("\\\\") != std::string::npos;
-}
+bool IsNetworkFolder(const std::string& folder) { return folder.find("\\\\") != std::string::npos; }
 
 void LoadLanguageTexts(App& app) {
   FMain& f = app.form;

@@ -72,8 +72,7 @@ void Decline(App& app) {
 
 void ShowConfirmStage(App& app) {
   const FMain& f = app.form;
-  ShowStage(app, "1", Buttons::kYesNo, true,
-            f.Entry(2) + kCr + kCr + f.Entry(3));
+  ShowStage(app, "1", Buttons::kYesNo, true, f.Entry(2) + kCr + kCr + f.Entry(3));
 }
 
 void ShowMailQuestionStage(App& app) {

@@ -5,7 +5,8 @@
 
 namespace corvane {
 
-std::optional<std::string> ReadRegistryString(Registry& reg, RegKey root, const std::string& key_path,
+std::optional<std::string> ReadRegistryString(Registry& reg, RegKey root,
+                                              const std::string& key_path,
                                               const std::string& value_name) {
   RegKey key = 0;
   reg.OpenKey(root, key_path, &key);  // a missing key makes the query below fail

@@ -13,7 +13,8 @@ inline constexpr const char* kRunValueName = "Corvane";
 inline constexpr const char* kCurrentVersionKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 inline constexpr const char* kProductIdValueName = "ProductId";
 
-std::optional<std::string> ReadRegistryString(Registry& reg, RegKey root, const std::string& key_path,
+std::optional<std::string> ReadRegistryString(Registry& reg, RegKey root,
+                                              const std::string& key_path,
                                               const std::string& value_name);
 void WriteRegistryString(Registry& reg, RegKey root, const std::string& key_path,
                          const std::string& value_name, const std::string& text);

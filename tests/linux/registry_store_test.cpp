@@ -46,7 +46,8 @@ INSTANTIATE_TYPED_TEST_SUITE_P(LinuxStore, RegistryContract, LinuxBackend);
 
 class LinuxRegistryTest : public ::testing::Test {
  protected:
-  std::optional<std::string> Read(LinuxRegistry& r, const std::string& key, const std::string& name) {
+  std::optional<std::string> Read(LinuxRegistry& r, const std::string& key,
+                                  const std::string& name) {
     return ReadRegistryString(r, kHkeyLocalMachine, key, name);
   }
   TempFolder dir;
@@ -101,11 +102,10 @@ TEST_F(LinuxRegistryTest, CorruptFileIsMovedAsideAndTheStoreStartsEmpty) {
 }
 
 TEST_F(LinuxRegistryTest, BadFilesOfEveryShapeAreRejectedByTheParser) {
-  for (const char* bad : {"", "other header\n", "corvane-registry 1\nkey\n",
-                          "corvane-registry 1\nkey abc\n", "corvane-registry 1\nkey :a%4\n",
-                          "corvane-registry 1\nvalue :k :n 99999999999 :d\n",
-                          "corvane-registry 1\nvalue :k :n x :d\n",
-                          "corvane-registry 1\nvalue :k :n 1\n"}) {
+  for (const char* bad :
+       {"", "other header\n", "corvane-registry 1\nkey\n", "corvane-registry 1\nkey abc\n",
+        "corvane-registry 1\nkey :a%4\n", "corvane-registry 1\nvalue :k :n 99999999999 :d\n",
+        "corvane-registry 1\nvalue :k :n x :d\n", "corvane-registry 1\nvalue :k :n 1\n"}) {
     EXPECT_THROW(LinuxRegistry::Parse(bad), std::runtime_error) << bad;
   }
 }

@@ -147,7 +147,7 @@ class StoreLock {
 
 // Creates the folder and its parents; false when that is not possible.
 bool MakeFolders(const std::string& path, mode_t mode) {
-  for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
     if (::mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) return true;
@@ -167,12 +167,23 @@ std::string ExecLine(const std::string& command) {
   std::string exec;
   for (char c : quoted) {
     switch (c) {
-      case '\\': exec += "\\\\"; break;
-      case '%': exec += "%%"; break;
-      case '\n': exec += "\\n"; break;
-      case '\t': exec += "\\t"; break;
-      case '\r': exec += "\\r"; break;
-      default: exec += c;
+      case '\\':
+        exec += "\\\\";
+        break;
+      case '%':
+        exec += "%%";
+        break;
+      case '\n':
+        exec += "\\n";
+        break;
+      case '\t':
+        exec += "\\t";
+        break;
+      case '\r':
+        exec += "\\r";
+        break;
+      default:
+        exec += c;
     }
   }
   return exec;
@@ -198,7 +209,9 @@ LinuxRegistry::LinuxRegistry(RegistryStoreOptions options) : options_(std::move(
   if (options_.config_folder.empty()) options_.config_folder = DefaultConfigFolder();
 }
 
-std::string LinuxRegistry::StoreFile() const { return options_.config_folder + "/corvane/registry"; }
+std::string LinuxRegistry::StoreFile() const {
+  return options_.config_folder + "/corvane/registry";
+}
 
 std::string LinuxRegistry::AutostartFile() const {
   return options_.config_folder + "/autostart/Corvane.desktop";
@@ -251,9 +264,21 @@ LinuxRegistry::Store LinuxRegistry::Load() {
   } catch (const std::exception& e) {
     const std::string aside = StoreFile() + ".corrupt-" + std::to_string(std::time(nullptr));
     ::rename(StoreFile().c_str(), aside.c_str());
-    std::cerr << "corvane: the registry store " << StoreFile() << " could not be read ("
-              << e.what() << "); it was moved to " << aside << " and a new one is started\n";
+    std::cerr << "corvane: the registry store " << StoreFile() << " could not be read (" << e.what()
+              << "); it was moved to " << aside << " and a new one is started\n";
     return {};
+  }
+}
+
+template <typename Body>
+long LinuxRegistry::Locked(Body body) {
+  MakeFolders(options_.config_folder + "/corvane", 0700);  // a failure shows in Save
+  StoreLock lock(StoreFile() + ".lock");
+  Store store = Load();
+  try {
+    return body(store);
+  } catch (const FileError&) {
+    return kErrorAccessDenied;
   }
 }
 
@@ -288,11 +313,9 @@ long LinuxRegistry::OpenKey(RegKey root, const std::string& path, RegKey* out) {
   std::lock_guard<std::mutex> guard(mutex_);
   std::string full;
   if (!Resolve(root, path, &full)) return kErrorInvalidHandle;
-  {
-    MakeFolders(options_.config_folder + "/corvane", 0700);  // a failure shows in Save
-    StoreLock lock(StoreFile() + ".lock");
-    if (!KeyExists(Load(), full)) return kErrorFileNotFound;
-  }
+  const long found = Locked(
+      [&](Store& store) { return KeyExists(store, full) ? kErrorSuccess : kErrorFileNotFound; });
+  if (found != kErrorSuccess) return found;
   const RegKey handle = next_handle_++;
   open_[handle] = {full};
   *out = handle;
@@ -303,17 +326,14 @@ long LinuxRegistry::CreateKey(RegKey root, const std::string& path, RegKey* out)
   std::lock_guard<std::mutex> guard(mutex_);
   std::string full;
   if (!Resolve(root, path, &full)) return kErrorInvalidHandle;
-  try {
-    MakeFolders(options_.config_folder + "/corvane", 0700);  // a failure shows in Save
-    StoreLock lock(StoreFile() + ".lock");
-    Store store = Load();
+  const long created = Locked([&](Store& store) {
     if (!KeyExists(store, full)) {
       store.keys.emplace(Fold(full), full);
       Save(store);
     }
-  } catch (const FileError&) {
-    return kErrorAccessDenied;
-  }
+    return kErrorSuccess;
+  });
+  if (created != kErrorSuccess) return created;
   const RegKey handle = next_handle_++;
   open_[handle] = {full};
   *out = handle;
@@ -360,17 +380,15 @@ long LinuxRegistry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
       break;
     }
   } else {
-    MakeFolders(options_.config_folder + "/corvane", 0700);  // a failure shows in Save
-    StoreLock lock(StoreFile() + ".lock");
-    Store store = Load();
-    const auto values = store.values.find(folded_key);
-    if (values != store.values.end()) {
+    Locked([&](Store& store) {
+      const auto values = store.values.find(folded_key);
+      if (values == store.values.end()) return kErrorFileNotFound;
       const auto v = values->second.find(folded_name);
-      if (v != values->second.end()) {
-        value = v->second.second;
-        found = true;
-      }
-    }
+      if (v == values->second.end()) return kErrorFileNotFound;
+      value = v->second.second;
+      found = true;
+      return kErrorSuccess;
+    });
   }
   if (!found) return kErrorFileNotFound;
   if (value.data.size() > 0xFFFFFFFFu) return kErrorFileNotFound;
@@ -406,22 +424,22 @@ long LinuxRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
                                 "Type=Application\n"
                                 "Name=Corvane\n"
                                 "Comment=Resumes Corvane after the restart\n"
-                                "Exec=" + ExecLine(command) + "\n" +
-                                "X-GNOME-Autostart-enabled=true\n" + kAutostartValueKey +
-                                std::to_string(type) + " " + Escape(bytes) + "\n";
+                                "Exec=" +
+                                ExecLine(command) + "\n" + "X-GNOME-Autostart-enabled=true\n" +
+                                kAutostartValueKey + std::to_string(type) + " " + Escape(bytes) +
+                                "\n";
       ReplaceFileAtomically(AutostartFile(), entry, 0600);
       return kErrorSuccess;
     }
     if (folded_key == kCurrentVersionFolded && folded_name == kProductIdFolded) {
       return kErrorAccessDenied;  // the machine id belongs to the system
     }
-    MakeFolders(options_.config_folder + "/corvane", 0700);  // a failure shows in Save
-    StoreLock lock(StoreFile() + ".lock");
-    Store store = Load();
-    store.keys.emplace(folded_key, it->second.path);
-    store.values[folded_key][folded_name] = {name, Value{type, bytes}};
-    Save(store);
-    return kErrorSuccess;
+    return Locked([&](Store& store) {
+      store.keys.emplace(folded_key, it->second.path);
+      store.values[folded_key][folded_name] = {name, Value{type, bytes}};
+      Save(store);
+      return kErrorSuccess;
+    });
   } catch (const FileError&) {
     return kErrorAccessDenied;
   }
@@ -440,10 +458,7 @@ long LinuxRegistry::DeleteValue(RegKey key, const std::string& name) {
   if (folded_key == kCurrentVersionFolded && folded_name == kProductIdFolded) {
     return kErrorAccessDenied;
   }
-  try {
-    MakeFolders(options_.config_folder + "/corvane", 0700);  // a failure shows in Save
-    StoreLock lock(StoreFile() + ".lock");
-    Store store = Load();
+  return Locked([&](Store& store) {
     const auto values = store.values.find(folded_key);
     if (values == store.values.end() || values->second.erase(folded_name) == 0) {
       return kErrorFileNotFound;
@@ -451,9 +466,7 @@ long LinuxRegistry::DeleteValue(RegKey key, const std::string& name) {
     if (values->second.empty()) store.values.erase(values);
     Save(store);
     return kErrorSuccess;
-  } catch (const FileError&) {
-    return kErrorAccessDenied;
-  }
+  });
 }
 
 long LinuxRegistry::CloseKey(RegKey key) {

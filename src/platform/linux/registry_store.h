@@ -13,7 +13,7 @@
 namespace corvane {
 
 struct RegistryStoreOptions {
-  std::string config_folder;        // $XDG_CONFIG_HOME or ~/.config
+  std::string config_folder;  // $XDG_CONFIG_HOME or ~/.config
   std::vector<std::string> machine_id_files = {"/etc/machine-id", "/var/lib/dbus/machine-id"};
 };
 
@@ -43,7 +43,7 @@ class LinuxRegistry : public Registry {
   };
   // Key paths are "ROOT\path" in their first spelling; lookups ignore ASCII case.
   struct Store {
-    std::map<std::string, std::string> keys;                          // folded -> spelling
+    std::map<std::string, std::string> keys;  // folded -> spelling
     std::map<std::string, std::map<std::string, std::pair<std::string, Value>>> values;
   };
   // The file format, exposed for the tests: Parse throws std::runtime_error on bad input.
@@ -56,6 +56,9 @@ class LinuxRegistry : public Registry {
   };
   bool Resolve(RegKey base, const std::string& sub, std::string* full) const;
   Store Load();
+  // Runs `body` on the store loaded under the store's lock; a failed save is access denied.
+  template <typename Body>
+  long Locked(Body body);
   void Save(const Store& store);
   bool KeyExists(const Store& store, const std::string& full) const;
 
