@@ -1,0 +1,263 @@
+#include "disk/drive_identity.h"
+
+#include <array>
+#include <utility>
+
+#include "disk/smart_records.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr char kNtDevicePrefix[] = "\\\\.\\PhysicalDrive";
+constexpr char k9xDeviceName[] = "\\\\.\\SMARTVSD";
+
+// Byte ranges of the identify sector.
+constexpr size_t kIdentifyCopied = 256;
+constexpr size_t kCylindersOffset = 2;
+constexpr size_t kHeadsOffset = 6;
+constexpr size_t kSectorsPerTrackOffset = 12;
+constexpr size_t kSerialOffset = 20;
+constexpr size_t kSerialLength = 20;
+constexpr size_t kFirmwareOffset = 46;
+constexpr size_t kFirmwareLength = 8;
+constexpr size_t kModelOffset = 54;
+constexpr size_t kModelLength = 40;
+static_assert(kModelOffset + kModelLength <= kIdentifyCopied);
+
+// Attribute and threshold entries within the 528-byte output buffer.
+constexpr size_t kFirstEntryOffset = kOutBufferOffset + 2;
+constexpr size_t kEntrySize = 12;
+static_assert(kFirstEntryOffset + kEntrySize * kAttributeSlots == kOutBufferOffset + 362);
+
+const std::array<std::pair<int, const char*>, 35> kAttributeNames = {{
+    {0, "ATTR_INVALID"},
+    {1, "READ_ERROR_RATE"},
+    {2, "THROUGHPUT_PERF"},
+    {3, "SPIN_UP_TIME"},
+    {4, "START_STOP_COUNT"},
+    {5, "REALLOC_SECTOR_COUNT"},
+    {6, "READ_CHANNEL_MARGIN"},
+    {7, "SEEK_ERROR_RATE"},
+    {8, "SEEK_TIME_PERF"},
+    {9, "POWER_ON_HRS_COUNT"},
+    {10, "SPIN_RETRY_COUNT"},
+    {11, "CALIBRATION_RETRY_COUNT"},
+    {12, "POWER_CYCLE_COUNT"},
+    {13, "SOFT_READ_ERROR_RATE"},
+    {191, "G_SENSE_ERROR_RATE"},
+    {192, "POWER_OFF_RETRACT_CYCLE"},
+    {193, "LOAD_UNLOAD_CYCLE_COUNT"},
+    {194, "TEMPERATURE"},
+    {196, "REALLOCATION_EVENTS_COUNT"},
+    {197, "CURRENT_PENDING_SECTOR_COUNT"},
+    {198, "UNCORRECTABLE_SECTOR_COUNT"},
+    {199, "ULTRADMA_CRC_ERROR_RATE"},
+    {200, "WRITE_ERROR_RATE"},
+    {220, "DISK_SHIFT"},
+    {221, "G_SENSE_ERROR_RATEII"},
+    {222, "LOADED_HOURS"},
+    {223, "LOAD_UNLOAD_RETRY_COUNT"},
+    {224, "LOAD_FRICTION"},
+    {225, "LOAD_UNLOAD_CYCLE_COUNTII"},
+    {226, "LOAD_IN_TIME"},
+    {227, "TORQUE_AMPLIFICATION_COUNT"},
+    {228, "POWER_OFF_RETRACT_COUNT"},
+    {230, "GMR_HEAD_AMPLITUDE"},
+    {231, "TEMPERATUREII"},
+    {250, "READ_ERROR_RETRY_RATE"},
+}};
+
+DriveIdentity WorkingRecord() {
+  DriveIdentity working;
+  working.Attributes.resize(1);
+  return working;
+}
+
+// Drive/head for the sector-reading commands: the 9x driver serves both devices of a
+// channel through one device, so odd drive numbers select the second one.
+uint8_t SectorCommandDriveHead(SmartDevice& device, int32_t drive) {
+  uint8_t drive_head = kDriveHeadMaster;
+  if (!IsNtPlatform(device) && drive % 2 == 1) drive_head |= kDriveHeadSlaveBit;
+  return drive_head;
+}
+
+bool ReceiveSector(SmartDevice& device, Handle h, const SendCmdInParams& params, Bytes& out) {
+  const SendCmdInBytes in = WriteSendCmdInParams(params);
+  out.assign(kSendCmdOutParamsSize, 0);
+  return device.Control(h, kSmartRcvDriveData, ByteView(in.data(), in.size()), out);
+}
+
+SendCmdInParams SmartSectorParams(SmartDevice& device, uint8_t features, int32_t drive) {
+  SendCmdInParams p;
+  p.buffer_size = kSectorSize;
+  p.features = features;
+  p.sector_count = 1;
+  p.sector_number = 1;
+  p.cyl_low = kSmartCylLow;
+  p.cyl_high = kSmartCylHigh;
+  p.drive_head = SectorCommandDriveHead(device, drive);
+  p.command = kAtaSmart;
+  p.drive_number = static_cast<uint8_t>(drive);
+  return p;
+}
+
+std::string AtaString(const uint8_t* sector, size_t offset, size_t length) {
+  return SwapBytePairs(std::string(reinterpret_cast<const char*>(sector + offset), length));
+}
+
+}  // namespace
+
+DriveIdentity GetDriveIdentity(SmartDevice& device, int32_t drive) {
+  // Only four positions exist in the device map; other numbers would read another
+  // position's bits (or shift out of the byte).
+  if (drive < 0 || drive >= kDrivePositions) return DriveIdentity{};
+
+  DriveIdentity working = WorkingRecord();
+  const Handle h = OpenSmartDevice(device, drive);
+  if (h == kInvalidHandle) return DriveIdentity{};
+
+  std::array<uint8_t, kGetVersionInParamsSize> version{};
+  if (!SmartGetVersion(device, h, MutableByteView(version.data(), version.size()))) {
+    device.Close(h);
+    return DriveIdentity{};
+  }
+  const uint8_t device_map = version[kIdeDeviceMapOffset];
+  if ((device_map & (1u << drive)) == 0) {
+    device.Close(h);
+    return DriveIdentity{};
+  }
+  working.DriveType = (device_map & (1u << (drive + 4))) ? kDriveTypeAtapi : kDriveTypeAta;
+
+  if (!SmartEnableOperations(device, h, drive)) {
+    device.Close(h);
+    return DriveIdentity{};
+  }
+  const AttributeNameTable names = BuildAttributeNameTable();
+  IdentifyDrive(device, h, kAtaIdentifyDevice, drive, working);
+  ReadSmartAttributes(device, h, drive, names, working);
+  ReadSmartThresholds(device, h, drive, working);
+
+  DriveIdentity answer = working;
+  device.Close(h);
+  return answer;
+}
+
+bool IsNtPlatform(SmartDevice& device) {
+  const std::optional<uint32_t> platform_id = device.PlatformId();
+  return platform_id && *platform_id == kVerPlatformWin32Nt;
+}
+
+Handle OpenSmartDevice(SmartDevice& device, int32_t drive) {
+  if (IsNtPlatform(device)) {
+    return device.Open(kNtDevicePrefix + std::to_string(drive), kGenericReadWrite,
+                       kFileShareReadWrite, kOpenExisting);
+  }
+  return device.Open(k9xDeviceName, 0, 0, kCreateNew);
+}
+
+bool SmartGetVersion(SmartDevice& device, Handle h, MutableByteView version) {
+  return device.Control(h, kSmartGetVersion, ByteView(), version);
+}
+
+bool SmartEnableOperations(SmartDevice& device, Handle h, int32_t drive) {
+  SendCmdInParams p;
+  p.features = kSmartEnableOperations;
+  p.sector_count = 1;
+  p.sector_number = 1;
+  p.cyl_low = kSmartCylLow;
+  p.cyl_high = kSmartCylHigh;
+  p.drive_head = kDriveHeadMaster;  // on both families, for every drive
+  p.command = kAtaSmart;
+  p.drive_number = static_cast<uint8_t>(drive);
+  const SendCmdInBytes in = WriteSendCmdInParams(p);
+  std::array<uint8_t, kSendCmdOutHeaderSize> out{};
+  return device.Control(h, kSmartSendDriveCommand, ByteView(in.data(), in.size()),
+                        MutableByteView(out.data(), out.size()));
+}
+
+bool IdentifyDrive(SmartDevice& device, Handle h, uint8_t command, int32_t drive,
+                   DriveIdentity& working) {
+  SendCmdInParams p;
+  p.buffer_size = kSectorSize;
+  p.sector_count = 1;
+  p.sector_number = 1;
+  p.drive_head = SectorCommandDriveHead(device, drive);
+  p.command = command;
+  p.drive_number = static_cast<uint8_t>(drive);
+  Bytes out;
+  if (!ReceiveSector(device, h, p, out)) return false;
+
+  const uint8_t* sector = out.data() + kOutBufferOffset;
+  const ByteView id(sector, kIdentifyCopied);
+  working.ModelNumber = AtaString(sector, kModelOffset, kModelLength);
+  working.FirmwareRevision = AtaString(sector, kFirmwareOffset, kFirmwareLength);
+  working.SerialNumber = AtaString(sector, kSerialOffset, kSerialLength);
+  working.Cylinders = ReadU16(id, kCylindersOffset);
+  working.Heads = ReadU16(id, kHeadsOffset);
+  working.SectorsPerTrack = ReadU16(id, kSectorsPerTrackOffset);
+  return true;
+}
+
+std::string SwapBytePairs(const std::string& s) {
+  std::string result(s.size(), ' ');
+  for (size_t i = 0; i + 1 < s.size(); i += 2) {
+    result[i] = s[i + 1];
+    result[i + 1] = s[i];
+  }
+  return result;
+}
+
+AttributeNameTable BuildAttributeNameTable() {
+  AttributeNameTable table;
+  for (const auto& [id, name] : kAttributeNames) table.emplace(std::to_string(id), name);
+  return table;
+}
+
+bool ReadSmartAttributes(SmartDevice& device, Handle h, int32_t drive,
+                         const AttributeNameTable& names, DriveIdentity& working) {
+  Bytes out;
+  // A failed request's buffer holds nothing the drive said: record no attribute from it.
+  if (!ReceiveSector(device, h, SmartSectorParams(device, kSmartReadData, drive), out)) {
+    return false;
+  }
+  for (int k = 0; k < kAttributeSlots; ++k) {
+    const size_t o = kFirstEntryOffset + kEntrySize * static_cast<size_t>(k);
+    const uint8_t id = out[o];
+    if (id == 0) continue;  // empty slots may lie between used ones
+    SmartAttribute& a = working.Attributes[working.AttributeCount];
+    a.AttributeId = id;
+    const auto name = names.find(std::to_string(id));
+    a.AttributeName = name != names.end()
+                          ? name->second
+                          : "Unknown value (" + std::to_string(id) + ")";
+    a.StatusFlags = static_cast<int16_t>(ReadU16(out, o + 1));
+    a.CurrentValue = out[o + 3];
+    a.WorstValue = out[o + 4];
+    ++working.AttributeCount;
+    working.Attributes.resize(working.AttributeCount + 1u);
+  }
+  return true;
+}
+
+bool ReadSmartThresholds(SmartDevice& device, Handle h, int32_t drive, DriveIdentity& working) {
+  Bytes out;
+  if (!ReceiveSector(device, h, SmartSectorParams(device, kSmartReadThresholds, drive), out)) {
+    return false;
+  }
+  // Each attribute takes the first threshold entry of its id, so a drive listing an id
+  // twice gives both elements the same threshold.
+  for (size_t i = 0; i < working.AttributeCount; ++i) {
+    SmartAttribute& a = working.Attributes[i];
+    for (int k = 0; k < kAttributeSlots; ++k) {
+      const size_t o = kFirstEntryOffset + kEntrySize * static_cast<size_t>(k);
+      if (out[o] != 0 && out[o] == a.AttributeId) {
+        a.ThresholdValue = out[o + 1];
+        break;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace corvane
