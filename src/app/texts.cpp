@@ -98,6 +98,20 @@ const std::array<std::string, kTextCount> kEnglish = {
 };
 }  // namespace
 
+std::string RestartRefusedText(const std::string& code) {
+  const std::optional<double> n = ParseNumber(code);
+  if (n == 2.0) {
+    return "A Maquina Nao Pode Reiniciar Sozinha.\rTem que Reiniciar a Maquina e Rodar esta "
+           "Aplicação Novamente!!!";
+  }
+  if (n == 3.0) {
+    return "The Computer Could Not Reboot by Itself.\rReboot the Machine and Run This "
+           "Application Again!!!";
+  }
+  return "La Maquina No Pudo Reiniciarse Sola.\rHay que Reiniciar la Maquina y Rodar Esta "
+         "Aplicacion Nuevamente!!!";
+}
+
 const std::array<std::string, kTextCount>& LanguageTexts(int code) {
   switch (code) {
     case 2:

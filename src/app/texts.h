@@ -14,6 +14,10 @@ constexpr size_t kTextCount = 26;
 // The 26 entries of language code 1 (Spanish), 2 (Portuguese) or 3 (English).
 const std::array<std::string, kTextCount>& LanguageTexts(int code);
 
+// What to do when the system refuses to restart the machine, in the language of the
+// code ("1", "2" or "3"; Spanish otherwise).
+std::string RestartRefusedText(const std::string& code);
+
 // Fills LBLABELS for the code in LBLIDIOMA, ends the program for an empty stage or an
 // unknown code, and puts up the refusal screen (stage "4") when run from a network folder.
 void LoadLanguageTexts(App& app);

@@ -15,32 +15,6 @@ namespace corvane {
 
 namespace {
 
-enum class Buttons { kOk, kYesNo };
-
-// The steps every stage screen shares, in their order; `message` is set last.
-void ShowStage(App& app, const char* stage, Buttons buttons, bool hide_options,
-               const std::string& message) {
-  FMain& f = app.form;
-  f.LBLSTAGE.caption = stage;
-  f.back_color = kPaleYellow;
-  f.LBLMSG.fore_color = kBlack;
-  f.LBLMSG.visible = true;
-  f.LBLMSG.font.size = 16;
-  f.LBLMSG.font.bold = true;
-  const bool ok = buttons == Buttons::kOk;
-  f.LBLOK.visible = f.SHOK.visible = ok;
-  f.LBLYES.visible = f.SHYES.visible = !ok;
-  f.LBLNO.visible = f.SHNO.visible = !ok;
-  f.Frame1.visible = false;
-  if (hide_options) f.OBESP.visible = f.OBPOR.visible = f.OBENG.visible = false;
-  if (!ok) {
-    f.LBLYES.caption = f.Entry(0);
-    f.LBLNO.caption = f.Entry(1);
-  }
-  f.LBLMSG.caption = message;
-  ShowForm(app);
-}
-
 void ConfirmLanguage(App& app) {
   FMain& f = app.form;
   f.LBLIDIOMA.caption = "0";
@@ -70,18 +44,41 @@ void Decline(App& app) {
 
 }  // namespace
 
+void ShowStage(App& app, const char* stage, Buttons buttons, int font_size,
+               const std::string& message) {
+  FMain& f = app.form;
+  f.LBLSTAGE.caption = stage;
+  f.back_color = kPaleYellow;
+  f.LBLMSG.fore_color = kBlack;
+  f.LBLMSG.visible = true;
+  f.LBLMSG.font.size = font_size;
+  f.LBLMSG.font.bold = true;
+  const bool ok = buttons == Buttons::kOk;
+  f.LBLOK.visible = f.SHOK.visible = ok;
+  f.LBLYES.visible = f.SHYES.visible = !ok;
+  f.LBLNO.visible = f.SHNO.visible = !ok;
+  f.Frame1.visible = false;
+  if (!ok) {
+    f.LBLYES.caption = f.Entry(0);
+    f.LBLNO.caption = f.Entry(1);
+  }
+  f.LBLMSG.caption = message;
+  ShowForm(app);
+}
+
 void ShowConfirmStage(App& app) {
-  const FMain& f = app.form;
-  ShowStage(app, "1", Buttons::kYesNo, true, f.Entry(2) + kCr + kCr + f.Entry(3));
+  FMain& f = app.form;
+  f.OBESP.visible = f.OBPOR.visible = f.OBENG.visible = false;
+  ShowStage(app, "1", Buttons::kYesNo, kStageFontSize, f.Entry(2) + kCr + kCr + f.Entry(3));
 }
 
 void ShowMailQuestionStage(App& app) {
-  ShowStage(app, "2", Buttons::kYesNo, false, app.form.Entry(7));
+  ShowStage(app, "2", Buttons::kYesNo, kStageFontSize, app.form.Entry(7));
 }
 
 void ShowSendFileStage(App& app) {
   FMain& f = app.form;
-  ShowStage(app, "3", Buttons::kOk, false,
+  ShowStage(app, "3", Buttons::kOk, kStageFontSize,
             f.Entry(8) + kCr + kCr + f.LBLFILENAME.caption + kCr + kCr + f.Entry(9));
   f.LBLFILENAME.caption.clear();
 }

@@ -21,6 +21,9 @@ class SystemInfo {
   virtual std::string ProgramFolder() = 0;
   // The separator the platform puts between a folder and a file name.
   virtual char PathSeparator() = 0;
+  // The fixed name of the program file that the automatic restart starts, whatever the
+  // running file is called ("Corvane.exe" on Windows).
+  virtual std::string ProgramFileName() = 0;
   virtual std::string SystemFolder() = 0;
   // The computer name; empty when the platform cannot tell it.
   virtual std::string ComputerName() = 0;

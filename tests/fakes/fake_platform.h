@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "fakes/fake_registry.h"
+#include "fakes/scripted_smart_device.h"
 #include "platform/platform.h"
 
 namespace corvane::test {
@@ -38,6 +39,7 @@ class FakeSystemInfo : public SystemInfo {
  public:
   std::string ProgramFolder() override { return program_folder; }
   char PathSeparator() override { return '\\'; }
+  std::string ProgramFileName() override { return "Corvane.exe"; }
   std::string SystemFolder() override { return system_folder; }
   std::string ComputerName() override { return computer_name; }
   std::string UserName() override { return user_name; }
@@ -100,15 +102,6 @@ class FakeShell : public Shell {
   int restart_requests = 0;
 };
 
-// A machine with no SMART device: every open fails.
-class NoDriveSmartDevice : public SmartDevice {
- public:
-  Handle Open(const std::string&, uint32_t, uint32_t, uint32_t) override { return kInvalidHandle; }
-  bool Control(Handle, uint32_t, ByteView, MutableByteView) override { return false; }
-  void Close(Handle) override {}
-  std::optional<uint32_t> PlatformId() override { return 2; }
-};
-
 // A machine without the spreadsheet program.
 class AbsentSpreadsheet : public SpreadsheetAutomation {
  public:
@@ -119,7 +112,7 @@ class AbsentSpreadsheet : public SpreadsheetAutomation {
 
 struct FakePlatform {
   FakeRegistry registry;
-  NoDriveSmartDevice smart;
+  ScriptedSmartDevice smart;  // no drive until a test scripts one
   FakeSystemInfo system;
   FakeFiles files;
   FakeShell shell;

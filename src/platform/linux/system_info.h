@@ -12,6 +12,7 @@ class LinuxSystemInfo : public SystemInfo {
  public:
   std::string ProgramFolder() override;
   char PathSeparator() override { return '/'; }
+  std::string ProgramFileName() override { return "corvane"; }
   std::string SystemFolder() override { return kLinuxSystemFolder; }
   std::string ComputerName() override;
   std::string UserName() override;
