@@ -1,12 +1,19 @@
 // corvane: the wizard (window or terminal), and the verbs support staff script.
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
+#include <optional>
+#include <sstream>
 
 #include <CLI/CLI.hpp>
 
 #include "app/app.h"
 #include "app/layout.h"
+#include "disk/capture.h"
+#include "disk/drive_identity.h"
+#include "disk/identity_report.h"
 #include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
@@ -21,6 +28,64 @@ bool HasDisplay() {
   const char* x = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x && *x) || (wayland && *wayland);
+}
+
+struct IdentifyOptions {
+  int drive = 0;
+  bool json = false;
+  std::string save;
+  std::string load;
+};
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return content.str();
+}
+
+// Exit status: 0 for a usable drive, 1 for DriveType 0 or a file that cannot be used.
+int RunIdentify(const IdentifyOptions& options) {
+  using namespace corvane;
+  NoSmartDevice system_device;
+  std::optional<CaptureSmartDevice> capture_device;
+  if (!options.load.empty()) {
+    const std::optional<std::string> bytes = ReadWholeFile(options.load);
+    if (!bytes) {
+      std::cerr << "corvane identify: cannot read " << options.load << "\n";
+      return 1;
+    }
+    try {
+      capture_device.emplace(ParseCapture(*bytes));
+    } catch (const CaptureError& e) {
+      std::cerr << "corvane identify: " << options.load << " is not a drive capture: " << e.what()
+                << "\n";
+      return 1;
+    }
+  }
+  SmartDevice& source = capture_device ? static_cast<SmartDevice&>(*capture_device)
+                                       : static_cast<SmartDevice&>(system_device);
+  RecordingSmartDevice recorder(source);
+  const DriveIdentity identity = GetDriveIdentity(recorder, options.drive);
+  std::cout << (options.json ? FormatIdentityJson(identity, options.drive)
+                             : FormatIdentityText(identity, options.drive));
+  if (!options.save.empty()) {
+    if (!recorder.capture().identify) {
+      std::cerr << "corvane identify: drive " << options.drive
+                << " gave no IDENTIFY data; nothing saved\n";
+      return 1;
+    }
+    std::ofstream out(options.save, std::ios::binary | std::ios::trunc);
+    out << WriteCapture(recorder.capture());
+    out.close();
+    if (!out) {
+      std::cerr << "corvane identify: cannot write " << options.save << "\n";
+      return 1;
+    }
+  }
+  return identity.DriveType == kDriveTypeNone ? 1 : 0;
 }
 
 int RunWizard(bool /*text_only*/) {
@@ -49,6 +114,15 @@ int main(int argc, char** argv) {
   cli.set_version_flag("--version", std::string("corvane ") + CORVANE_VERSION);
   bool text = false;
   cli.add_flag("--text", text, "Use the terminal face even when a display is present");
+  IdentifyOptions identify;
+  CLI::App* identify_verb =
+      cli.add_subcommand("identify", "Print one drive's identity and SMART attributes");
+  identify_verb->add_option("--drive", identify.drive, "Drive number, 0 to 3 (default 0)")
+      ->check(CLI::Range(0, 3));
+  identify_verb->add_flag("--json", identify.json, "Print one JSON object");
+  identify_verb->add_option("--save", identify.save,
+                            "Write the drive's answers to FILE as a capture (skdump format)");
+  identify_verb->add_option("--load", identify.load, "Decode the capture FILE instead of a drive");
   cli.require_subcommand(0, 1);
   try {
     cli.parse(argc, argv);
@@ -60,5 +134,6 @@ int main(int argc, char** argv) {
     std::cerr << e.what() << "\n" << cli.help();
     return 2;
   }
+  if (identify_verb->parsed()) return RunIdentify(identify);
   return RunWizard(text || !HasDisplay());
 }

@@ -21,6 +21,23 @@ void WriteU32(MutableByteView b, size_t offset, uint32_t value) {
   for (size_t i = 0; i < 4; ++i) b.data[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+DriveRequest ClassifyRequest(uint32_t code, ByteView in) {
+  if (code == kSmartGetVersion) return DriveRequest::kGetVersion;
+  if (in.size < kSendCmdInParamsSize) return DriveRequest::kOther;
+  const SendCmdInParams p = ReadSendCmdInParams(in);
+  const bool smart = p.command == kAtaSmart && p.cyl_low == kSmartCylLow &&
+                     p.cyl_high == kSmartCylHigh;
+  if (code == kSmartSendDriveCommand) {
+    return smart && p.features == kSmartEnableOperations ? DriveRequest::kEnable
+                                                         : DriveRequest::kOther;
+  }
+  if (code != kSmartRcvDriveData || p.buffer_size != kSectorSize) return DriveRequest::kOther;
+  if (p.command == kAtaIdentifyDevice) return DriveRequest::kIdentify;
+  if (smart && p.features == kSmartReadData) return DriveRequest::kReadData;
+  if (smart && p.features == kSmartReadThresholds) return DriveRequest::kReadThresholds;
+  return DriveRequest::kOther;
+}
+
 Bytes NewOsVersionInfo() {
   Bytes info(kOsVersionInfoSize, 0);
   WriteU32(info, kOsVersionInfoSizeOffset, static_cast<uint32_t>(kOsVersionInfoSize));

@@ -96,6 +96,10 @@ SendCmdInBytes WriteSendCmdInParams(const SendCmdInParams& p);
 // Reads the fields back from at least 32 bytes.
 SendCmdInParams ReadSendCmdInParams(ByteView in);
 
+// Which of the subsystem's driver requests a control request is.
+enum class DriveRequest { kGetVersion, kEnable, kIdentify, kReadData, kReadThresholds, kOther };
+DriveRequest ClassifyRequest(uint32_t code, ByteView in);
+
 // A zeroed OSVERSIONINFOA with dwOSVersionInfoSize set, ready for GetVersionExA.
 Bytes NewOsVersionInfo();
 uint32_t ReadPlatformId(ByteView os_version_info);
