@@ -15,6 +15,7 @@
 #include "disk/drive_identity.h"
 #include "disk/identity_report.h"
 #include "platform/console/terminal_face.h"
+#include "report/record_command.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
 #include "platform/linux/registry_store.h"
@@ -88,22 +89,26 @@ int RunIdentify(const IdentifyOptions& options) {
   return identity.DriveType == kDriveTypeNone ? 1 : 0;
 }
 
+// Every Linux backend, for one run of the program or of a verb.
+struct LinuxPlatform {
+  corvane::LinuxRegistry registry{corvane::RegistryStoreOptions{}};
+  corvane::NoSmartDevice smart;
+  corvane::LinuxSystemInfo system;
+  corvane::LinuxFiles files;
+  corvane::NoShell shell;
+  corvane::NoSpreadsheet spreadsheet;
+  corvane::SingleInstance instance{corvane::DefaultRuntimeFolder()};
+  corvane::LinuxDesktop desktop{instance, corvane::kProgramTitle};
+  corvane::Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};
+};
+
 int RunWizard(bool /*text_only*/) {
   using namespace corvane;
-  LinuxRegistry registry(RegistryStoreOptions{});
-  NoSmartDevice smart;
-  LinuxSystemInfo system;
-  LinuxFiles files;
-  NoShell shell;
-  NoSpreadsheet spreadsheet;
-  SingleInstance instance(DefaultRuntimeFolder());
-  LinuxDesktop desktop(instance, kProgramTitle);
-  Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};
-
+  LinuxPlatform os;
   // Until the window face exists every run uses the terminal face.
   TerminalFace face(std::cin, std::cout);
-  desktop.SetFace(&face);
-  App app(platform);
+  os.desktop.SetFace(&face);
+  App app(os.platform);
   return face.Run(app);
 }
 
@@ -123,6 +128,10 @@ int main(int argc, char** argv) {
   identify_verb->add_option("--save", identify.save,
                             "Write the drive's answers to FILE as a capture (skdump format)");
   identify_verb->add_option("--load", identify.load, "Decode the capture FILE instead of a drive");
+  bool record_json = false;
+  CLI::App* record_verb = cli.add_subcommand(
+      "record", "Print this machine's record and its five values; writes nothing");
+  record_verb->add_flag("--json", record_json, "Print one JSON object");
   cli.require_subcommand(0, 1);
   try {
     cli.parse(argc, argv);
@@ -135,5 +144,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (identify_verb->parsed()) return RunIdentify(identify);
+  if (record_verb->parsed()) {
+    LinuxPlatform os;
+    return corvane::PrintMachineRecord(os.platform, record_json, std::cout, std::cerr);
+  }
   return RunWizard(text || !HasDisplay());
 }

@@ -77,8 +77,7 @@ TEST_F(ReportTest, LengthFieldsCountCharactersAndKeepTheLastThreeDigits) {
     const char* field;
   };
   for (const Case& c : {Case{0, "000"}, Case{7, "007"}, Case{10, "010"}, Case{99, "099"},
-                        Case{100, "100"}, Case{255, "255"}, Case{1000, "000"},
-                        Case{1234, "234"}}) {
+                        Case{100, "100"}, Case{255, "255"}, Case{1000, "000"}, Case{1234, "234"}}) {
     EXPECT_EQ(LengthField(c.n), c.field) << c.n;
   }
   MachineValues v;

@@ -97,7 +97,8 @@ std::string ReportFileName(const LocalDate& date, const std::string& computer_na
   std::string name;
   for (char c : UpperCase(computer_name)) {
     const unsigned char u = static_cast<unsigned char>(c);
-    const bool unsafe = u < 0x20 || u == 0x7F || std::string("<>:\"/\\|?*").find(c) != std::string::npos;
+    const bool unsafe =
+        u < 0x20 || u == 0x7F || std::string("<>:\"/\\|?*").find(c) != std::string::npos;
     name += unsafe ? '_' : c;
   }
   return "Lumbrook" + std::string(stamp) + name + ".kik";

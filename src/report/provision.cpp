@@ -20,9 +20,9 @@ void ProvisionSmartDriver(App& app, const std::string& program_folder,
   const FMain& f = app.form;
   const std::string source = program_folder + sep + kDriverFileName;
   if (!app.os.files.Exists(source)) {
-    ShowStage(app, "6", Buttons::kOk, kMissingDriverFontSize,
-              f.Entry(12) + kCr + f.Entry(13) + kCr + kCr + program_folder + sep + kCr +
-                  f.Entry(18));
+    ShowStage(
+        app, "6", Buttons::kOk, kMissingDriverFontSize,
+        f.Entry(12) + kCr + f.Entry(13) + kCr + kCr + program_folder + sep + kCr + f.Entry(18));
     return;
   }
   try {
@@ -34,16 +34,15 @@ void ProvisionSmartDriver(App& app, const std::string& program_folder,
               f.Entry(14) + kCr + f.Entry(15) + kCr + f.Entry(16));
     return;
   }
-  ShowStage(app, "8", Buttons::kOk, kStageFontSize,
-            f.Entry(17) + kCr + kCr + f.Entry(19));
+  ShowStage(app, "8", Buttons::kOk, kStageFontSize, f.Entry(17) + kCr + kCr + f.Entry(19));
 }
 
 void RebootWithAutoStart(App& app) {
   const std::string program_folder = GetProgramFolder(app);
   HideForm(app);
-  WriteRegistryString(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName,
-                      program_folder + app.os.system.PathSeparator() +
-                          app.os.system.ProgramFileName());
+  WriteRegistryString(
+      app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName,
+      program_folder + app.os.system.PathSeparator() + app.os.system.ProgramFileName());
   if (app.os.shell.RequestRestart()) return;  // the system ends the program
   // Hidden and waiting for a restart that never comes would leave the user stranded.
   app.os.desktop.MessageBox(RestartRefusedText(app.form.LBLIDIOMA.caption), "", kMbOk);

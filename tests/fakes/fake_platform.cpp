@@ -51,6 +51,7 @@ void FakeFiles::Copy(const std::string& from, const std::string& to) {
 
 int FakeDesktop::MessageBox(const std::string& text, const std::string& t, int style) {
   boxes.push_back({text, t, style});
+  if (on_box) on_box();
   if ((style & 0xF) != kMbYesNo) return kIdOk;
   if (answers.empty()) return kIdNo;
   const int answer = answers.front();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -81,6 +82,7 @@ class FakeDesktop : public Desktop {
   std::string title = "Corvane";
   std::optional<WindowRef> running_copy;
   std::deque<int> answers;  // answers for Yes/No boxes, front first; kIdNo when empty
+  std::function<void()> on_box;  // runs while a box is up
   std::vector<MessageBoxCall> boxes;
   std::vector<std::string> searched_titles;
   std::vector<WindowRef> raised;

@@ -271,8 +271,14 @@ LinuxRegistry::Store LinuxRegistry::Load() {
 }
 
 template <typename Body>
-long LinuxRegistry::Locked(Body body) {
-  MakeFolders(options_.config_folder + "/corvane", 0700);  // a failure shows in Save
+long LinuxRegistry::Locked(Body body, bool writing) {
+  const std::string folder = options_.config_folder + "/corvane";
+  if (writing) {
+    MakeFolders(folder, 0700);  // a failure shows in Save
+  } else if (::access(folder.c_str(), F_OK) != 0) {
+    Store empty;  // nothing stored yet, and a read creates nothing
+    return body(empty);
+  }
   StoreLock lock(StoreFile() + ".lock");
   Store store = Load();
   try {
@@ -326,13 +332,15 @@ long LinuxRegistry::CreateKey(RegKey root, const std::string& path, RegKey* out)
   std::lock_guard<std::mutex> guard(mutex_);
   std::string full;
   if (!Resolve(root, path, &full)) return kErrorInvalidHandle;
-  const long created = Locked([&](Store& store) {
-    if (!KeyExists(store, full)) {
-      store.keys.emplace(Fold(full), full);
-      Save(store);
-    }
-    return kErrorSuccess;
-  });
+  const long created = Locked(
+      [&](Store& store) {
+        if (!KeyExists(store, full)) {
+          store.keys.emplace(Fold(full), full);
+          Save(store);
+        }
+        return kErrorSuccess;
+      },
+      true);
   if (created != kErrorSuccess) return created;
   const RegKey handle = next_handle_++;
   open_[handle] = {full};
@@ -434,12 +442,14 @@ long LinuxRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
     if (folded_key == kCurrentVersionFolded && folded_name == kProductIdFolded) {
       return kErrorAccessDenied;  // the machine id belongs to the system
     }
-    return Locked([&](Store& store) {
-      store.keys.emplace(folded_key, it->second.path);
-      store.values[folded_key][folded_name] = {name, Value{type, bytes}};
-      Save(store);
-      return kErrorSuccess;
-    });
+    return Locked(
+        [&](Store& store) {
+          store.keys.emplace(folded_key, it->second.path);
+          store.values[folded_key][folded_name] = {name, Value{type, bytes}};
+          Save(store);
+          return kErrorSuccess;
+        },
+        true);
   } catch (const FileError&) {
     return kErrorAccessDenied;
   }
@@ -458,15 +468,17 @@ long LinuxRegistry::DeleteValue(RegKey key, const std::string& name) {
   if (folded_key == kCurrentVersionFolded && folded_name == kProductIdFolded) {
     return kErrorAccessDenied;
   }
-  return Locked([&](Store& store) {
-    const auto values = store.values.find(folded_key);
-    if (values == store.values.end() || values->second.erase(folded_name) == 0) {
-      return kErrorFileNotFound;
-    }
-    if (values->second.empty()) store.values.erase(values);
-    Save(store);
-    return kErrorSuccess;
-  });
+  return Locked(
+      [&](Store& store) {
+        const auto values = store.values.find(folded_key);
+        if (values == store.values.end() || values->second.erase(folded_name) == 0) {
+          return kErrorFileNotFound;
+        }
+        if (values->second.empty()) store.values.erase(values);
+        Save(store);
+        return kErrorSuccess;
+      },
+      true);
 }
 
 long LinuxRegistry::CloseKey(RegKey key) {

@@ -57,8 +57,9 @@ class LinuxRegistry : public Registry {
   bool Resolve(RegKey base, const std::string& sub, std::string* full) const;
   Store Load();
   // Runs `body` on the store loaded under the store's lock; a failed save is access denied.
+  // Only `writing` creates the store's folder.
   template <typename Body>
-  long Locked(Body body);
+  long Locked(Body body, bool writing = false);
   void Save(const Store& store);
   bool KeyExists(const Store& store, const std::string& full) const;
 
