@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "fakes/fake_registry.h"
+#include "fakes/fake_spreadsheet.h"
 #include "platform/platform.h"
 
 namespace corvane::test {
@@ -109,21 +110,13 @@ class NoDriveSmartDevice : public SmartDevice {
   std::optional<uint32_t> PlatformId() override { return 2; }
 };
 
-// A machine without the spreadsheet program.
-class AbsentSpreadsheet : public SpreadsheetAutomation {
- public:
-  std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) override {
-    throw AutomationError("cannot create " + prog_id);
-  }
-};
-
 struct FakePlatform {
   FakeRegistry registry;
   NoDriveSmartDevice smart;
   FakeSystemInfo system;
   FakeFiles files;
   FakeShell shell;
-  AbsentSpreadsheet spreadsheet;
+  FakeSpreadsheet spreadsheet;  // absent until `installed` is set
   FakeDesktop desktop;
   Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};
 };
