@@ -1,16 +1,20 @@
 // corvane: the wizard (window or terminal), and the verbs support staff script.
+#include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
-
-#include <CLI/CLI.hpp>
+#include <string>
 
 #include "app/app.h"
 #include "app/layout.h"
+#include "app/texts.h"
+#include "mail/send_report.h"
 #include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
+#include "platform/linux/mail_hand_over.h"
 #include "platform/linux/registry_store.h"
+#include "platform/linux/shell.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/system_info.h"
 #include "platform/linux/unavailable.h"
@@ -23,14 +27,21 @@ bool HasDisplay() {
   return (x && *x) || (wayland && *wayland);
 }
 
+// CORVANE_SENDMAIL names another sendmail-compatible program for the mail hand-over.
+std::string SendmailProgram() {
+  const char* program = std::getenv("CORVANE_SENDMAIL");
+  return program && *program ? program : corvane::kDefaultSendmail;
+}
+
 int RunWizard(bool /*text_only*/) {
   using namespace corvane;
   LinuxRegistry registry(RegistryStoreOptions{});
   NoSmartDevice smart;
   LinuxSystemInfo system;
   LinuxFiles files;
-  NoShell shell;
-  NoSpreadsheet spreadsheet;
+  // The desktop's default mail client, opened on a message to the support address.
+  LinuxShell shell({{kMailClientPath, {"xdg-email", kSupportAddress}}});
+  SendmailAutomation spreadsheet(SendmailProgram());
   SingleInstance instance(DefaultRuntimeFolder());
   LinuxDesktop desktop(instance, kProgramTitle);
   Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};

@@ -46,8 +46,8 @@ class SendReportByMailTest : public ::testing::Test {
     EXPECT_EQ(outcome, Outcome::kRunning);
     EXPECT_TRUE(f.loaded && f.visible);
     EXPECT_EQ(f.LBLSTAGE.caption, "7");
-    EXPECT_EQ(f.LBLMSG.caption, std::string("Please Send File\r\r") + kPath +
-                                    "\r\rto: " + kSupportAddress);
+    EXPECT_EQ(f.LBLMSG.caption,
+              std::string("Please Send File\r\r") + kPath + "\r\rto: " + kSupportAddress);
     EXPECT_TRUE(f.LBLMSG.visible);
     EXPECT_TRUE(f.LBLOK.visible && f.SHOK.visible);
     EXPECT_FALSE(f.LBLYES.visible || f.SHYES.visible || f.LBLNO.visible || f.SHNO.visible);
@@ -139,26 +139,24 @@ INSTANTIATE_TEST_SUITE_P(
     EachCall, SendReportByMailFailure,
     ::testing::Values(
         FailurePoint{"Create", {"Create"}},
-        FailurePoint{"SetScreenUpdating",
-                     {"Create", "SetScreenUpdating", "CloseWorkbook", "SetCaption", "Quit",
-                      "Release"}},
+        FailurePoint{
+            "SetScreenUpdating",
+            {"Create", "SetScreenUpdating", "CloseWorkbook", "SetCaption", "Quit", "Release"}},
         FailurePoint{"OpenWorkbook",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "CloseWorkbook",
-                      "SetCaption", "Quit", "Release"}},
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "CloseWorkbook", "SetCaption",
+                      "Quit", "Release"}},
         FailurePoint{"SendMail",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
-                      "CloseWorkbook", "SetCaption", "Quit", "Release"}},
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
+                      "SetCaption", "Quit", "Release"}},
         FailurePoint{"CloseWorkbook",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
-                      "CloseWorkbook", "CloseWorkbook", "SetCaption", "Quit", "Release"}},
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
+                      "CloseWorkbook", "SetCaption", "Quit", "Release"}},
         FailurePoint{"SetCaption",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
-                      "CloseWorkbook", "SetCaption", "CloseWorkbook", "SetCaption", "Quit",
-                      "Release"}},
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
+                      "SetCaption", "CloseWorkbook", "SetCaption", "Quit", "Release"}},
         FailurePoint{"Quit",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
-                      "CloseWorkbook", "SetCaption", "Quit", "CloseWorkbook", "SetCaption",
-                      "Quit", "Release"}}),
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
+                      "SetCaption", "Quit", "CloseWorkbook", "SetCaption", "Quit", "Release"}}),
     [](const ::testing::TestParamInfo<FailurePoint>& info) { return info.param.member; });
 
 TEST_F(SendReportByMailTest, MissingMailClientAfterTheHandOverKeepsTheFile) {
@@ -183,8 +181,8 @@ TEST_F(SendReportByMailTest, ManualSendScreenIsInTheRunsLanguage) {
   f.LBLABELS.items.assign(portuguese.begin(), portuguese.end());
   run.spreadsheet.installed = false;
   PressYes();
-  EXPECT_EQ(f.LBLMSG.caption, std::string("Favor Enviar o Arquivo\r\r") + kPath + "\r\rpara: " +
-                                  kSupportAddress);
+  EXPECT_EQ(f.LBLMSG.caption,
+            std::string("Favor Enviar o Arquivo\r\r") + kPath + "\r\rpara: " + kSupportAddress);
 }
 
 }  // namespace

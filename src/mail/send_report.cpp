@@ -76,8 +76,7 @@ void SendReportByMail(App& app) {
 
     const int answer =
         app.os.desktop.MessageBox(f.Entry(kMailClientQuestion), "", kMbYesNo + kMbIconQuestion);
-    if (answer == kIdYes &&
-        !app.os.shell.StartProgram(kMailClientPath, kWindowNormalFocus)) {
+    if (answer == kIdYes && !app.os.shell.StartProgram(kMailClientPath, kWindowNormalFocus)) {
       throw std::runtime_error(std::string("cannot start ") + kMailClientPath);
     }
     app.os.files.Delete(file_path);
