@@ -66,8 +66,10 @@ class SendReportByMailTest : public ::testing::Test {
 TEST_F(SendReportByMailTest, HandsTheFileOverAndEndsWhenTheClientIsDeclined) {
   run.desktop.answers = {kIdNo};
   bool hidden_while_automating = true;
-  run.spreadsheet.on_call = [&](const AutomationCall&) {
+  size_t boxes_before_release = 99;
+  run.spreadsheet.on_call = [&](const AutomationCall& call) {
     hidden_while_automating = hidden_while_automating && !run.app.form.visible;
+    if (call.member == "Release") boxes_before_release = run.desktop.boxes.size();
   };
 
   EXPECT_EQ(PressYes(), Outcome::kEnded);
@@ -84,6 +86,7 @@ TEST_F(SendReportByMailTest, HandsTheFileOverAndEndsWhenTheClientIsDeclined) {
   EXPECT_THAT(calls[4].args, ElementsAre(kName, "False"));
   EXPECT_THAT(calls[5].args, ElementsAre("Microsoft Excel"));
   EXPECT_TRUE(hidden_while_automating);
+  EXPECT_EQ(boxes_before_release, 0u) << "the program is released before the question";
 
   ASSERT_EQ(run.desktop.boxes.size(), 1u);
   EXPECT_EQ(run.desktop.boxes[0].text, "Open Outlook Express to Send the E-Mail?");
