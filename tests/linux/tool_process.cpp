@@ -64,9 +64,19 @@ SmtpSink::SmtpSink(const TempFolder& folder) : box_(folder / "box") {
   ::close(to_sink[0]);
   ::close(from_sink[1]);
   stdin_fd_ = to_sink[1];
+  // The port is the first line of digits; a warning printed before it is passed over.
   std::string port;
+  std::string line;
   char c = 0;
-  while (::read(from_sink[0], &c, 1) == 1 && c != '\n') port += c;
+  while (port.empty() && ::read(from_sink[0], &c, 1) == 1) {
+    if (c != '\n') {
+      line += c;
+    } else if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) {
+      port = line;
+    } else {
+      line.clear();
+    }
+  }
   ::close(from_sink[0]);
   if (port.empty()) throw std::runtime_error("the SMTP sink did not start");
 
