@@ -1,4 +1,5 @@
 // corvane: the wizard (window or terminal), and the verbs support staff script.
+#include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -7,21 +8,23 @@
 #include <optional>
 #include <sstream>
 
-#include <CLI/CLI.hpp>
-
 #include "app/app.h"
 #include "app/layout.h"
+#include "app/texts.h"
 #include "disk/capture.h"
 #include "disk/drive_identity.h"
 #include "disk/identity_report.h"
+#include "mail/send_report.h"
 #include "platform/console/terminal_face.h"
-#include "report/record_command.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
+#include "platform/linux/mail_hand_over.h"
 #include "platform/linux/registry_store.h"
+#include "platform/linux/shell.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/system_info.h"
 #include "platform/linux/unavailable.h"
+#include "report/record_command.h"
 
 namespace {
 
@@ -89,14 +92,21 @@ int RunIdentify(const IdentifyOptions& options) {
   return identity.DriveType == kDriveTypeNone ? 1 : 0;
 }
 
+// CORVANE_SENDMAIL names another sendmail-compatible program for the mail hand-over.
+std::string SendmailProgram() {
+  const char* program = std::getenv("CORVANE_SENDMAIL");
+  return program && *program ? program : corvane::kDefaultSendmail;
+}
+
 // Every Linux backend, for one run of the program or of a verb.
 struct LinuxPlatform {
   corvane::LinuxRegistry registry{corvane::RegistryStoreOptions{}};
   corvane::NoSmartDevice smart;
   corvane::LinuxSystemInfo system;
   corvane::LinuxFiles files;
-  corvane::NoShell shell;
-  corvane::NoSpreadsheet spreadsheet;
+  // The desktop's default mail client, opened on a message to the support address.
+  corvane::LinuxShell shell{{{corvane::kMailClientPath, {"xdg-email", corvane::kSupportAddress}}}};
+  corvane::SendmailAutomation spreadsheet{SendmailProgram()};
   corvane::SingleInstance instance{corvane::DefaultRuntimeFolder()};
   corvane::LinuxDesktop desktop{instance, corvane::kProgramTitle};
   corvane::Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};

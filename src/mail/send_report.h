@@ -5,6 +5,12 @@ namespace corvane {
 
 struct App;
 
+// The automation object that takes the mail, and the caption its window gets back.
+inline constexpr const char* kSpreadsheetProgId = "excel.application";
+inline constexpr const char* kSpreadsheetCaption = "Microsoft Excel";
+// The desktop mail client, started by this fixed path.
+inline constexpr const char* kMailClientPath = "C:\\Program Files\\Outlook Express\\MSIMN.EXE";
+
 // Hands the file to the mail service and ends the program, or puts up the
 // manual-send screen (stage "7") when that fails.
 void SendReportByMail(App& app);

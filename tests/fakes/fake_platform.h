@@ -13,6 +13,7 @@
 #include "app/app.h"
 #include "fakes/fake_registry.h"
 #include "fakes/scripted_smart_device.h"
+#include "fakes/fake_spreadsheet.h"
 #include "platform/platform.h"
 
 namespace corvane::test {
@@ -104,21 +105,13 @@ class FakeShell : public Shell {
   int restart_requests = 0;
 };
 
-// A machine without the spreadsheet program.
-class AbsentSpreadsheet : public SpreadsheetAutomation {
- public:
-  std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) override {
-    throw AutomationError("cannot create " + prog_id);
-  }
-};
-
 struct FakePlatform {
   FakeRegistry registry;
   ScriptedSmartDevice smart;  // no drive until a test scripts one
   FakeSystemInfo system;
   FakeFiles files;
   FakeShell shell;
-  AbsentSpreadsheet spreadsheet;
+  FakeSpreadsheet spreadsheet;  // absent until `installed` is set
   FakeDesktop desktop;
   Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};
 };

@@ -1,0 +1,157 @@
+// Linux stand-in for the spreadsheet program's SendMail. The workbook's content is read
+// when it is opened, and SendMail returns only once sendmail has taken the whole message,
+// because the file is deleted right after.
+#include "platform/linux/mail_hand_over.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <system_error>
+#include <utility>
+
+#include "platform/files.h"
+#include "platform/linux/files.h"
+#include "platform/linux/mime_mail.h"
+#include "platform/linux/process.h"
+
+namespace corvane {
+
+namespace {
+
+// What sendmail printed is kept in the error, up to this many bytes.
+constexpr size_t kOutputShown = 512;
+
+// An anonymous in-memory file: sendmail reads the message from one, and writes its
+// complaints to another, so no pipe can fill up or break.
+class MemoryFile {
+ public:
+  MemoryFile() : fd_(::memfd_create("corvane-mail", MFD_CLOEXEC)) {
+    if (fd_ < 0) throw AutomationError(std::string("memfd_create: ") + std::strerror(errno));
+  }
+  ~MemoryFile() { ::close(fd_); }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+
+  int fd() const { return fd_; }
+
+  void WriteAndRewind(const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+      const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw AutomationError(std::string("write: ") + std::strerror(errno));
+      done += static_cast<size_t>(n);
+    }
+    ::lseek(fd_, 0, SEEK_SET);
+  }
+
+  std::string ReadStart(size_t limit) {
+    std::string data(limit, '\0');
+    const ssize_t n = ::pread(fd_, data.data(), limit, 0);
+    data.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return data;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+class SendmailApplication : public SpreadsheetApplication {
+ public:
+  explicit SendmailApplication(std::string sendmail) : sendmail_(std::move(sendmail)) {}
+
+  void SetScreenUpdating(bool) override { CheckRunning(); }
+
+  void OpenWorkbook(const std::string& path) override {
+    CheckRunning();
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    try {
+      workbooks_[name] = LinuxFiles().ReadAll(path);
+    } catch (const FileError& e) {
+      throw AutomationError(e.what());
+    }
+  }
+
+  void SendMail(const std::string& workbook, const std::string& recipients,
+                const std::string& subject) override {
+    const std::string& content = Workbook(workbook);
+    std::string message;
+    try {
+      message = ComposeMail(recipients, subject, workbook, content, MailDate(std::time(nullptr)));
+    } catch (const MailFormatError& e) {
+      throw AutomationError(e.what());
+    }
+    HandOver(message);
+  }
+
+  void CloseWorkbook(const std::string& workbook, bool) override {
+    Workbook(workbook);  // the workbook is never changed, so there is nothing to save
+    workbooks_.erase(workbook);
+  }
+
+  void SetCaption(const std::string& caption) override {
+    CheckRunning();
+    caption_ = caption;
+  }
+
+  void Quit() override {
+    CheckRunning();
+    workbooks_.clear();
+    quit_ = true;
+  }
+
+ private:
+  void CheckRunning() const {
+    if (quit_) throw AutomationError("the program has quit");
+  }
+
+  const std::string& Workbook(const std::string& name) const {
+    CheckRunning();
+    const auto it = workbooks_.find(name);
+    if (it == workbooks_.end()) throw AutomationError("no open workbook named " + name);
+    return it->second;
+  }
+
+  // -t takes the recipients from the headers; -oi keeps a line of one dot from ending it.
+  void HandOver(const std::string& message) {
+    MemoryFile input;
+    MemoryFile output;
+    input.WriteAndRewind(message);
+    int status = 0;
+    try {
+      const pid_t pid = Spawn({sendmail_, "-t", "-oi"}, {input.fd(), output.fd()});
+      status = WaitForExit(pid);
+    } catch (const std::system_error& e) {
+      throw AutomationError(e.what());
+    }
+    if (status != 0) {
+      throw AutomationError(sendmail_ + ": " + DescribeExit(status) + ": " +
+                            Trimmed(output.ReadStart(kOutputShown)));
+    }
+  }
+
+  std::string sendmail_;
+  std::map<std::string, std::string> workbooks_;
+  std::string caption_;
+  bool quit_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<SpreadsheetApplication> SendmailAutomation::Create(const std::string&) {
+  return std::make_unique<SendmailApplication>(sendmail_);
+}
+
+}  // namespace corvane

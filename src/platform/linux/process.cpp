@@ -1,0 +1,67 @@
+// Programs are started with posix_spawn, which reports a failed exec as its result.
+#include "platform/linux/process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <system_error>
+
+extern char** environ;
+
+namespace corvane {
+
+namespace {
+
+// Frees the spawn attributes however the start ends.
+struct FileActions {
+  FileActions() { posix_spawn_file_actions_init(&actions); }
+  ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
+  posix_spawn_file_actions_t actions;
+};
+
+void Check(int err, const std::string& what) {
+  if (err != 0) throw std::system_error(err, std::generic_category(), what);
+}
+
+}  // namespace
+
+pid_t Spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
+  if (argv.empty() || argv[0].empty()) {
+    throw std::system_error(ENOENT, std::generic_category(), "no program to start");
+  }
+  const std::string what = "cannot start " + argv[0];
+  FileActions fa;
+  if (options.stdin_fd < 0) {
+    Check(posix_spawn_file_actions_addopen(&fa.actions, 0, "/dev/null", O_RDONLY, 0), what);
+  } else {
+    Check(posix_spawn_file_actions_adddup2(&fa.actions, options.stdin_fd, 0), what);
+  }
+  if (options.output_fd >= 0) {
+    Check(posix_spawn_file_actions_adddup2(&fa.actions, options.output_fd, 1), what);
+    Check(posix_spawn_file_actions_adddup2(&fa.actions, options.output_fd, 2), what);
+  }
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  Check(posix_spawnp(&pid, args[0], &fa.actions, nullptr, args.data(), environ), what);
+  return pid;
+}
+
+int WaitForExit(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "waitpid");
+  }
+  return status;
+}
+
+std::string DescribeExit(int status) {
+  if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
+  return "wait status " + std::to_string(status);
+}
+
+}  // namespace corvane

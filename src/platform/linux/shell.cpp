@@ -1,0 +1,26 @@
+// Linux shell services. Window styles have no meaning here: the desktop places the
+// started program's window. Restarting the machine is not offered yet.
+#include "platform/linux/shell.h"
+
+#include <system_error>
+
+#include "platform/linux/process.h"
+
+namespace corvane {
+
+// The program is not waited for; when this one ends soon after, init reaps it.
+bool LinuxShell::StartProgram(const std::string& path, int) {
+  const auto it = substitutes_.find(path);
+  const std::vector<std::string> argv =
+      it != substitutes_.end() ? it->second : std::vector<std::string>{path};
+  try {
+    Spawn(argv);
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+bool LinuxShell::RequestRestart() { return false; }
+
+}  // namespace corvane

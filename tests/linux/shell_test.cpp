@@ -1,0 +1,52 @@
+#include "platform/linux/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "linux/temp_folder.h"
+#include "linux/tool_process.h"
+
+namespace corvane::test {
+namespace {
+
+class LinuxShellTest : public ::testing::Test {
+ protected:
+  LinuxShellTest() {
+    // Keeps its arguments, one a line, and what it reads.
+    WriteExecutable(folder / "client",
+                    "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n"
+                    "cat > \"$(dirname \"$0\")/stdin\"\n");
+  }
+  TempFolder folder;
+};
+
+// No shell sees the arguments: quotes, $( ), ; and blanks arrive as they were given.
+TEST_F(LinuxShellTest, StartsTheSubstituteWithItsArgumentsAsGiven) {
+  const std::string windows_path = "C:\\Program Files\\Mail\\CLIENT.EXE";
+  LinuxShell shell(
+      {{windows_path, {folder / "client", "support@example.org", "$(touch pwned)", "a b;c", "'"}}});
+  EXPECT_TRUE(shell.StartProgram(windows_path, kWindowNormalFocus));
+  WaitForChildren();
+  EXPECT_EQ(ReadFile(folder / "args"), "support@example.org\n$(touch pwned)\na b;c\n'\n");
+  EXPECT_EQ(ReadFile(folder / "stdin"), "") << "the program must not read our input";
+  EXPECT_FALSE(std::filesystem::exists("pwned"));
+}
+
+TEST_F(LinuxShellTest, StartsOtherProgramsByTheirPath) {
+  LinuxShell shell;
+  EXPECT_TRUE(shell.StartProgram(folder / "client", kWindowNormalFocus));
+  WaitForChildren();
+  EXPECT_EQ(ReadFile(folder / "args"), "\n") << "printf's one line for no arguments";
+}
+
+TEST_F(LinuxShellTest, AProgramThatCannotBeStartedIsReported) {
+  LinuxShell shell({{"C:\\MAIL.EXE", {folder / "no-such-client", "x@y.z"}}, {"C:\\EMPTY.EXE", {}}});
+  EXPECT_FALSE(shell.StartProgram("C:\\MAIL.EXE", kWindowNormalFocus));
+  EXPECT_FALSE(shell.StartProgram("C:\\EMPTY.EXE", kWindowNormalFocus));
+  EXPECT_FALSE(shell.StartProgram(folder / "missing", kWindowNormalFocus));
+  EXPECT_FALSE(shell.StartProgram(folder.path(), kWindowNormalFocus)) << "a folder";
+}
+
+}  // namespace
+}  // namespace corvane::test

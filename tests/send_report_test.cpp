@@ -1,0 +1,192 @@
+#include "mail/send_report.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/dispatch.h"
+#include "app/texts.h"
+#include "app/wizard.h"
+#include "fakes/fake_platform.h"
+
+namespace corvane::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+constexpr const char* kPath = "C:\\Lumbrook20260131PC-7.kik";
+constexpr const char* kName = "Lumbrook20260131PC-7.kik";
+constexpr const char* kRecord = "0110080030150030PC-7...\r\n";
+
+// A run in English at the mail question, with the record file written.
+class SendReportByMailTest : public ::testing::Test {
+ protected:
+  SendReportByMailTest() {
+    FMain& f = run.app.form;
+    const auto& english = LanguageTexts(3);
+    f.LBLABELS.items.assign(english.begin(), english.end());
+    f.LBLIDIOMA.caption = "3";
+    f.LBLFILENAME.caption = kPath;
+    f.LBLFILENAMEONLY.caption = kName;
+    f.OBENG.selected = true;
+    run.files.files[kPath] = kRecord;
+    run.spreadsheet.installed = true;
+    ShowMailQuestionStage(run.app);
+  }
+
+  Outcome PressYes() { return DispatchClick(run.app, Click::kYes); }
+
+  void ExpectManualSendScreen(Outcome outcome) {
+    const FMain& f = run.app.form;
+    EXPECT_EQ(outcome, Outcome::kRunning);
+    EXPECT_TRUE(f.loaded && f.visible);
+    EXPECT_EQ(f.LBLSTAGE.caption, "7");
+    EXPECT_EQ(f.LBLMSG.caption,
+              std::string("Please Send File\r\r") + kPath + "\r\rto: " + kSupportAddress);
+    EXPECT_TRUE(f.LBLMSG.visible);
+    EXPECT_TRUE(f.LBLOK.visible && f.SHOK.visible);
+    EXPECT_FALSE(f.LBLYES.visible || f.SHYES.visible || f.LBLNO.visible || f.SHNO.visible);
+    EXPECT_FALSE(f.Frame1.visible);
+    for (const Control* o : {&f.OBESP, &f.OBPOR, &f.OBENG}) {
+      EXPECT_FALSE(o->visible) << o->name;
+      EXPECT_FALSE(o->selected) << o->name;
+    }
+    EXPECT_EQ(f.LBLFILENAME.caption, "");
+    EXPECT_EQ(run.files.files.count(kPath), 1u) << "the file must stay for the manual send";
+  }
+
+  FakeRun run;
+};
+
+TEST_F(SendReportByMailTest, HandsTheFileOverAndEndsWhenTheClientIsDeclined) {
+  run.desktop.answers = {kIdNo};
+  bool hidden_while_automating = true;
+  size_t boxes_before_release = 99;
+  run.spreadsheet.on_call = [&](const AutomationCall& call) {
+    hidden_while_automating = hidden_while_automating && !run.app.form.visible;
+    if (call.member == "Release") boxes_before_release = run.desktop.boxes.size();
+  };
+
+  EXPECT_EQ(PressYes(), Outcome::kEnded);
+
+  const std::vector<AutomationCall>& calls = run.spreadsheet.calls;
+  ASSERT_THAT(run.spreadsheet.Members(),
+              ElementsAre("Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
+                          "CloseWorkbook", "SetCaption", "Quit", "Release"));
+  EXPECT_THAT(calls[0].args, ElementsAre("excel.application"));
+  EXPECT_THAT(calls[1].args, ElementsAre("False"));
+  EXPECT_THAT(calls[2].args, ElementsAre(kPath));
+  // Recipients, then the subject: the file's name without its folder.
+  EXPECT_THAT(calls[3].args, ElementsAre(kName, kSupportAddress, kName));
+  EXPECT_THAT(calls[4].args, ElementsAre(kName, "False"));
+  EXPECT_THAT(calls[5].args, ElementsAre("Microsoft Excel"));
+  EXPECT_TRUE(hidden_while_automating);
+  EXPECT_EQ(boxes_before_release, 0u) << "the program is released before the question";
+
+  ASSERT_EQ(run.desktop.boxes.size(), 1u);
+  EXPECT_EQ(run.desktop.boxes[0].text, "Open Outlook Express to Send the E-Mail?");
+  EXPECT_EQ(run.desktop.boxes[0].title, "");
+  EXPECT_EQ(run.desktop.boxes[0].style, 36);
+  EXPECT_THAT(run.shell.started, IsEmpty());
+  EXPECT_EQ(run.files.files.count(kPath), 0u);
+  EXPECT_FALSE(run.app.form.loaded);
+}
+
+TEST_F(SendReportByMailTest, StartsTheMailClientFocusedWhenAskedAndEnds) {
+  run.desktop.answers = {kIdYes};
+  EXPECT_EQ(PressYes(), Outcome::kEnded);
+  EXPECT_THAT(run.shell.started,
+              ElementsAre(std::make_pair(std::string(kMailClientPath), kWindowNormalFocus)));
+  EXPECT_EQ(run.files.files.count(kPath), 0u);
+  EXPECT_EQ(run.spreadsheet.Members().back(), "Release");
+}
+
+TEST_F(SendReportByMailTest, SpreadsheetProgramAbsentLeavesTheManualSendScreen) {
+  run.spreadsheet.installed = false;
+  ExpectManualSendScreen(PressYes());
+  EXPECT_THAT(run.spreadsheet.Members(), ElementsAre("Create"));
+  EXPECT_THAT(run.desktop.boxes, IsEmpty());
+  // OK at the manual-send screen ends the program and keeps the file.
+  EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kEnded);
+  EXPECT_EQ(run.files.files.count(kPath), 1u);
+}
+
+struct FailurePoint {
+  const char* member;
+  std::vector<std::string> expected_calls;
+};
+
+void PrintTo(const FailurePoint& point, std::ostream* os) { *os << point.member; }
+
+class SendReportByMailFailure : public SendReportByMailTest,
+                                public ::testing::WithParamInterface<FailurePoint> {};
+
+// After any automation failure the program is tidied up and released once, and the
+// user neither is asked about the mail client nor loses the file.
+TEST_P(SendReportByMailFailure, FallsBackAfterTidyingUp) {
+  run.spreadsheet.fail = GetParam().member;
+  run.desktop.answers = {kIdYes};
+  ExpectManualSendScreen(PressYes());
+  EXPECT_THAT(run.spreadsheet.Members(), ElementsAreArray(GetParam().expected_calls));
+  EXPECT_THAT(run.desktop.boxes, IsEmpty());
+  EXPECT_THAT(run.shell.started, IsEmpty());
+  EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kEnded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachCall, SendReportByMailFailure,
+    ::testing::Values(
+        FailurePoint{"Create", {"Create"}},
+        FailurePoint{
+            "SetScreenUpdating",
+            {"Create", "SetScreenUpdating", "CloseWorkbook", "SetCaption", "Quit", "Release"}},
+        FailurePoint{"OpenWorkbook",
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "CloseWorkbook", "SetCaption",
+                      "Quit", "Release"}},
+        FailurePoint{"SendMail",
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
+                      "SetCaption", "Quit", "Release"}},
+        FailurePoint{"CloseWorkbook",
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
+                      "CloseWorkbook", "SetCaption", "Quit", "Release"}},
+        FailurePoint{"SetCaption",
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
+                      "SetCaption", "CloseWorkbook", "SetCaption", "Quit", "Release"}},
+        FailurePoint{"Quit",
+                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
+                      "SetCaption", "Quit", "CloseWorkbook", "SetCaption", "Quit", "Release"}}),
+    [](const ::testing::TestParamInfo<FailurePoint>& info) { return info.param.member; });
+
+TEST_F(SendReportByMailTest, MissingMailClientAfterTheHandOverKeepsTheFile) {
+  run.desktop.answers = {kIdYes};
+  run.shell.start_succeeds = false;
+  ExpectManualSendScreen(PressYes());
+  EXPECT_EQ(run.shell.started.size(), 1u);
+  // The program was already released; the fallback has nothing left to tidy.
+  EXPECT_EQ(run.spreadsheet.Members().back(), "Release");
+  EXPECT_EQ(run.spreadsheet.calls.size(), 8u);
+}
+
+TEST_F(SendReportByMailTest, UndeletableFileFallsBack) {
+  run.files.fail = {"Delete"};
+  ExpectManualSendScreen(PressYes());
+  EXPECT_EQ(run.desktop.boxes.size(), 1u);
+}
+
+TEST_F(SendReportByMailTest, ManualSendScreenIsInTheRunsLanguage) {
+  FMain& f = run.app.form;
+  const auto& portuguese = LanguageTexts(2);
+  f.LBLABELS.items.assign(portuguese.begin(), portuguese.end());
+  run.spreadsheet.installed = false;
+  PressYes();
+  EXPECT_EQ(f.LBLMSG.caption,
+            std::string("Favor Enviar o Arquivo\r\r") + kPath + "\r\rpara: " + kSupportAddress);
+}
+
+}  // namespace
+}  // namespace corvane::test
