@@ -16,12 +16,15 @@ class LinuxShell : public Shell {
   // Program file -> the argument vector started in its place.
   using Substitutes = std::map<std::string, std::vector<std::string>>;
 
-  explicit LinuxShell(Substitutes substitutes = {}) : substitutes_(std::move(substitutes)) {}
+  explicit LinuxShell(Substitutes substitutes = {},
+                      std::vector<std::string> restart_command = {"systemctl", "reboot"})
+      : substitutes_(std::move(substitutes)), restart_command_(std::move(restart_command)) {}
   bool StartProgram(const std::string& path, int window_style) override;
   bool RequestRestart() override;
 
  private:
   Substitutes substitutes_;
+  std::vector<std::string> restart_command_;
 };
 
 }  // namespace corvane
