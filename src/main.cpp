@@ -19,6 +19,7 @@
 #include "platform/linux/files.h"
 #include "platform/linux/registry_store.h"
 #include "platform/linux/single_instance.h"
+#include "platform/linux/smart_device.h"
 #include "platform/linux/system_info.h"
 #include "platform/linux/unavailable.h"
 
@@ -49,7 +50,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 // Exit status: 0 for a usable drive, 1 for DriveType 0 or a file that cannot be used.
 int RunIdentify(const IdentifyOptions& options) {
   using namespace corvane;
-  NoSmartDevice system_device;
+  LinuxSmartDevice system_device;
   std::optional<CaptureSmartDevice> capture_device;
   if (!options.load.empty()) {
     const std::optional<std::string> bytes = ReadWholeFile(options.load);
@@ -91,7 +92,7 @@ int RunIdentify(const IdentifyOptions& options) {
 int RunWizard(bool /*text_only*/) {
   using namespace corvane;
   LinuxRegistry registry(RegistryStoreOptions{});
-  NoSmartDevice smart;
+  LinuxSmartDevice smart;
   LinuxSystemInfo system;
   LinuxFiles files;
   NoShell shell;
