@@ -165,7 +165,9 @@ PassThroughOutcome SendAta(int fd, const SendCmdInParams& p, uint8_t* sector) {
   uint8_t cdb[kCdbSize] = {};
   cdb[0] = kAtaPassThrough16;
   cdb[1] = sector ? kProtocolPioDataIn : kProtocolNonData;
-  cdb[2] = sector ? kCheckCondition | kTransferFromDevice | kTransferBlocks | kLengthInSectorCount
+  // Reading commands go without ck_cond: libata over AHCI aborts PIO data-in with it, and
+  // their success needs no registers (it comes back as GOOD status).
+  cdb[2] = sector ? kTransferFromDevice | kTransferBlocks | kLengthInSectorCount
                   : kCheckCondition;
   cdb[4] = p.features;
   cdb[6] = p.sector_count;
