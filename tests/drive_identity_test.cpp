@@ -142,11 +142,8 @@ TEST(GetDriveIdentity, EarlyFailuresGiveTheEmptyRecordAndCloseTheHandle) {
     size_t requests;
   };
   const Case cases[] = {
-      {"Open", 0x01, 0},
-      {"GetVersion", 0x01, 1},
-      {"", 0x00, 1},  // presence bit clear
-      {"Enable", 0x01, 2},
-      {"Enable", 0x11, 2},  // an ATAPI drive too
+      {"Open", 0x01, 0},   {"GetVersion", 0x01, 1}, {"", 0x00, 1},  // presence bit clear
+      {"Enable", 0x01, 2}, {"Enable", 0x11, 2},                     // an ATAPI drive too
   };
   for (const Case& c : cases) {
     Machine m;
@@ -201,8 +198,14 @@ TEST(GetDriveIdentity, DriveHeadAndDeviceNameFollowThePlatformFamily) {
     uint8_t sector_head;
   };
   const Case cases[] = {
-      {2, 0, 0xA0}, {2, 1, 0xA0}, {2, 2, 0xA0}, {2, 3, 0xA0},
-      {1, 0, 0xA0}, {1, 1, 0xB0}, {1, 2, 0xA0}, {1, 3, 0xB0},
+      {2, 0, 0xA0},
+      {2, 1, 0xA0},
+      {2, 2, 0xA0},
+      {2, 3, 0xA0},
+      {1, 0, 0xA0},
+      {1, 1, 0xB0},
+      {1, 2, 0xA0},
+      {1, 3, 0xB0},
       {std::nullopt, 1, 0xB0},  // a failed GetVersionExA counts as the 9x family
       {0, 3, 0xB0},
   };
@@ -304,12 +307,18 @@ TEST(SmartAttributes, EmptySlotsBetweenUsedOnesAreSkipped) {
 
 TEST(SmartAttributes, NamesComeFromTheTableOrAreUnknown) {
   const std::pair<uint8_t, const char*> cases[] = {
-      {193, "LOAD_UNLOAD_CYCLE_COUNT"}, {225, "LOAD_UNLOAD_CYCLE_COUNTII"},
-      {194, "TEMPERATURE"},             {231, "TEMPERATUREII"},
-      {191, "G_SENSE_ERROR_RATE"},      {221, "G_SENSE_ERROR_RATEII"},
-      {13, "SOFT_READ_ERROR_RATE"},     {250, "READ_ERROR_RETRY_RATE"},
-      {14, "Unknown value (14)"},       {195, "Unknown value (195)"},
-      {229, "Unknown value (229)"},     {255, "Unknown value (255)"},
+      {193, "LOAD_UNLOAD_CYCLE_COUNT"},
+      {225, "LOAD_UNLOAD_CYCLE_COUNTII"},
+      {194, "TEMPERATURE"},
+      {231, "TEMPERATUREII"},
+      {191, "G_SENSE_ERROR_RATE"},
+      {221, "G_SENSE_ERROR_RATEII"},
+      {13, "SOFT_READ_ERROR_RATE"},
+      {250, "READ_ERROR_RETRY_RATE"},
+      {14, "Unknown value (14)"},
+      {195, "Unknown value (195)"},
+      {229, "Unknown value (229)"},
+      {255, "Unknown value (255)"},
   };
   ScriptedSmartDevice smart;
   smart.device_map = 1;

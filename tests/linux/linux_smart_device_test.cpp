@@ -1,15 +1,13 @@
-#include "platform/linux/smart_device.h"
-
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "disk/drive_identity.h"
 #include "linux/temp_folder.h"
+#include "platform/linux/smart_device.h"
 
 namespace corvane::test {
 namespace {
@@ -31,16 +29,20 @@ TEST(OrderDrives, RootDiskFirstThenFamiliesInNameOrderThenOptical) {
   const Case cases[] = {
       {{"vda", "zram0", "loop0", "loop1"}, "vda", {"vda"}},
       {{"sdb", "sda", "nvme0n1"}, "nvme0n1", {"nvme0n1", "sda", "sdb"}},
-      {{"mmcblk0", "xvda", "vdb", "nvme1n1", "hda", "sdc", "sr0"}, "", {"sdc", "hda", "nvme1n1", "vdb"}},
+      {{"mmcblk0", "xvda", "vdb", "nvme1n1", "hda", "sdc", "sr0"},
+       "",
+       {"sdc", "hda", "nvme1n1", "vdb"}},
       {{"sr1", "sr0", "sda"}, "sda", {"sda", "sr0*", "sr1*"}},
       {{"sdaa", "sdz", "sdb"}, "", {"sdb", "sdz", "sdaa"}},
-      {{"nvme10n1", "nvme2n1", "nvme2n10", "nvme2n2"}, "", {"nvme2n1", "nvme2n2", "nvme2n10", "nvme10n1"}},
+      {{"nvme10n1", "nvme2n1", "nvme2n10", "nvme2n2"},
+       "",
+       {"nvme2n1", "nvme2n2", "nvme2n10", "nvme10n1"}},
       {{"loop0", "ram0", "zram0", "dm-0", "md0", "md127", "nbd0", "nvme0c0n1", "mmcblk0boot0",
         "mmcblk0rpmb", "sr", "sd", "fd0"},
        "",
        {}},
       {{"sda", "sr0"}, "dm-0", {"sda", "sr0*"}},  // a root disk that is no drive changes nothing
-      {{"sda"}, "sdb", {"sda"}},                   // nor one that is not listed
+      {{"sda"}, "sdb", {"sda"}},                  // nor one that is not listed
       {{"mmcblk1", "mmcblk0", "sr0"}, "mmcblk1", {"mmcblk1", "mmcblk0", "sr0*"}},
   };
   for (const Case& c : cases) {
@@ -150,8 +152,8 @@ std::string Trimmed(std::string s) {
 }
 
 TEST_F(FakeSysfs, IdentityComesFromSysfsWithoutPassThroughAndNoAttributesAreInvented) {
-  Write("sys/block/sda/device/vpd_pg89", std::string(60, '\x01') + IdentifySectorWithModel(
-                                             "ST9100821AS") + std::string(60, '\0'));
+  Write("sys/block/sda/device/vpd_pg89",
+        std::string(60, '\x01') + IdentifySectorWithModel("ST9100821AS") + std::string(60, '\0'));
   Write("sys/block/sda/device/model", "ST9100821AS     \n");
   Write("sys/block/nvme0n1/device/serial", "S4EWNX0R123456      \n");
   Write("sys/block/nvme0n1/device/model", "Samsung SSD 970 EVO Plus 500GB          \n");
@@ -248,10 +250,9 @@ TEST_F(FakeSysfs, TheDiskHoldingTheRootFolderComesFirst) {
   fs::create_directory_symlink(tmp_ / "sys/devices/pci/vda", tmp_ / "sys/block/vda");
   fs::create_directory_symlink(tmp_ / "sys/devices/pci/vdb", tmp_ / "sys/block/vdb");
   fs::create_directory_symlink(tmp_ / "sys/devices/virtual/block/dm-0", tmp_ / "sys/block/dm-0");
-  fs::create_directory_symlink(
-      tmp_ / "sys/devices/virtual/block/dm-0",
-      tmp_ / ("sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
-              std::to_string(minor(st.st_dev))));
+  fs::create_directory_symlink(tmp_ / "sys/devices/virtual/block/dm-0",
+                               tmp_ / ("sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                                       std::to_string(minor(st.st_dev))));
   LinuxSmartDevice device(Paths());
   EXPECT_EQ(Names(device.Drives()), (std::vector<std::string>{"vdb", "vda"}));
   EXPECT_EQ(Trimmed(GetDriveIdentity(device, 0).SerialNumber), "ROOTDISK");

@@ -81,7 +81,9 @@ int DiskFamily(const std::string& name) {
   return -1;
 }
 
-bool IsOptical(const std::string& name) { return name.rfind("sr", 0) == 0 && AllOf(name, 2, ::isdigit); }
+bool IsOptical(const std::string& name) {
+  return name.rfind("sr", 0) == 0 && AllOf(name, 2, ::isdigit);
+}
 
 // Name order as the kernel hands names out: runs of digits by value, runs of letters
 // shorter first (sdz before sdaa).
@@ -154,8 +156,9 @@ std::string WholeDiskOf(const LinuxSmartPaths& paths, const std::string& sys_pat
 std::string RootDisk(const LinuxSmartPaths& paths) {
   struct stat st {};
   if (::stat(paths.root.c_str(), &st) != 0 || major(st.st_dev) == 0) return "";
-  return WholeDiskOf(paths, paths.sys_dev_block + "/" + std::to_string(major(st.st_dev)) + ":" +
-                                std::to_string(minor(st.st_dev)),
+  return WholeDiskOf(paths,
+                     paths.sys_dev_block + "/" + std::to_string(major(st.st_dev)) + ":" +
+                         std::to_string(minor(st.st_dev)),
                      0);
 }
 
@@ -167,8 +170,7 @@ PassThroughOutcome SendAta(int fd, const SendCmdInParams& p, uint8_t* sector) {
   cdb[1] = sector ? kProtocolPioDataIn : kProtocolNonData;
   // Reading commands go without ck_cond: libata over AHCI aborts PIO data-in with it, and
   // their success needs no registers (it comes back as GOOD status).
-  cdb[2] = sector ? kTransferFromDevice | kTransferBlocks | kLengthInSectorCount
-                  : kCheckCondition;
+  cdb[2] = sector ? kTransferFromDevice | kTransferBlocks | kLengthInSectorCount : kCheckCondition;
   cdb[4] = p.features;
   cdb[6] = p.sector_count;
   cdb[8] = p.sector_number;
@@ -219,8 +221,8 @@ std::vector<LinuxDrive> OrderDrives(const std::vector<std::string>& block_names,
   return drives;
 }
 
-PassThroughOutcome JudgePassThrough(uint8_t scsi_status, uint16_t host_status,
-                                    const uint8_t* sense, size_t sense_length) {
+PassThroughOutcome JudgePassThrough(uint8_t scsi_status, uint16_t host_status, const uint8_t* sense,
+                                    size_t sense_length) {
   if (host_status != 0) return PassThroughOutcome::kFailed;
   if (sense_length < 8) {
     // A translator that ignores ck_cond answers GOOD without sense.
@@ -248,8 +250,9 @@ PassThroughOutcome JudgePassThrough(uint8_t scsi_status, uint16_t host_status,
 }
 
 void RestoreDriveStringOrder(uint8_t* sector) {
-  const std::pair<size_t, size_t> fields[] = {
-      {kSerialOffset, kSerialLength}, {kFirmwareOffset, kFirmwareLength}, {kModelOffset, kModelLength}};
+  const std::pair<size_t, size_t> fields[] = {{kSerialOffset, kSerialLength},
+                                              {kFirmwareOffset, kFirmwareLength},
+                                              {kModelOffset, kModelLength}};
   for (const auto& [offset, length] : fields) {
     for (size_t i = offset; i < offset + length; i += 2) std::swap(sector[i], sector[i + 1]);
   }
@@ -263,7 +266,7 @@ std::optional<Bytes> IdentifyFromSysfs(const std::string& dir) {
     const auto* begin = reinterpret_cast<const uint8_t*>(vpd89.data()) + kVpd89IdentifyOffset;
     return Bytes(begin, begin + kSectorSize);
   }
-  std::string serial = Trim(ReadSmallFile(dir + "/serial"));  // virtio
+  std::string serial = Trim(ReadSmallFile(dir + "/serial"));            // virtio
   if (serial.empty()) serial = Trim(ReadSmallFile(device + "serial"));  // nvme, mmc
   if (serial.empty()) {
     const std::string vpd80 = ReadSmallFile(device + "vpd_pg80");
@@ -377,7 +380,8 @@ bool LinuxSmartDevice::ReceiveDriveData(OpenDrive& d, ByteView in, MutableByteVi
   const DriveRequest request = ClassifyRequest(kSmartRcvDriveData, in);
   const SendCmdInParams p = ReadSendCmdInParams(in);
   // Only the reading commands of the SMART interface go to the drive.
-  const bool identify_packet = p.command == kAtaIdentifyPacketDevice && p.buffer_size == kSectorSize;
+  const bool identify_packet =
+      p.command == kAtaIdentifyPacketDevice && p.buffer_size == kSectorSize;
   if (request == DriveRequest::kOther && !identify_packet) return false;
   if (request == DriveRequest::kGetVersion || request == DriveRequest::kEnable) return false;
   Bytes sector(kSectorSize, 0);

@@ -32,8 +32,8 @@ enum class PassThroughOutcome { kDone, kRefused, kFailed };
 // Judges an ATA PASS-THROUGH (16) answer sent with ck_cond set. Success comes back as a
 // check condition (sense key 1, ASC/ASCQ 00/1D), so the sense key and the ATA status's
 // error bit decide, not the SCSI status byte. `sense` holds what the kernel wrote.
-PassThroughOutcome JudgePassThrough(uint8_t scsi_status, uint16_t host_status,
-                                    const uint8_t* sense, size_t sense_length);
+PassThroughOutcome JudgePassThrough(uint8_t scsi_status, uint16_t host_status, const uint8_t* sense,
+                                    size_t sense_length);
 
 // HDIO_GET_IDENTITY hands the three strings back in reading order: this puts them back
 // in the drive's order (first character of each word in its high byte).
