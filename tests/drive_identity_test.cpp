@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "disk/identity_report.h"
 #include "disk/smart_records.h"
 #include "fakes/scripted_smart_device.h"
 
@@ -422,24 +423,23 @@ TEST(SmartRecords, OsVersionInfoCarriesItsSizeAndPlatformId) {
   EXPECT_EQ(ReadPlatformId(info), 0x01000002u);
 }
 
-TEST(SmartRecords, SendCmdInParamsRoundTrips) {
-  SendCmdInParams p;
-  p.buffer_size = 0x01020304;
-  p.features = 5;
-  p.sector_count = 6;
-  p.sector_number = 7;
-  p.cyl_low = 8;
-  p.cyl_high = 9;
-  p.drive_head = 10;
-  p.command = 11;
-  p.drive_number = 12;
-  const SendCmdInBytes bytes = WriteSendCmdInParams(p);
-  EXPECT_THAT(bytes, ElementsAre(4, 3, 2, 1, 5, 6, 7, 8, 9, 10, 11, 0, 12, 0, 0, 0, 0, 0, 0, 0, 0,
-                                 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
-  const SendCmdInParams back = ReadSendCmdInParams(ByteView(bytes.data(), bytes.size()));
-  EXPECT_EQ(back.buffer_size, p.buffer_size);
-  EXPECT_EQ(back.command, 11);
-  EXPECT_EQ(back.drive_number, 12);
+TEST(IdentityReport, JsonKeepsTheTextsWholeAndEscaped) {
+  DriveIdentity d;
+  d.DriveType = kDriveTypeAta;
+  d.SerialNumber = std::string("A\0\"\\\xE9 ", 6);
+  d.AttributeCount = 1;
+  d.Attributes = {{194, "TEMPERATURE", 100, 0, 90, -32768}, {}};
+  EXPECT_EQ(
+      FormatIdentityJson(d, 3),
+      "{\"drive\": 3, \"DriveType\": 1, \"SerialNumber\": \"A\\u0000\\\"\\\\\\u00e9 \", "
+      "\"ModelNumber\": \"\", \"FirmwareRevision\": \"\", \"Cylinders\": 0, \"Heads\": 0, "
+      "\"SectorsPerTrack\": 0, \"AttributeCount\": 1, \"Attributes\": [{\"AttributeId\": 194, "
+      "\"AttributeName\": \"TEMPERATURE\", \"CurrentValue\": 100, \"WorstValue\": 90, "
+      "\"ThresholdValue\": 0, \"StatusFlags\": -32768}]}\n");
+  const std::string text = FormatIdentityText(d, 3);
+  EXPECT_NE(text.find("Serial number:    A?\"\\?\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("194 TEMPERATURE"), std::string::npos) << text;
+  EXPECT_NE(text.find("0x8000"), std::string::npos) << text;
 }
 
 }  // namespace
