@@ -32,7 +32,7 @@ trap 'rm -rf "$work"' EXIT
 root="$work/root"
 mkdir -p "$root"/{bin,dev,proc,sys,modules}
 cp "$(command -v busybox)" "$root/bin/busybox"
-for applet in sh mount insmod sleep poweroff cat ls; do ln -s busybox "$root/bin/$applet"; done
+for applet in sh mount insmod sleep poweroff cat ls base64 tr; do ln -s busybox "$root/bin/$applet"; done
 modules="scsi_common scsi_mod libata libahci ahci ata_piix crc64 crc64-rocksoft crct10dif_common
   crc-t10dif t10-pi sd_mod cdrom sr_mod sg"
 for m in $modules; do
@@ -62,6 +62,8 @@ echo "corvane-sda-model: \$(cat /sys/block/sda/device/model)"
 for n in 0 1 2; do
   out=\$(/corvane identify --json --drive \$n); echo "corvane-drive-\$n: \$out exit=\$?"
 done
+/corvane identify --drive 0 --save /capture >/dev/null
+echo "corvane-capture: \$(base64 /capture | tr -d '\n')"
 poweroff -f
 GUEST
 chmod +x "$root/init"
@@ -117,6 +119,16 @@ check "$json0" '[.Attributes[] | .AttributeName]' \
 
 check "$other" '[.SerialNumber, (.ModelNumber | sub(" +$"; "")), .FirmwareRevision]' \
   '["SECOND-0002         ","Second Disk","2.0     "]'
+# The capture saved in the guest decodes to drive 0's answer, here and in skdump.
+grep -a "^corvane-capture: " "$work/console.log" | sed 's/^[^:]*: //; s/\r$//' | base64 -d \
+  >"$work/capture" || fail "no capture from the guest"
+"$corvane" identify --json --load "$work/capture" >"$work/loaded.json" || fail "cannot load it"
+check "$(cat "$work/loaded.json")" 'del(.drive)' "$(jq -c 'del(.drive)' <<<"${drive0% exit=*}")"
+if command -v skdump >/dev/null; then
+  serial=$(jq -r '.SerialNumber | sub(" +$"; "")' <<<"${drive0% exit=*}")
+  skdump --load="$work/capture" | grep -q "^Serial: \[$serial\]$" || fail "skdump reads it otherwise"
+fi
+
 drive2=$(answer 2)
 [ "${drive2##* exit=}" = 1 ] || fail "drive 2 should be absent: $drive2"
 check "${drive2% exit=*}" '.DriveType' 0
