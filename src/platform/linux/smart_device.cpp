@@ -131,7 +131,7 @@ void PutDriveString(uint8_t* sector, size_t offset, size_t length, const std::st
 
 // The whole disk under a block device of /sys/dev/block: a partition's parent, and for
 // dm or md devices the disk under their first member.
-std::string WholeDiskOf(const LinuxSmartPaths& paths, const std::string& sys_path, int depth) {
+std::string WholeDiskOf(const std::string& sys_path, int depth) {
   char resolved[PATH_MAX];
   if (depth > 8 || !::realpath(sys_path.c_str(), resolved)) return "";
   std::string dir = resolved;
@@ -147,7 +147,7 @@ std::string WholeDiskOf(const LinuxSmartPaths& paths, const std::string& sys_pat
   }
   std::sort(members.begin(), members.end(), NameLess);
   for (const std::string& m : members) {
-    const std::string disk = WholeDiskOf(paths, dir + "/slaves/" + m, depth + 1);
+    const std::string disk = WholeDiskOf(dir + "/slaves/" + m, depth + 1);
     if (!disk.empty()) return disk;
   }
   return "";
@@ -156,10 +156,9 @@ std::string WholeDiskOf(const LinuxSmartPaths& paths, const std::string& sys_pat
 std::string RootDisk(const LinuxSmartPaths& paths) {
   struct stat st {};
   if (::stat(paths.root.c_str(), &st) != 0 || major(st.st_dev) == 0) return "";
-  return WholeDiskOf(paths,
-                     paths.sys_dev_block + "/" + std::to_string(major(st.st_dev)) + ":" +
-                         std::to_string(minor(st.st_dev)),
-                     0);
+  const std::string node =
+      std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+  return WholeDiskOf(paths.sys_dev_block + "/" + node, 0);
 }
 
 // One ATA command through SG_IO; `sector` is null for a command without data.
