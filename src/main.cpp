@@ -22,8 +22,8 @@
 #include "platform/linux/registry_store.h"
 #include "platform/linux/shell.h"
 #include "platform/linux/single_instance.h"
+#include "platform/linux/smart_device.h"
 #include "platform/linux/system_info.h"
-#include "platform/linux/unavailable.h"
 #include "report/record_command.h"
 
 namespace {
@@ -53,7 +53,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 // Exit status: 0 for a usable drive, 1 for DriveType 0 or a file that cannot be used.
 int RunIdentify(const IdentifyOptions& options) {
   using namespace corvane;
-  NoSmartDevice system_device;
+  LinuxSmartDevice system_device;
   std::optional<CaptureSmartDevice> capture_device;
   if (!options.load.empty()) {
     const std::optional<std::string> bytes = ReadWholeFile(options.load);
@@ -101,7 +101,7 @@ std::string SendmailProgram() {
 // Every Linux backend, for one run of the program or of a verb.
 struct LinuxPlatform {
   corvane::LinuxRegistry registry{corvane::RegistryStoreOptions{}};
-  corvane::NoSmartDevice smart;
+  corvane::LinuxSmartDevice smart;
   corvane::LinuxSystemInfo system;
   corvane::LinuxFiles files;
   // The desktop's default mail client, opened on a message to the support address.

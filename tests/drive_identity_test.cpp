@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "disk/identity_report.h"
 #include "disk/smart_records.h"
 #include "fakes/scripted_smart_device.h"
 
@@ -142,11 +143,8 @@ TEST(GetDriveIdentity, EarlyFailuresGiveTheEmptyRecordAndCloseTheHandle) {
     size_t requests;
   };
   const Case cases[] = {
-      {"Open", 0x01, 0},
-      {"GetVersion", 0x01, 1},
-      {"", 0x00, 1},  // presence bit clear
-      {"Enable", 0x01, 2},
-      {"Enable", 0x11, 2},  // an ATAPI drive too
+      {"Open", 0x01, 0},   {"GetVersion", 0x01, 1}, {"", 0x00, 1},  // presence bit clear
+      {"Enable", 0x01, 2}, {"Enable", 0x11, 2},                     // an ATAPI drive too
   };
   for (const Case& c : cases) {
     Machine m;
@@ -201,8 +199,14 @@ TEST(GetDriveIdentity, DriveHeadAndDeviceNameFollowThePlatformFamily) {
     uint8_t sector_head;
   };
   const Case cases[] = {
-      {2, 0, 0xA0}, {2, 1, 0xA0}, {2, 2, 0xA0}, {2, 3, 0xA0},
-      {1, 0, 0xA0}, {1, 1, 0xB0}, {1, 2, 0xA0}, {1, 3, 0xB0},
+      {2, 0, 0xA0},
+      {2, 1, 0xA0},
+      {2, 2, 0xA0},
+      {2, 3, 0xA0},
+      {1, 0, 0xA0},
+      {1, 1, 0xB0},
+      {1, 2, 0xA0},
+      {1, 3, 0xB0},
       {std::nullopt, 1, 0xB0},  // a failed GetVersionExA counts as the 9x family
       {0, 3, 0xB0},
   };
@@ -304,12 +308,18 @@ TEST(SmartAttributes, EmptySlotsBetweenUsedOnesAreSkipped) {
 
 TEST(SmartAttributes, NamesComeFromTheTableOrAreUnknown) {
   const std::pair<uint8_t, const char*> cases[] = {
-      {193, "LOAD_UNLOAD_CYCLE_COUNT"}, {225, "LOAD_UNLOAD_CYCLE_COUNTII"},
-      {194, "TEMPERATURE"},             {231, "TEMPERATUREII"},
-      {191, "G_SENSE_ERROR_RATE"},      {221, "G_SENSE_ERROR_RATEII"},
-      {13, "SOFT_READ_ERROR_RATE"},     {250, "READ_ERROR_RETRY_RATE"},
-      {14, "Unknown value (14)"},       {195, "Unknown value (195)"},
-      {229, "Unknown value (229)"},     {255, "Unknown value (255)"},
+      {193, "LOAD_UNLOAD_CYCLE_COUNT"},
+      {225, "LOAD_UNLOAD_CYCLE_COUNTII"},
+      {194, "TEMPERATURE"},
+      {231, "TEMPERATUREII"},
+      {191, "G_SENSE_ERROR_RATE"},
+      {221, "G_SENSE_ERROR_RATEII"},
+      {13, "SOFT_READ_ERROR_RATE"},
+      {250, "READ_ERROR_RETRY_RATE"},
+      {14, "Unknown value (14)"},
+      {195, "Unknown value (195)"},
+      {229, "Unknown value (229)"},
+      {255, "Unknown value (255)"},
   };
   ScriptedSmartDevice smart;
   smart.device_map = 1;
@@ -413,24 +423,23 @@ TEST(SmartRecords, OsVersionInfoCarriesItsSizeAndPlatformId) {
   EXPECT_EQ(ReadPlatformId(info), 0x01000002u);
 }
 
-TEST(SmartRecords, SendCmdInParamsRoundTrips) {
-  SendCmdInParams p;
-  p.buffer_size = 0x01020304;
-  p.features = 5;
-  p.sector_count = 6;
-  p.sector_number = 7;
-  p.cyl_low = 8;
-  p.cyl_high = 9;
-  p.drive_head = 10;
-  p.command = 11;
-  p.drive_number = 12;
-  const SendCmdInBytes bytes = WriteSendCmdInParams(p);
-  EXPECT_THAT(bytes, ElementsAre(4, 3, 2, 1, 5, 6, 7, 8, 9, 10, 11, 0, 12, 0, 0, 0, 0, 0, 0, 0, 0,
-                                 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
-  const SendCmdInParams back = ReadSendCmdInParams(ByteView(bytes.data(), bytes.size()));
-  EXPECT_EQ(back.buffer_size, p.buffer_size);
-  EXPECT_EQ(back.command, 11);
-  EXPECT_EQ(back.drive_number, 12);
+TEST(IdentityReport, JsonKeepsTheTextsWholeAndEscaped) {
+  DriveIdentity d;
+  d.DriveType = kDriveTypeAta;
+  d.SerialNumber = std::string("A\0\"\\\xE9 ", 6);
+  d.AttributeCount = 1;
+  d.Attributes = {{194, "TEMPERATURE", 100, 0, 90, -32768}, {}};
+  EXPECT_EQ(
+      FormatIdentityJson(d, 3),
+      "{\"drive\": 3, \"DriveType\": 1, \"SerialNumber\": \"A\\u0000\\\"\\\\\\u00e9 \", "
+      "\"ModelNumber\": \"\", \"FirmwareRevision\": \"\", \"Cylinders\": 0, \"Heads\": 0, "
+      "\"SectorsPerTrack\": 0, \"AttributeCount\": 1, \"Attributes\": [{\"AttributeId\": 194, "
+      "\"AttributeName\": \"TEMPERATURE\", \"CurrentValue\": 100, \"WorstValue\": 90, "
+      "\"ThresholdValue\": 0, \"StatusFlags\": -32768}]}\n");
+  const std::string text = FormatIdentityText(d, 3);
+  EXPECT_NE(text.find("Serial number:    A?\"\\?\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("194 TEMPERATURE"), std::string::npos) << text;
+  EXPECT_NE(text.find("0x8000"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -63,16 +63,14 @@ DriveCapture ParseCapture(const std::string& file_bytes) {
   size_t pos = 0;
   while (pos < file_bytes.size()) {
     if (file_bytes.size() - pos < kRecordHeaderSize) {
-      throw CaptureError("the capture ends inside a record header at byte " +
-                         std::to_string(pos));
+      throw CaptureError("the capture ends inside a record header at byte " + std::to_string(pos));
     }
     const std::string tag = file_bytes.substr(pos, 4);
     const uint32_t length = ReadBigEndian32(file_bytes, pos + 4);
     pos += kRecordHeaderSize;
     if (length > file_bytes.size() - pos) {
       throw CaptureError("the " + Printable(tag) + " record claims " + std::to_string(length) +
-                         " bytes but only " + std::to_string(file_bytes.size() - pos) +
-                         " follow");
+                         " bytes but only " + std::to_string(file_bytes.size() - pos) + " follow");
     }
     const std::string body = file_bytes.substr(pos, length);
     pos += length;

@@ -228,9 +228,8 @@ bool ReadSmartAttributes(SmartDevice& device, Handle h, int32_t drive,
     SmartAttribute& a = working.Attributes[working.AttributeCount];
     a.AttributeId = id;
     const auto name = names.find(std::to_string(id));
-    a.AttributeName = name != names.end()
-                          ? name->second
-                          : "Unknown value (" + std::to_string(id) + ")";
+    a.AttributeName =
+        name != names.end() ? name->second : "Unknown value (" + std::to_string(id) + ")";
     a.StatusFlags = static_cast<int16_t>(ReadU16(out, o + 1));
     a.CurrentValue = out[o + 3];
     a.WorstValue = out[o + 4];

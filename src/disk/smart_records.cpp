@@ -25,8 +25,8 @@ DriveRequest ClassifyRequest(uint32_t code, ByteView in) {
   if (code == kSmartGetVersion) return DriveRequest::kGetVersion;
   if (in.size < kSendCmdInParamsSize) return DriveRequest::kOther;
   const SendCmdInParams p = ReadSendCmdInParams(in);
-  const bool smart = p.command == kAtaSmart && p.cyl_low == kSmartCylLow &&
-                     p.cyl_high == kSmartCylHigh;
+  const bool smart =
+      p.command == kAtaSmart && p.cyl_low == kSmartCylLow && p.cyl_high == kSmartCylHigh;
   if (code == kSmartSendDriveCommand) {
     return smart && p.features == kSmartEnableOperations ? DriveRequest::kEnable
                                                          : DriveRequest::kOther;

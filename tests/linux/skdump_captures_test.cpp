@@ -1,9 +1,8 @@
 // Decodes every real drive capture and compares it with what libatasmart's skdump prints.
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/wait.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
