@@ -1,130 +1,15 @@
 // corvane: the wizard (window or terminal), and the verbs support staff script.
 #include <CLI/CLI.hpp>
-#include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
-#include <optional>
-#include <sstream>
+#include <string>
 
-#include "app/app.h"
-#include "app/layout.h"
-#include "app/texts.h"
-#include "disk/capture.h"
-#include "disk/drive_identity.h"
-#include "disk/identity_report.h"
-#include "mail/send_report.h"
-#include "platform/console/terminal_face.h"
-#include "platform/linux/desktop.h"
-#include "platform/linux/files.h"
-#include "platform/linux/mail_hand_over.h"
-#include "platform/linux/registry_store.h"
-#include "platform/linux/shell.h"
-#include "platform/linux/single_instance.h"
-#include "platform/linux/smart_device.h"
-#include "platform/linux/system_info.h"
+#include "disk/identify_command.h"
+#include "platform/os_system.h"
 #include "report/record_command.h"
 
-namespace {
-
-bool HasDisplay() {
-  const char* x = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x && *x) || (wayland && *wayland);
-}
-
-struct IdentifyOptions {
-  int drive = 0;
-  bool json = false;
-  std::string save;
-  std::string load;
-};
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
-}
-
-// Exit status: 0 for a usable drive, 1 for DriveType 0 or a file that cannot be used.
-int RunIdentify(const IdentifyOptions& options) {
-  using namespace corvane;
-  LinuxSmartDevice system_device;
-  std::optional<CaptureSmartDevice> capture_device;
-  if (!options.load.empty()) {
-    const std::optional<std::string> bytes = ReadWholeFile(options.load);
-    if (!bytes) {
-      std::cerr << "corvane identify: cannot read " << options.load << "\n";
-      return 1;
-    }
-    try {
-      capture_device.emplace(ParseCapture(*bytes));
-    } catch (const CaptureError& e) {
-      std::cerr << "corvane identify: " << options.load << " is not a drive capture: " << e.what()
-                << "\n";
-      return 1;
-    }
-  }
-  SmartDevice& source = capture_device ? static_cast<SmartDevice&>(*capture_device)
-                                       : static_cast<SmartDevice&>(system_device);
-  RecordingSmartDevice recorder(source);
-  const DriveIdentity identity = GetDriveIdentity(recorder, options.drive);
-  std::cout << (options.json ? FormatIdentityJson(identity, options.drive)
-                             : FormatIdentityText(identity, options.drive));
-  if (!options.save.empty()) {
-    if (!recorder.capture().identify) {
-      std::cerr << "corvane identify: drive " << options.drive
-                << " gave no IDENTIFY data; nothing saved\n";
-      return 1;
-    }
-    std::ofstream out(options.save, std::ios::binary | std::ios::trunc);
-    out << WriteCapture(recorder.capture());
-    out.close();
-    if (!out) {
-      std::cerr << "corvane identify: cannot write " << options.save << "\n";
-      return 1;
-    }
-  }
-  return identity.DriveType == kDriveTypeNone ? 1 : 0;
-}
-
-// CORVANE_SENDMAIL names another sendmail-compatible program for the mail hand-over.
-std::string SendmailProgram() {
-  const char* program = std::getenv("CORVANE_SENDMAIL");
-  return program && *program ? program : corvane::kDefaultSendmail;
-}
-
-// Every Linux backend, for one run of the program or of a verb.
-struct LinuxPlatform {
-  corvane::LinuxRegistry registry{corvane::RegistryStoreOptions{}};
-  corvane::LinuxSmartDevice smart;
-  corvane::LinuxSystemInfo system;
-  corvane::LinuxFiles files;
-  // The desktop's default mail client, opened on a message to the support address.
-  corvane::LinuxShell shell{{{corvane::kMailClientPath, {"xdg-email", corvane::kSupportAddress}}}};
-  corvane::SendmailAutomation spreadsheet{SendmailProgram()};
-  corvane::SingleInstance instance{corvane::DefaultRuntimeFolder()};
-  corvane::LinuxDesktop desktop{instance, corvane::kProgramTitle};
-  corvane::Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};
-};
-
-int RunWizard(bool /*text_only*/) {
-  using namespace corvane;
-  LinuxPlatform os;
-  // Until the window face exists every run uses the terminal face.
-  TerminalFace face(std::cin, std::cout);
-  os.desktop.SetFace(&face);
-  App app(os.platform);
-  return face.Run(app);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+  using namespace corvane;
   CLI::App cli{"Corvane: reads this computer's identity and sends it to the supplier's support."};
   cli.set_version_flag("--version", std::string("corvane ") + CORVANE_VERSION);
   bool text = false;
@@ -153,10 +38,13 @@ int main(int argc, char** argv) {
     std::cerr << e.what() << "\n" << cli.help();
     return 2;
   }
-  if (identify_verb->parsed()) return RunIdentify(identify);
-  if (record_verb->parsed()) {
-    LinuxPlatform os;
-    return corvane::PrintMachineRecord(os.platform, record_json, std::cout, std::cerr);
+
+  const std::unique_ptr<OsSystem> os = CreateOsSystem();
+  if (identify_verb->parsed()) {
+    return RunIdentifyCommand(os->platform().smart, identify, std::cout, std::cerr);
   }
-  return RunWizard(text || !HasDisplay());
+  if (record_verb->parsed()) {
+    return PrintMachineRecord(os->platform(), record_json, std::cout, std::cerr);
+  }
+  return os->RunWizard(text);
 }
