@@ -97,6 +97,19 @@ std::vector<Control*> FMain::Controls() {
           &LBLTWP,   &LBLFILENAMEONLY, &LBLFILENAME, &LBLSTAGE, &LBLIDIOMA, &LBLMSG};
 }
 
+void FMain::ShowOkOrYesNo(bool ok) {
+  LBLOK.visible = SHOK.visible = ok;
+  LBLYES.visible = SHYES.visible = !ok;
+  LBLNO.visible = SHNO.visible = !ok;
+}
+
+void FMain::ClearAndHideOptions() {
+  for (Control* option : {&OBESP, &OBPOR, &OBENG}) {
+    option->selected = false;
+    option->visible = false;
+  }
+}
+
 void FMain::SelectOption(Control& option) {
   for (Control* c : {&OBESP, &OBENG, &OBPOR}) c->selected = (c == &option);
 }

@@ -72,6 +72,10 @@ struct FMain {
 
   // Every control, in the form's order.
   std::vector<Control*> Controls();
+  // OK alone, or Yes with No; a button's label and shape always go together.
+  void ShowOkOrYesNo(bool ok);
+  // Clears the three language option buttons and hides them.
+  void ClearAndHideOptions();
   // Selects one option button and clears the others of the group.
   void SelectOption(Control& option);
   // The entry of LBLABELS at `index`, or "" when the list is shorter.

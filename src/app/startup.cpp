@@ -16,9 +16,7 @@ namespace {
 void PrepareLanguageChoice(FMain& f) {
   f.LBLSTAGE.caption = "0";
   f.LBLMSG.visible = false;
-  f.LBLOK.visible = f.SHOK.visible = true;
-  f.LBLYES.visible = f.SHYES.visible = false;
-  f.LBLNO.visible = f.SHNO.visible = false;
+  f.ShowOkOrYesNo(true);
   f.Frame1.visible = true;
   f.OBESP.selected = f.OBPOR.selected = f.OBENG.selected = false;
 }
@@ -27,14 +25,9 @@ void PrepareRestartScreen(App& app) {
   FMain& f = app.form;
   f.LBLSTAGE.caption = "9";
   f.LBLMSG.visible = true;
-  f.LBLOK.visible = f.SHOK.visible = true;
-  f.LBLYES.visible = f.SHYES.visible = false;
-  f.LBLNO.visible = f.SHNO.visible = false;
+  f.ShowOkOrYesNo(true);
   f.Frame1.visible = false;
-  for (Control* option : {&f.OBESP, &f.OBPOR, &f.OBENG}) {
-    option->selected = false;
-    option->visible = false;
-  }
+  f.ClearAndHideOptions();
 
   // From here on a failing step is skipped; ending the program is not a failure.
   std::string code = "1";

@@ -54,9 +54,7 @@ void ShowStage(App& app, const char* stage, Buttons buttons, int font_size,
   f.LBLMSG.font.size = font_size;
   f.LBLMSG.font.bold = true;
   const bool ok = buttons == Buttons::kOk;
-  f.LBLOK.visible = f.SHOK.visible = ok;
-  f.LBLYES.visible = f.SHYES.visible = !ok;
-  f.LBLNO.visible = f.SHNO.visible = !ok;
+  f.ShowOkOrYesNo(ok);
   f.Frame1.visible = false;
   if (!ok) {
     f.LBLYES.caption = f.Entry(0);

@@ -12,19 +12,6 @@ namespace {
 constexpr char kNtDevicePrefix[] = "\\\\.\\PhysicalDrive";
 constexpr char k9xDeviceName[] = "\\\\.\\SMARTVSD";
 
-// Byte ranges of the identify sector.
-constexpr size_t kIdentifyCopied = 256;
-constexpr size_t kCylindersOffset = 2;
-constexpr size_t kHeadsOffset = 6;
-constexpr size_t kSectorsPerTrackOffset = 12;
-constexpr size_t kSerialOffset = 20;
-constexpr size_t kSerialLength = 20;
-constexpr size_t kFirmwareOffset = 46;
-constexpr size_t kFirmwareLength = 8;
-constexpr size_t kModelOffset = 54;
-constexpr size_t kModelLength = 40;
-static_assert(kModelOffset + kModelLength <= kIdentifyCopied);
-
 // Attribute and threshold entries within the 528-byte output buffer.
 constexpr size_t kFirstEntryOffset = kOutBufferOffset + 2;
 constexpr size_t kEntrySize = 12;

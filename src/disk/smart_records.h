@@ -24,6 +24,20 @@ inline constexpr uint32_t kFileShareReadWrite = 3;
 inline constexpr uint32_t kCreateNew = 1;
 inline constexpr uint32_t kOpenExisting = 3;
 
+// The IDENTIFY DEVICE sector: the byte ranges of its texts (each word's first character in
+// its high byte) and of the geometry words that are read.
+inline constexpr size_t kIdentifyCopied = 256;
+inline constexpr size_t kCylindersOffset = 2;
+inline constexpr size_t kHeadsOffset = 6;
+inline constexpr size_t kSectorsPerTrackOffset = 12;
+inline constexpr size_t kSerialOffset = 20;
+inline constexpr size_t kSerialLength = 20;
+inline constexpr size_t kFirmwareOffset = 46;
+inline constexpr size_t kFirmwareLength = 8;
+inline constexpr size_t kModelOffset = 54;
+inline constexpr size_t kModelLength = 40;
+static_assert(kModelOffset + kModelLength <= kIdentifyCopied);
+
 // GETVERSIONINPARAMS.
 inline constexpr size_t kGetVersionInParamsSize = 24;
 inline constexpr size_t kVersionOffset = 0;

@@ -40,14 +40,9 @@ void ShowManualSendScreen(App& app) {
   FMain& f = app.form;
   f.LBLSTAGE.caption = "7";
   f.LBLMSG.visible = true;
-  f.LBLOK.visible = f.SHOK.visible = true;
-  f.LBLYES.visible = f.SHYES.visible = false;
-  f.LBLNO.visible = f.SHNO.visible = false;
+  f.ShowOkOrYesNo(true);
   f.Frame1.visible = false;
-  for (Control* option : {&f.OBESP, &f.OBPOR, &f.OBENG}) {
-    option->selected = false;
-    option->visible = false;
-  }
+  f.ClearAndHideOptions();
   f.LBLMSG.caption = f.Entry(kPleaseSendFile) + kCr + kCr + f.LBLFILENAME.caption + kCr + kCr +
                      f.Entry(kToSupportAddress);
   f.LBLFILENAME.caption.clear();

@@ -45,13 +45,7 @@ constexpr uint8_t kSenseRecoveredError = 0x1;
 constexpr uint8_t kSenseIllegalRequest = 0x5;
 constexpr uint8_t kAtaStatusDescriptor = 0x09;
 
-// Identify sector fields, and the ATA information VPD page that carries a whole sector.
-constexpr size_t kSerialOffset = 20;
-constexpr size_t kSerialLength = 20;
-constexpr size_t kFirmwareOffset = 46;
-constexpr size_t kFirmwareLength = 8;
-constexpr size_t kModelOffset = 54;
-constexpr size_t kModelLength = 40;
+// The ATA information VPD page carries a whole identify sector.
 constexpr size_t kVpd89IdentifyOffset = 60;
 constexpr size_t kVpd80SerialOffset = 4;
 
