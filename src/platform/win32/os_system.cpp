@@ -1,4 +1,5 @@
-// The Windows backends together, and the faces the wizard runs in.
+// The Windows backends together, and the faces the wizard runs in: the window, or the
+// terminal when asked for or when no window can be made.
 #include "platform/os_system.h"
 
 #include <iostream>
@@ -14,6 +15,7 @@
 #include "platform/win32/smart_device.h"
 #include "platform/win32/spreadsheet.h"
 #include "platform/win32/system_info.h"
+#include "platform/win32/window_face.h"
 
 namespace corvane {
 
@@ -25,7 +27,16 @@ class Win32OsSystem : public OsSystem {
  public:
   Platform& platform() override { return platform_; }
 
-  int RunWizard(bool /*text_only*/) override {
+  // The window needs a desktop to draw on; without one the terminal face runs.
+  int RunWizard(bool text_only) override {
+    if (!text_only && desktop_.ApplicationWindow()) {
+      Win32WindowFace face(desktop_);
+      desktop_.SetFace(&face);
+      App app(platform_);
+      const int status = face.Run(app);
+      desktop_.SetFace(nullptr);
+      return status;
+    }
     TerminalFace face(std::cin, std::cout);
     desktop_.SetFace(&face);
     App app(platform_);
