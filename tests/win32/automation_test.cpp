@@ -2,8 +2,9 @@
 // flags, every failure becomes AutomationError, and on Wine, which has no spreadsheet
 // program, the mail goes to the manual-send screen.
 #include <gtest/gtest.h>
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <map>
 #include <string>
@@ -34,7 +35,7 @@ struct RecordedCall {
 
 // An object that answers every name with its own DISPID and records each Invoke. Members
 // listed in `objects` answer with a child object of the same kind.
-class RecordingDispatch : public IDispatch {
+class RecordingDispatch final : public IDispatch {
  public:
   explicit RecordingDispatch(std::vector<RecordedCall>* log, std::string path = "")
       : log_(log), path_(std::move(path)) {}
@@ -152,9 +153,13 @@ TEST(ComSpreadsheet, CallsReachTheObjectModelAsNamed) {
   if (const RecordedCall* c = find("Caption")) {
     EXPECT_EQ(c->values, std::vector<std::string>{"s:Microsoft Excel"});
   }
-  if (const RecordedCall* c = find("Quit")) EXPECT_TRUE(c->values.empty());
+  if (const RecordedCall* c = find("Quit")) {
+    EXPECT_TRUE(c->values.empty());
+  }
   const RecordedCall* item = find("Workbooks.Item");
-  if (item) EXPECT_EQ(item->values, std::vector<std::string>{"s:Lumbrook20260131PC-7.kik"});
+  if (item) {
+    EXPECT_EQ(item->values, std::vector<std::string>{"s:Lumbrook20260131PC-7.kik"});
+  }
 }
 
 TEST(ComSpreadsheet, FailedInvokeRaisesAutomationError) {
