@@ -1,0 +1,56 @@
+// Conversions between UTF-8 and the ANSI code page through UTF-16, one NUL-free piece at a
+// time so that embedded NULs (registry data) come through in place.
+#include "platform/win32/ansi.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace corvane {
+
+namespace {
+
+std::string Convert(const std::string& text, UINT from, UINT to) {
+  std::string result;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\0', start);
+    if (end == std::string::npos) end = text.size();
+    const int n = static_cast<int>(end - start);
+    if (n > 0) {
+      const int wide_size = ::MultiByteToWideChar(from, 0, text.data() + start, n, nullptr, 0);
+      std::wstring wide(static_cast<size_t>(wide_size), L'\0');
+      ::MultiByteToWideChar(from, 0, text.data() + start, n, wide.data(), wide_size);
+      const int out_size =
+          ::WideCharToMultiByte(to, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
+      std::string out(static_cast<size_t>(out_size), '\0');
+      ::WideCharToMultiByte(to, 0, wide.data(), wide_size, out.data(), out_size, nullptr,
+                            nullptr);
+      result += out;
+    }
+    if (end == text.size()) break;
+    result += '\0';
+    start = end + 1;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string Utf8ToAnsi(const std::string& utf8) { return Convert(utf8, CP_UTF8, CP_ACP); }
+
+std::string AnsiToUtf8(const std::string& ansi) { return Convert(ansi, CP_ACP, CP_UTF8); }
+
+std::string Win32ErrorText(unsigned long code) {
+  char buffer[512] = {};
+  const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, buffer, sizeof buffer, nullptr);
+  std::string text(buffer, n);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  if (text.empty()) return "error " + std::to_string(code);
+  return AnsiToUtf8(text);
+}
+
+}  // namespace corvane

@@ -1,0 +1,14 @@
+// The core's texts are UTF-8; the "A" functions take and give the ANSI code page. These
+// convert at that boundary. A character the code page lacks becomes its default character.
+#pragma once
+
+#include <string>
+
+namespace corvane {
+
+std::string Utf8ToAnsi(const std::string& utf8);
+std::string AnsiToUtf8(const std::string& ansi);
+// The system's message for a Win32 error code, in UTF-8, without the trailing line break.
+std::string Win32ErrorText(unsigned long code);
+
+}  // namespace corvane

@@ -1,0 +1,16 @@
+// Starting program files with CreateProcessA and the restart with ExitWindowsEx.
+#pragma once
+
+#include "platform/shell.h"
+
+namespace corvane {
+
+class Win32Shell : public Shell {
+ public:
+  bool StartProgram(const std::string& path, int window_style) override;
+  // ExitWindowsEx(EWX_REBOOT, 0); the shutdown privilege is not asked for, so on the NT
+  // family the request is refused unless the process already holds it.
+  bool RequestRestart() override;
+};
+
+}  // namespace corvane

@@ -1,0 +1,87 @@
+// GetSystemDirectoryA, GetComputerNameA, GetUserNameA, GetVolumeInformationA, GetLocalTime
+// and GetModuleFileNameA. Results that the call did not fill come back empty.
+#include "platform/win32/system_info.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/ansi.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr DWORD kSystemFolderBuffer = 256;
+constexpr DWORD kComputerNameBuffer = 255;
+constexpr DWORD kUserNameBuffer = 25;
+constexpr DWORD kVolumeTextBuffer = 256;
+
+std::string BeforeFirstNul(const std::vector<char>& buffer) {
+  const std::string text(buffer.data(), buffer.size());
+  return text.substr(0, text.find('\0'));
+}
+
+}  // namespace
+
+std::string FolderOfProgramFile(const std::string& path) {
+  const size_t slash = path.find_last_of('\\');
+  if (slash == std::string::npos) return "";
+  std::string folder = path.substr(0, slash);
+  if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+  return folder;
+}
+
+std::string Win32SystemInfo::ProgramFolder() {
+  std::vector<char> buffer(MAX_PATH + 1, '\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return "";
+    if (n < buffer.size()) return AnsiToUtf8(FolderOfProgramFile(std::string(buffer.data(), n)));
+    buffer.assign(buffer.size() * 2, '\0');  // cut short: a long path
+  }
+}
+
+std::string Win32SystemInfo::SystemFolder() {
+  std::vector<char> buffer(kSystemFolderBuffer, '\0');
+  ::GetSystemDirectoryA(buffer.data(), kSystemFolderBuffer);
+  return AnsiToUtf8(BeforeFirstNul(buffer));
+}
+
+std::string Win32SystemInfo::ComputerName() {
+  std::vector<char> buffer(kComputerNameBuffer, ' ');
+  DWORD size = kComputerNameBuffer;
+  // On failure the size holds the length needed, not the name's: nothing to take then.
+  if (!::GetComputerNameA(buffer.data(), &size) || size > kComputerNameBuffer) return "";
+  return AnsiToUtf8(std::string(buffer.data(), size));
+}
+
+std::string Win32SystemInfo::UserName() {
+  std::vector<char> buffer(kUserNameBuffer, '\0');
+  DWORD size = kUserNameBuffer;
+  ::GetUserNameA(buffer.data(), &size);
+  return AnsiToUtf8(BeforeFirstNul(buffer));
+}
+
+std::optional<uint32_t> Win32SystemInfo::VolumeSerial(const std::string& root) {
+  std::vector<char> volume_name(kVolumeTextBuffer, '\0');
+  std::vector<char> file_system(kVolumeTextBuffer, '\0');
+  DWORD serial = 0;
+  DWORD max_component = 0;
+  DWORD flags = 0;
+  if (!::GetVolumeInformationA(Utf8ToAnsi(root).c_str(), volume_name.data(), kVolumeTextBuffer,
+                               &serial, &max_component, &flags, file_system.data(),
+                               kVolumeTextBuffer)) {
+    return std::nullopt;
+  }
+  return static_cast<uint32_t>(serial);
+}
+
+LocalDate Win32SystemInfo::Today() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay};
+}
+
+}  // namespace corvane

@@ -1,0 +1,261 @@
+// Twips become pixels at the screen's DPI (1440 twips to the inch). Labels are drawn last,
+// transparent, so that the button captions sit on their coloured shapes.
+#include "platform/win32/window_face.h"
+
+#include <windows.h>
+#include <windowsx.h>
+#undef MessageBox
+
+#include <string>
+
+#include "app/app.h"
+#include "app/dispatch.h"
+#include "platform/win32/ansi.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // no min/max boxes
+constexpr int kTwipsPerInch = 1440;
+
+COLORREF Colour(uint32_t bgr) { return static_cast<COLORREF>(bgr & 0xFFFFFF); }
+
+LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
+    ::SetWindowLongPtrA(window, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* face = reinterpret_cast<Win32WindowFace*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!face) return ::DefWindowProcA(window, message, wparam, lparam);
+  return static_cast<LRESULT>(face->Handle(window, message, wparam, lparam));
+}
+
+HFONT MakeFont(const Font& font, int dpi_y) {
+  return ::CreateFontA(-::MulDiv(font.size, dpi_y, 72), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
+                       FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH, Utf8ToAnsi(font.name).c_str());
+}
+
+// LBLMSG breaks its lines at CR; Windows breaks them at CR LF.
+std::string WithLineBreaks(const std::string& caption) {
+  std::string out;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    out += caption[i];
+    if (caption[i] == '\r' && (i + 1 == caption.size() || caption[i + 1] != '\n')) out += '\n';
+  }
+  return out;
+}
+
+}  // namespace
+
+int Win32WindowFace::Pixels(int twips, bool horizontal) const {
+  return ::MulDiv(twips, horizontal ? dpi_x_ : dpi_y_, kTwipsPerInch);
+}
+
+int Win32WindowFace::MessageBox(const std::string& text, const std::string& title, int style) {
+  HWND owner = window_ && ::IsWindowVisible(static_cast<HWND>(window_))
+                   ? static_cast<HWND>(window_)
+                   : nullptr;
+  return ::MessageBoxA(owner, Utf8ToAnsi(text).c_str(), Utf8ToAnsi(title).c_str(),
+                       static_cast<UINT>(style));
+}
+
+void Win32WindowFace::Paint(void* dc_handle) {
+  const HDC dc = static_cast<HDC>(dc_handle);
+  const FMain& f = app_->form;
+  RECT client{};
+  ::GetClientRect(static_cast<HWND>(window_), &client);
+  const HBRUSH back = ::CreateSolidBrush(Colour(f.back_color));
+  ::FillRect(dc, &client, back);
+  ::DeleteObject(back);
+  if (!f.loaded) return;
+  ::SetBkMode(dc, TRANSPARENT);
+
+  auto rect_of = [&](const Control& c) {
+    return RECT{Pixels(c.left, true), Pixels(c.top, false), Pixels(c.left + c.width, true),
+                Pixels(c.top + c.height, false)};
+  };
+  auto draw_text = [&](const Control& c, RECT r, UINT format) {
+    const HFONT font = MakeFont(c.font, dpi_y_);
+    const HGDIOBJ old = ::SelectObject(dc, font);
+    ::SetTextColor(dc, Colour(c.fore_color));
+    const std::string text = Utf8ToAnsi(WithLineBreaks(c.caption));
+    ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+    ::SelectObject(dc, old);
+    ::DeleteObject(font);
+  };
+  std::vector<const Control*> controls;
+  for (Control* c : app_->form.Controls()) controls.push_back(c);
+  const ControlKind order[] = {ControlKind::kFrame, ControlKind::kShape,
+                               ControlKind::kCommandButton, ControlKind::kOptionButton,
+                               ControlKind::kLabel};
+  for (ControlKind kind : order) {
+    for (const Control* c : controls) {
+      if (c->kind != kind || !c->visible) continue;
+      RECT r = rect_of(*c);
+      switch (kind) {
+        case ControlKind::kFrame: {
+          const HBRUSH brush = ::CreateSolidBrush(Colour(c->back_color));
+          ::FillRect(dc, &r, brush);
+          ::DeleteObject(brush);
+          ::DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
+          break;
+        }
+        case ControlKind::kShape: {
+          const HBRUSH brush = ::CreateSolidBrush(Colour(c->fill_color));
+          const HPEN pen = ::CreatePen(PS_SOLID, 1, Colour(c->fill_color));
+          const HGDIOBJ old_brush = ::SelectObject(dc, brush);
+          const HGDIOBJ old_pen = ::SelectObject(dc, pen);
+          const int corner = c->rounded ? (r.bottom - r.top) / 2 : 0;
+          ::RoundRect(dc, r.left, r.top, r.right, r.bottom, corner, corner);
+          ::SelectObject(dc, old_brush);
+          ::SelectObject(dc, old_pen);
+          ::DeleteObject(brush);
+          ::DeleteObject(pen);
+          break;
+        }
+        case ControlKind::kCommandButton:
+          ::DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH);
+          draw_text(*c, r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+          break;
+        case ControlKind::kOptionButton: {
+          const HBRUSH brush = ::CreateSolidBrush(Colour(c->back_color));
+          ::FillRect(dc, &r, brush);
+          ::DeleteObject(brush);
+          const int box = Pixels(180, false);
+          RECT mark{r.left + 2, (r.top + r.bottom - box) / 2, r.left + 2 + box,
+                    (r.top + r.bottom + box) / 2};
+          ::DrawFrameControl(dc, &mark, DFC_BUTTON,
+                             DFCS_BUTTONRADIO | (c->selected ? DFCS_CHECKED : 0));
+          RECT text = r;
+          text.left = mark.right + 4;
+          draw_text(*c, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+          break;
+        }
+        case ControlKind::kLabel: {
+          if (!c->transparent) {
+            const HBRUSH brush = ::CreateSolidBrush(Colour(c->back_color));
+            ::FillRect(dc, &r, brush);
+            ::DeleteObject(brush);
+          }
+          draw_text(*c, r, (c->centred ? DT_CENTER : DT_LEFT) | DT_WORDBREAK);
+          break;
+        }
+        default:
+          break;
+      }
+    }
+  }
+}
+
+void Win32WindowFace::Click(int x, int y) {
+  FMain& f = app_->form;
+  auto hit = [&](const Control& c) {
+    return c.visible && x >= Pixels(c.left, true) && x < Pixels(c.left + c.width, true) &&
+           y >= Pixels(c.top, false) && y < Pixels(c.top + c.height, false);
+  };
+  Outcome outcome = Outcome::kIgnored;
+  if (hit(f.LBLOK)) {
+    outcome = DispatchClick(*app_, corvane::Click::kOk);
+  } else if (hit(f.LBLYES)) {
+    outcome = DispatchClick(*app_, corvane::Click::kYes);
+  } else if (hit(f.LBLNO)) {
+    outcome = DispatchClick(*app_, corvane::Click::kNo);
+  } else if (hit(f.CBCancel)) {
+    outcome = DispatchClick(*app_, corvane::Click::kCancel);
+  } else {
+    for (Control* option : {&f.OBESP, &f.OBENG, &f.OBPOR}) {
+      if (f.Frame1.visible && hit(*option)) {
+        outcome = SelectOption(*app_, *option);
+        break;
+      }
+    }
+  }
+  Follow(static_cast<int>(outcome));
+}
+
+void Win32WindowFace::Follow(int outcome_value) {
+  const auto outcome = static_cast<Outcome>(outcome_value);
+  const HWND window = static_cast<HWND>(window_);
+  if (outcome == Outcome::kEnded || outcome == Outcome::kFailed || !app_->form.loaded) {
+    failed_ = failed_ || outcome == Outcome::kFailed;
+    if (!ended_) {
+      ended_ = true;
+      ::ShowWindow(window, SW_HIDE);
+      ::PostQuitMessage(failed_ ? 1 : 0);
+    }
+    return;
+  }
+  ::SetWindowTextA(window, Utf8ToAnsi(app_->form.caption).c_str());
+  ::ShowWindow(window, app_->form.visible ? SW_SHOW : SW_HIDE);
+  ::InvalidateRect(window, nullptr, TRUE);
+}
+
+long long Win32WindowFace::Handle(void* window_handle, unsigned message,
+                                  unsigned long long wparam, long long lparam) {
+  const HWND window = static_cast<HWND>(window_handle);
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      const HDC dc = ::BeginPaint(window, &ps);
+      if (app_) Paint(dc);
+      ::EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_LBUTTONUP:
+      if (app_ && !ended_) Click(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
+      return 0;
+    case WM_CLOSE:
+      if (app_ && !ended_) Follow(static_cast<int>(CloseWindow(*app_)));
+      return 0;
+    default:
+      return ::DefWindowProcA(window, message, static_cast<WPARAM>(wparam),
+                              static_cast<LPARAM>(lparam));
+  }
+}
+
+int Win32WindowFace::Run(App& app) {
+  app_ = &app;
+  const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+  WNDCLASSA form_class{};
+  form_class.lpfnWndProc = FormProc;
+  form_class.hInstance = instance;
+  form_class.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  form_class.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(1));
+  form_class.lpszClassName = kFormWindowClass;
+  ::RegisterClassA(&form_class);
+
+  const HDC screen = ::GetDC(nullptr);
+  dpi_x_ = ::GetDeviceCaps(screen, LOGPIXELSX);
+  dpi_y_ = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+
+  const FMain& f = app.form;
+  RECT frame{0, 0, Pixels(f.client_width, true), Pixels(f.client_height, false)};
+  ::AdjustWindowRect(&frame, kFormStyle, FALSE);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  window_ = ::CreateWindowExA(0, kFormWindowClass, Utf8ToAnsi(f.caption).c_str(), kFormStyle,
+                              left, top, width, height,
+                              static_cast<HWND>(desktop_.ApplicationWindow()), nullptr, instance,
+                              this);
+  if (!window_) return 1;
+
+  Follow(static_cast<int>(StartProgram(app)));
+  MSG message;
+  while (!ended_ && ::GetMessageA(&message, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+  }
+  ::DestroyWindow(static_cast<HWND>(window_));
+  window_ = nullptr;
+  return failed_ ? 1 : 0;
+}
+
+}  // namespace corvane
