@@ -305,6 +305,11 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
   message.copy_label(body.c_str());
 
   int answer = 0;
+  struct Choice {
+    int id;
+    int* answer;
+  };
+  Choice choices[2] = {{0, &answer}, {0, &answer}};
   const int buttons_y = h - margin - button_h;
   std::vector<std::unique_ptr<Fl_Button>> buttons;
   auto add_button = [&](const char* label, int id, int x, bool is_default) {
@@ -315,13 +320,15 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
       b = std::make_unique<Fl_Button>(x, buttons_y, button_w, button_h);
     }
     b->copy_label(label);
+    Choice& choice = choices[buttons.size()];
+    choice.id = id;
     b->callback(
         [](Fl_Widget* w, void* data) {
-          *static_cast<int*>(data) = static_cast<int>(w->argument());
+          const Choice* c = static_cast<Choice*>(data);
+          *c->answer = c->id;
           w->window()->hide();
         },
-        &answer);
-    b->argument(id);
+        &choice);
     buttons.push_back(std::move(b));
   };
   if (yes_no) {
