@@ -156,7 +156,9 @@ void FltkFace::Build() {
   for (Control* shape : {&f.SHOK, &f.SHNO, &f.SHYES})
     Bind(*shape, new Fl_Box(FL_ROUNDED_BOX, 0, 0, 0, 0, nullptr));
   Fl_Box* message = Bind(f.LBLMSG, new Fl_Box(FL_FLAT_BOX, 0, 0, 0, 0, nullptr));
-  message->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
+  // Not clipped: a long home path may take a line more than a Windows root path, and the
+  // form has room below the message.
+  message->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
   const std::pair<Control*, Click> faces[] = {
       {&f.LBLOK, Click::kOk}, {&f.LBLNO, Click::kNo}, {&f.LBLYES, Click::kYes}};
   for (const auto& [control, click] : faces) {
@@ -211,9 +213,15 @@ void FltkFace::Sync() {
     Fl_Widget* w = b.widget;
     const PixelRect r = Rect(c);
     w->resize(r.x, r.y, r.w, r.h);
-    const std::string text = LabelText(c.caption);
-    if (!w->label() || text != w->label()) w->copy_label(text.c_str());
     w->labelfont(c.font.bold ? FL_HELVETICA_BOLD : FL_HELVETICA);
+    std::string text = LabelText(c.caption);
+    if (w->align() & FL_ALIGN_WRAP) {
+      fl_font(w->labelfont(), FontPixels(c));
+      text = BreakLongWords(text, r.w - 2, [](const std::string& s) {
+        return static_cast<int>(fl_width(s.c_str(), static_cast<int>(s.size())) + 0.5);
+      });
+    }
+    if (!w->label() || text != w->label()) w->copy_label(text.c_str());
     w->labelsize(FontPixels(c));
     w->labelcolor(ToFl(c.fore_color));
     switch (c.kind) {
@@ -275,10 +283,11 @@ int FltkFace::Run(App& app) {
 int FltkFace::MessageBox(const std::string& text, const std::string& title, int style) {
   if (app_ && window_) Sync();
   const bool yes_no = (style & 0xF) == kMbYesNo;
-  const std::string body = LabelText(text);
   const std::string caption = title.empty() ? kProgramTitle : title;
-
   fl_font(FL_HELVETICA, kMessageFontSize);
+  const std::string body = BreakLongWords(LabelText(text), 480, [](const std::string& s) {
+    return static_cast<int>(fl_width(s.c_str(), static_cast<int>(s.size())) + 0.5);
+  });
   int text_w = 360, text_h = 0;
   fl_measure(body.c_str(), text_w, text_h, 0);
   text_w = std::max(text_w, 120);

@@ -59,4 +59,42 @@ inline std::string LabelText(const std::string& caption) {
   return text;
 }
 
+// FLTK wraps at blanks only. A word wider than the label (a long path) is broken where it
+// stops fitting, between UTF-8 characters, so that all of it shows. `measure` gives a
+// text's width in pixels.
+template <typename Measure>
+std::string BreakLongWords(const std::string& text, int width, Measure measure) {
+  std::string out;
+  std::string word;
+  auto flush = [&] {
+    if (measure(word) > width) {
+      std::string line;
+      for (size_t i = 0; i < word.size();) {
+        const unsigned char lead = static_cast<unsigned char>(word[i]);
+        const size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string next = word.substr(i, n);
+        if (!line.empty() && measure(line + next) > width) {
+          out += line + '\n';
+          line.clear();
+        }
+        line += next;
+        i += n;
+      }
+      word = line;
+    }
+    out += word;
+    word.clear();
+  };
+  for (char c : text) {
+    if (c == ' ' || c == '\n') {
+      flush();
+      out += c;
+    } else {
+      word += c;
+    }
+  }
+  flush();
+  return out;
+}
+
 }  // namespace corvane
