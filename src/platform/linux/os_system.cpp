@@ -1,5 +1,6 @@
 // The Linux backends together. The mail client is the desktop's default one, reached
-// through xdg-email; CORVANE_SENDMAIL names another sendmail-compatible program.
+// through xdg-email; CORVANE_SENDMAIL names another sendmail-compatible program. The
+// wizard opens the FLTK window when a display is present, else it runs in the terminal.
 #include "platform/os_system.h"
 
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/dispatch.h"
 #include "app/layout.h"
 #include "app/texts.h"
 #include "mail/send_report.h"
@@ -19,6 +21,7 @@
 #include "platform/linux/single_instance.h"
 #include "platform/linux/smart_device.h"
 #include "platform/linux/system_info.h"
+#include "platform/linux/window_loader.h"
 
 namespace corvane {
 
@@ -33,15 +36,46 @@ class LinuxOsSystem : public OsSystem {
  public:
   Platform& platform() override { return platform_; }
 
-  // The terminal is the only face so far, with or without a display.
-  int RunWizard(bool /*text_only*/) override {
+  int RunWizard(bool text_only) override {
+    if (!text_only && DisplayNamed()) {
+      std::string why;
+      if (std::unique_ptr<Face> window = OpenWindow(&why)) return RunIn(*window);
+      std::cerr << "corvane: no window (" << why << "); the wizard runs in the terminal\n";
+    }
     TerminalFace face(std::cin, std::cout);
-    desktop_.SetFace(&face);
-    App app(platform_);
-    return face.Run(app);
+    return RunIn(face);
   }
 
  private:
+  static bool DisplayNamed() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+      if (const char* value = std::getenv(name); value && *value) return true;
+    }
+    return false;
+  }
+
+  std::unique_ptr<Face> OpenWindow(std::string* why) {
+    WindowModule module;
+    if (!LoadWindowModule(ExecutableFolder(), &module, why)) return nullptr;
+    static const WindowHooks hooks{&StartProgram, &DispatchClick, &SelectOption, &CloseWindow};
+    std::unique_ptr<Face> face(module.open(&hooks));
+    if (!face) {
+      *why = "the display cannot be opened";
+      return nullptr;
+    }
+    // The listener thread only posts the request; the window's own loop raises it.
+    instance_.SetRaiseHandler(module.raise);
+    return face;
+  }
+
+  int RunIn(Face& face) {
+    desktop_.SetFace(&face);
+    App app(platform_);
+    const int status = face.Run(app);
+    desktop_.SetFace(nullptr);
+    return status;
+  }
+
   LinuxRegistry registry_{RegistryStoreOptions{}};
   LinuxSmartDevice smart_;
   LinuxSystemInfo system_;

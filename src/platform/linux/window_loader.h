@@ -1,0 +1,24 @@
+// Finds and loads the window module beside the binary (build tree, or a copy of both)
+// or in ../lib/corvane (the installed layout).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/linux/window_module.h"
+
+namespace corvane {
+
+struct WindowModule {
+  OpenWindowFaceFn open = nullptr;
+  RaiseWindowFn raise = nullptr;
+};
+
+// Where the module is looked for, first match wins.
+std::vector<std::string> WindowModuleCandidates(const std::string& exe_folder);
+
+// Loads the module once per process and keeps it loaded; on failure returns false and
+// says why in `error`.
+bool LoadWindowModule(const std::string& exe_folder, WindowModule* module, std::string* error);
+
+}  // namespace corvane

@@ -1,0 +1,100 @@
+// The window face's conversions of the form's design, and how the program finds and
+// refuses window modules.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "linux/temp_folder.h"
+#include "platform/fltk/form_geometry.h"
+#include "platform/linux/window_loader.h"
+
+namespace corvane {
+namespace {
+
+TEST(FormGeometry, FifteenTwipsToAPixelAt96DpiAndScaledAbove) {
+  EXPECT_EQ(PixelsPerInch(96), 96);
+  EXPECT_EQ(PixelsPerInch(100), 96);   // Xvfb's default: not a real step
+  EXPECT_EQ(PixelsPerInch(72), 96);    // never smaller than designed
+  EXPECT_EQ(PixelsPerInch(144), 144);  // 150 %
+  EXPECT_EQ(PixelsPerInch(190), 192);  // 200 %, as reported by a HiDPI panel
+  EXPECT_EQ(TwipsToPixels(7090, 96), 473);
+  EXPECT_EQ(TwipsToPixels(3790, 96), 253);
+  EXPECT_EQ(TwipsToPixels(7090, 192), 945);
+  EXPECT_EQ(PointsToPixels(24, 96), 32);
+  EXPECT_EQ(PointsToPixels(16, 144), 32);
+}
+
+TEST(FormGeometry, ControlsThatTouchInTwipsTouchInPixels) {
+  // SHOK's top edge and LBLOK's, 60 twips apart: neither gap nor overlap after rounding.
+  const PixelRect shape = TwipsRectToPixels(2640, 2820, 1870, 730, 96);
+  const PixelRect label = TwipsRectToPixels(2640, 2880, 1870, 610, 96);
+  EXPECT_EQ(shape.x, 176);
+  EXPECT_EQ(shape.x + shape.w, label.x + label.w);
+  EXPECT_EQ(label.y - shape.y, 4);
+  const PixelRect a = TwipsRectToPixels(0, 0, 1007, 10, 96);
+  const PixelRect b = TwipsRectToPixels(1007, 0, 1007, 10, 96);
+  EXPECT_EQ(a.x + a.w, b.x);
+}
+
+TEST(FormGeometry, ColoursAreBlueGreenRed) {
+  const Rgb ok = FromBgr(0x0000C0);
+  EXPECT_EQ(ok.r, 0xC0);
+  EXPECT_EQ(ok.g, 0);
+  EXPECT_EQ(ok.b, 0);
+  const Rgb pale = FromBgr(0xC0FFFF);
+  EXPECT_EQ(pale.r, 0xFF);
+  EXPECT_EQ(pale.g, 0xFF);
+  EXPECT_EQ(pale.b, 0xC0);
+}
+
+TEST(FormGeometry, CarriageReturnsBreakLines) {
+  EXPECT_EQ(LabelText("Please Send File\r\r/home/a.kik\r\rto: x@y"),
+            "Please Send File\n\n/home/a.kik\n\nto: x@y");
+  EXPECT_EQ(LabelText("one\r\ntwo\r"), "one\ntwo\n");
+}
+
+// Ten pixels per byte, as a stand-in for a font.
+int TenPerByte(const std::string& s) { return static_cast<int>(s.size()) * 10; }
+
+TEST(FormGeometry, WordsWiderThanTheLabelAreBroken) {
+  EXPECT_EQ(BreakLongWords("short words stay\n/home/x", 100, TenPerByte),
+            "short words stay\n/home/x");
+  EXPECT_EQ(BreakLongWords("a /home/user/Lumbrook.kik b", 100, TenPerByte),
+            "a /home/user\n/Lumbrook.\nkik b");
+  // Two-byte characters stay whole.
+  const std::string broken = BreakLongWords("ããããããã", 50, TenPerByte);
+  EXPECT_EQ(broken, "ãã\nãã\nãã\nã");
+}
+
+TEST(WindowLoader, LooksBesideTheBinaryThenInTheInstalledLayout) {
+  EXPECT_EQ(WindowModuleCandidates("/opt/c/bin"),
+            (std::vector<std::string>{"/opt/c/bin/libcorvane-window.so",
+                                      "/opt/c/bin/../lib/corvane/libcorvane-window.so"}));
+  EXPECT_EQ(WindowModuleCandidates("/")[0], "/libcorvane-window.so");
+}
+
+TEST(WindowLoader, RefusesWhatIsNotAWindowModule) {
+  test::TempFolder folder;
+  WindowModule module;
+  std::string error;
+  EXPECT_FALSE(LoadWindowModule(folder.path(), &module, &error));
+  EXPECT_EQ(error, "libcorvane-window.so is not installed beside the program");
+
+  std::ofstream(folder / "libcorvane-window.so") << "not a library";
+  EXPECT_FALSE(LoadWindowModule(folder.path(), &module, &error));
+  EXPECT_NE(error.find("libcorvane-window.so"), std::string::npos) << error;
+
+  // A real library of another kind loads but is refused.
+  std::filesystem::remove(folder / "libcorvane-window.so");
+  std::filesystem::create_symlink("/lib/x86_64-linux-gnu/libm.so.6",
+                                  folder / "libcorvane-window.so");
+  if (!std::filesystem::exists(folder / "libcorvane-window.so")) GTEST_SKIP() << "no libm.so.6";
+  EXPECT_FALSE(LoadWindowModule(folder.path(), &module, &error));
+  EXPECT_EQ(error, folder / "libcorvane-window.so" + ": not a window module of this version");
+  EXPECT_EQ(module.open, nullptr);
+}
+
+}  // namespace
+}  // namespace corvane
