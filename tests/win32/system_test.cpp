@@ -82,7 +82,10 @@ class Win32FilesTest : public ::testing::Test {
   Win32FilesTest() {
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
-    folder = std::string(temp) + "corvane-files-test";
+    // One folder per test and process: tests may run side by side in one Wine prefix.
+    folder = std::string(temp) + "corvane-files-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+             std::to_string(::GetCurrentProcessId());
     ::CreateDirectoryA(folder.c_str(), nullptr);
   }
   ~Win32FilesTest() override {
