@@ -50,13 +50,13 @@ dark() {
 # expect_pixels WINDOW NAME "LEFT TOP RRGGBB"...: waits up to 10 s for every colour, then
 # keeps the screenshot as $work/NAME.png (and in CORVANE_SCREENSHOTS).
 expect_pixels() {
-  local id=$1 name=$2 file="$work/$2.png" spec x y want got="no screenshot" ok=0
+  local id=$1 name=$2 file="$work/$2.png" point x y want got="no screenshot" ok=0
   shift 2
   for _ in $(seq 50); do
     if shot "$id" "$file" 2>/dev/null; then
       ok=1
-      for spec in "$@"; do
-        read -r x y want <<<"$spec"
+      for point in "$@"; do
+        read -r x y want <<<"$point"
         got=$(pixel "$file" "$x" "$y")
         [ "$got" = "$want" ] || { ok=0; break; }
       done

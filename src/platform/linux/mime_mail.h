@@ -14,7 +14,7 @@ class MailFormatError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
-// A bare addr-spec (local@domain) with nothing a header or a command could misread.
+// A bare address (local@domain) with nothing a header or a command could misread.
 bool IsPlainAddress(const std::string& address);
 
 // Base64 with lines of at most `line_length` characters (0: one line), each ended by LF.
