@@ -248,6 +248,7 @@ TEST_P(FaultInjectionTest, EveryFailingCallEndsOnADefinedScreen) {
   ASSERT_EQ(clean.Stages(), path.stages);
   const int calls = static_cast<int>(clean.counter().calls.size());
   ASSERT_GT(calls, 0);
+  RecordProperty("platform_calls", calls);
   for (int k = 1; k <= calls; ++k) {
     PathRun run(path, k);
     try {
