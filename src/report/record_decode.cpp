@@ -9,8 +9,10 @@ namespace {
 
 constexpr size_t kFields = 5;
 constexpr size_t kHeaderSize = 3 * kFields;
-constexpr size_t kVolumeSerialField = 1;
+constexpr size_t kDiskIdentifierField = 0;
+constexpr size_t kComputerNameField = 2;
 constexpr size_t kProductIdField = 3;
+constexpr size_t kUserNameField = 4;
 constexpr const char* kFieldNames[kFields] = {"disk identifier", "volume serial", "computer name",
                                               "product identifier", "user name"};
 
@@ -152,8 +154,11 @@ DecodedRecord DecodeMachineRecord(const std::string& content) {
   for (size_t a = 0; a <= m && result.candidates.size() < kMaxCandidates; ++a) {
     for (size_t b = 0; a + b <= m && result.candidates.size() < kMaxCandidates; ++b) {
       for (size_t c = 0; a + b + c <= m && result.candidates.size() < kMaxCandidates; ++c) {
-        std::array<size_t, kFields> extra{a, 0, b, c, m - a - b - c};
-        static_assert(kVolumeSerialField == 1, "the serial takes no extra thousands");
+        std::array<size_t, kFields> extra{};
+        extra[kDiskIdentifierField] = a;
+        extra[kComputerNameField] = b;
+        extra[kProductIdField] = c;
+        extra[kUserNameField] = m - a - b - c;
         result.candidates.push_back(cut(extra));
       }
     }
