@@ -79,7 +79,7 @@ def main():
         rows.append((what, med * 1000, peak, top, against, codes))
         return len(rows) - 1
 
-    base = add("/bin/true", [["/bin/true"]])
+    add("/bin/true", [["/bin/true"]])
     if captures and shutil.which("skdump"):
         sk = add("skdump --load (19 captures)", [["skdump", "--load=" + c] for c in captures])
         add("corvane identify --load", [[corvane, "identify", "--load", c] for c in captures], sk)
@@ -98,7 +98,6 @@ def main():
             _, alt_ms, alt_peak, _, _, _ = rows[against]
             ratio = f"{ms / alt_ms:.2f}× time, {peak / alt_peak:.2f}× memory"
         print(f"| {what} | {ms:.1f} ms | {peak / 1024:.1f} MB | {top / 1024:.1f} MB | {ratio} |")
-    del base
 
 
 if __name__ == "__main__":
