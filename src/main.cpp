@@ -6,6 +6,7 @@
 
 #include "disk/identify_command.h"
 #include "platform/os_system.h"
+#include "report/decode_command.h"
 #include "report/record_command.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +28,12 @@ int main(int argc, char** argv) {
   CLI::App* record_verb = cli.add_subcommand(
       "record", "Print this machine's record and its five values; writes nothing");
   record_verb->add_flag("--json", record_json, "Print one JSON object");
+  DecodeOptions decode;
+  CLI::App* decode_verb = cli.add_subcommand(
+      "decode", "Print the five values of machine-information files; reads only the files");
+  decode_verb->add_option("FILE", decode.files, "Machine-information files")->required();
+  CLI::Option* decode_json = decode_verb->add_flag("--json", decode.json, "Print one JSON array");
+  decode_verb->add_flag("--csv", decode.csv, "Print CSV with a header row")->excludes(decode_json);
   cli.require_subcommand(0, 1);
   try {
     cli.parse(argc, argv);
@@ -39,6 +46,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // Decoding needs none of this machine's services.
+  if (decode_verb->parsed()) return RunDecodeCommand(decode, std::cout, std::cerr);
   const std::unique_ptr<OsSystem> os = CreateOsSystem();
   if (identify_verb->parsed()) {
     return RunIdentifyCommand(os->platform().smart, identify, std::cout, std::cerr);

@@ -218,6 +218,17 @@ TEST_F(ReportTest, RefusedRestartTellsTheUserAndKeepsTheRunValue) {
             std::optional<std::string>("C:\\Tools\\Corvane.exe"));
 }
 
+TEST_F(ReportTest, RunValueThatCannotBeWrittenAsksForARestartByHand) {
+  run.registry.fail = {"SetValue"};
+  StartProgram(run.app);
+  f.LBLIDIOMA.caption = "3";
+  f.LBLSTAGE.caption = "8";
+  EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kEnded);
+  EXPECT_EQ(run.shell.restart_requests, 0);  // nothing would start the program again
+  ASSERT_EQ(run.desktop.boxes.size(), 1u);
+  EXPECT_EQ(run.desktop.boxes[0].text.substr(0, 40), "The Computer Could Not Reboot by Itself.");
+}
+
 TEST_F(ReportTest, AfterTheRestartASecondFailureReportsWithoutProvisioningAgain) {
   // State after OK at stage "8": Run value, marker and language file present.
   run.registry.PutValue(kHkeyLocalMachine, kRunKey, kRunValueName,

@@ -40,10 +40,15 @@ void ProvisionSmartDriver(App& app, const std::string& program_folder,
 void RebootWithAutoStart(App& app) {
   const std::string program_folder = GetProgramFolder(app);
   HideForm(app);
-  WriteRegistryString(
-      app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName,
-      program_folder + app.os.system.PathSeparator() + app.os.system.ProgramFileName());
-  if (app.os.shell.RequestRestart()) return;  // the system ends the program
+  const std::string run_value =
+      program_folder + app.os.system.PathSeparator() + app.os.system.ProgramFileName();
+  WriteRegistryString(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName, run_value);
+  // Without the Run value nothing would start the program after the restart: the user is
+  // asked to restart and start it by hand instead, as when the restart is refused.
+  const bool will_resume =
+      ReadRegistryString(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName) ==
+      std::optional<std::string>(run_value);
+  if (will_resume && app.os.shell.RequestRestart()) return;  // the system ends the program
   // Hidden and waiting for a restart that never comes would leave the user stranded.
   app.os.desktop.MessageBox(RestartRefusedText(app.form.LBLIDIOMA.caption), "", kMbOk);
   UnloadAndEnd(app);
