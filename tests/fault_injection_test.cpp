@@ -13,10 +13,6 @@
 namespace corvane::test {
 namespace {
 
-constexpr const char* kReport = "C:\\Lumbrook20260131PC-7.kik";
-constexpr const char* kLanguageFile = "C:\\Tools\\idioma.txt";
-constexpr const char* kMarker = "C:\\Tools\\hd.txt";
-constexpr const char* kDriverSource = "C:\\Tools\\smartvsd.vxd";
 
 // What the user does: the language option, a button, closing the window, or starting the
 // program again once the machine has restarted.

@@ -11,10 +11,6 @@
 namespace corvane::test {
 namespace {
 
-constexpr const char* kReport = "C:\\Lumbrook20260131PC-7.kik";
-constexpr const char* kMarker = "C:\\Tools\\hd.txt";
-constexpr const char* kDriverSource = "C:\\Tools\\smartvsd.vxd";
-constexpr const char* kDriverTarget = "C:\\WINDOWS\\SYSTEM\\iosubsys\\smartvsd.vxd";
 
 class ReportTest : public ::testing::Test {
  protected:
@@ -44,8 +40,8 @@ class ReportTest : public ::testing::Test {
 TEST_F(ReportTest, RecordOfTheWorkedExample) {
   AtaDrive(std::string("  wd-123 \0", 10));
   EXPECT_EQ(ConfirmAndGather(), Outcome::kRunning);
-  EXPECT_EQ(run.files.files[kReport], "007011004006003WD-123 -1673912542PC-7PID-42ANA\r\n");
-  EXPECT_EQ(f.LBLFILENAME.caption, kReport);
+  EXPECT_EQ(run.files.files[kReportFile], "007011004006003WD-123 -1673912542PC-7PID-42ANA\r\n");
+  EXPECT_EQ(f.LBLFILENAME.caption, kReportFile);
   EXPECT_EQ(f.LBLFILENAMEONLY.caption, "Lumbrook20260131PC-7.kik");
   EXPECT_EQ(f.LBLTWP.caption, "C:\\Tools");
   EXPECT_EQ(f.LBLSTAGE.caption, "2");
@@ -58,7 +54,7 @@ TEST_F(ReportTest, AtapiDriveZeroIsReportedAsACdDrive) {
   run.smart.device_map = 0x11;
   run.smart.drives[0];  // answers whatever it is asked
   EXPECT_EQ(ConfirmAndGather(), Outcome::kRunning);
-  EXPECT_EQ(run.files.files[kReport].substr(0, 23), "008011004006003ATAPI-CD");
+  EXPECT_EQ(run.files.files[kReportFile].substr(0, 23), "008011004006003ATAPI-CD");
 }
 
 TEST_F(ReportTest, FailedSystemCallsGiveEmptyOrZeroValues) {
@@ -102,9 +98,9 @@ TEST_F(ReportTest, ComputerNameCannotSteerTheFileElsewhere) {
 
 TEST_F(ReportTest, SecondRunReplacesTodaysFileAndTomorrowAddsOne) {
   AtaDrive("OLD");
-  run.files.files[kReport] = "earlier\r\n";
+  run.files.files[kReportFile] = "earlier\r\n";
   ConfirmAndGather();
-  EXPECT_EQ(run.files.files[kReport].substr(0, 18), "003011004006003OLD");
+  EXPECT_EQ(run.files.files[kReportFile].substr(0, 18), "003011004006003OLD");
   FakeRun tomorrow;
   tomorrow.files = run.files;
   tomorrow.system.today = {2026, 2, 1};
@@ -112,18 +108,18 @@ TEST_F(ReportTest, SecondRunReplacesTodaysFileAndTomorrowAddsOne) {
   PutAtaString(tomorrow.smart.drives[0].identify, 20, 20, "NEW");
   tomorrow.app.form.LBLSTAGE.caption = "1";
   GatherMachineIdentity(tomorrow.app);
-  EXPECT_EQ(tomorrow.files.files.count(kReport), 1u);
+  EXPECT_EQ(tomorrow.files.files.count(kReportFile), 1u);
   EXPECT_EQ(tomorrow.files.files.count("C:\\Lumbrook20260201PC-7.kik"), 1u);
 }
 
 TEST_F(ReportTest, FailedWriteShowsNoMailQuestionAndKeepsTheEarlierFile) {
   AtaDrive("S");
-  run.files.files[kReport] = "earlier\r\n";
+  run.files.files[kReportFile] = "earlier\r\n";
   run.files.read_only_folders = {"C:"};
   EXPECT_EQ(ConfirmAndGather(), Outcome::kFailed);
-  EXPECT_EQ(run.files.files[kReport], "earlier\r\n");
+  EXPECT_EQ(run.files.files[kReportFile], "earlier\r\n");
   ASSERT_EQ(run.desktop.boxes.size(), 1u);
-  EXPECT_NE(run.desktop.boxes[0].text.find(kReport), std::string::npos);
+  EXPECT_NE(run.desktop.boxes[0].text.find(kReportFile), std::string::npos);
   EXPECT_NE(run.desktop.boxes[0].text.find("Permission denied"), std::string::npos);
   EXPECT_NE(f.LBLSTAGE.caption, "2");
   EXPECT_EQ(f.LBLFILENAME.caption, "");
@@ -133,7 +129,7 @@ TEST_F(ReportTest, NoDriveWithTheMarkerReportsNotAvailableAndDeletesTheMarker) {
   run.files.files[kMarker] = "0\r\n";
   ConfirmAndGather();
   EXPECT_EQ(run.files.files.count(kMarker), 0u);
-  EXPECT_EQ(run.files.files[kReport].substr(0, 23), "008011004006003NOTAVAIL");
+  EXPECT_EQ(run.files.files[kReportFile].substr(0, 23), "008011004006003NOTAVAIL");
   EXPECT_EQ(f.LBLSTAGE.caption, "2");
 }
 
@@ -146,7 +142,7 @@ TEST_F(ReportTest, NoDriveWithoutTheDriverFileAsksForIt) {
             "Copy ''smartvsd.vxd'' File\rIn The SAME Folder Where We Are Running This "
             "Application: \r\rC:\\\rAfterwards, Run this Application Again.");
   EXPECT_TRUE(f.LBLOK.visible && !f.LBLYES.visible && f.visible);
-  EXPECT_EQ(run.files.files.count(kReport), 0u);
+  EXPECT_EQ(run.files.files.count(kReportFile), 0u);
   EXPECT_EQ(run.files.files.count("C:\\hd.txt"), 0u);
   EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kEnded);
 }
@@ -163,7 +159,7 @@ TEST_F(ReportTest, NoDriveCopiesTheDriverLeavesTheMarkerAndAnnouncesTheRestart) 
   EXPECT_EQ(f.LBLMSG.caption,
             "The Computer is Going to Reboot and This Application Should Run Automatically.\r\r"
             "If This Does NOT Happen, Reboot the Machine and Run This Application Again!!!");
-  EXPECT_EQ(run.files.files.count(kReport), 0u);
+  EXPECT_EQ(run.files.files.count(kReportFile), 0u);
 }
 
 TEST_F(ReportTest, FailedCopyLeavesNoMarkerAndAsksForAManualCopy) {
@@ -241,7 +237,7 @@ TEST_F(ReportTest, AfterTheRestartASecondFailureReportsWithoutProvisioningAgain)
   EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kRunning);
   EXPECT_EQ(f.LBLSTAGE.caption, "2");
   EXPECT_EQ(f.LBLYES.caption, "Sim");
-  EXPECT_EQ(run.files.files[kReport].substr(0, 23), "008011004006003NOTAVAIL");
+  EXPECT_EQ(run.files.files[kReportFile].substr(0, 23), "008011004006003NOTAVAIL");
   EXPECT_EQ(run.files.files.count(kMarker), 0u);
   EXPECT_EQ(run.files.files.count(kDriverTarget), 0u);
   EXPECT_EQ(ReadRegistryString(run.registry, kHkeyLocalMachine, kRunKey, kRunValueName),

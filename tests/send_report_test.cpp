@@ -19,7 +19,6 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-constexpr const char* kPath = "C:\\Lumbrook20260131PC-7.kik";
 constexpr const char* kName = "Lumbrook20260131PC-7.kik";
 constexpr const char* kRecord = "0110080030150030PC-7...\r\n";
 
@@ -31,10 +30,10 @@ class SendReportByMailTest : public ::testing::Test {
     const auto& english = LanguageTexts(3);
     f.LBLABELS.items.assign(english.begin(), english.end());
     f.LBLIDIOMA.caption = "3";
-    f.LBLFILENAME.caption = kPath;
+    f.LBLFILENAME.caption = kReportFile;
     f.LBLFILENAMEONLY.caption = kName;
     f.OBENG.selected = true;
-    run.files.files[kPath] = kRecord;
+    run.files.files[kReportFile] = kRecord;
     run.spreadsheet.installed = true;
     ShowMailQuestionStage(run.app);
   }
@@ -47,7 +46,7 @@ class SendReportByMailTest : public ::testing::Test {
     EXPECT_TRUE(f.loaded && f.visible);
     EXPECT_EQ(f.LBLSTAGE.caption, "7");
     EXPECT_EQ(f.LBLMSG.caption,
-              std::string("Please Send File\r\r") + kPath + "\r\rto: " + kSupportAddress);
+              std::string("Please Send File\r\r") + kReportFile + "\r\rto: " + kSupportAddress);
     EXPECT_TRUE(f.LBLMSG.visible);
     EXPECT_TRUE(f.LBLOK.visible && f.SHOK.visible);
     EXPECT_FALSE(f.LBLYES.visible || f.SHYES.visible || f.LBLNO.visible || f.SHNO.visible);
@@ -57,7 +56,7 @@ class SendReportByMailTest : public ::testing::Test {
       EXPECT_FALSE(o->selected) << o->name;
     }
     EXPECT_EQ(f.LBLFILENAME.caption, "");
-    EXPECT_EQ(run.files.files.count(kPath), 1u) << "the file must stay for the manual send";
+    EXPECT_EQ(run.files.files.count(kReportFile), 1u) << "the file must stay for the manual send";
   }
 
   FakeRun run;
@@ -80,7 +79,7 @@ TEST_F(SendReportByMailTest, HandsTheFileOverAndEndsWhenTheClientIsDeclined) {
                           "CloseWorkbook", "SetCaption", "Quit", "Release"));
   EXPECT_THAT(calls[0].args, ElementsAre("excel.application"));
   EXPECT_THAT(calls[1].args, ElementsAre("False"));
-  EXPECT_THAT(calls[2].args, ElementsAre(kPath));
+  EXPECT_THAT(calls[2].args, ElementsAre(kReportFile));
   // Recipients, then the subject: the file's name without its folder.
   EXPECT_THAT(calls[3].args, ElementsAre(kName, kSupportAddress, kName));
   EXPECT_THAT(calls[4].args, ElementsAre(kName, "False"));
@@ -93,7 +92,7 @@ TEST_F(SendReportByMailTest, HandsTheFileOverAndEndsWhenTheClientIsDeclined) {
   EXPECT_EQ(run.desktop.boxes[0].title, "");
   EXPECT_EQ(run.desktop.boxes[0].style, 36);
   EXPECT_THAT(run.shell.started, IsEmpty());
-  EXPECT_EQ(run.files.files.count(kPath), 0u);
+  EXPECT_EQ(run.files.files.count(kReportFile), 0u);
   EXPECT_FALSE(run.app.form.loaded);
 }
 
@@ -102,7 +101,7 @@ TEST_F(SendReportByMailTest, StartsTheMailClientFocusedWhenAskedAndEnds) {
   EXPECT_EQ(PressYes(), Outcome::kEnded);
   EXPECT_THAT(run.shell.started,
               ElementsAre(std::make_pair(std::string(kMailClientPath), kWindowNormalFocus)));
-  EXPECT_EQ(run.files.files.count(kPath), 0u);
+  EXPECT_EQ(run.files.files.count(kReportFile), 0u);
   EXPECT_EQ(run.spreadsheet.Members().back(), "Release");
 }
 
@@ -113,7 +112,7 @@ TEST_F(SendReportByMailTest, SpreadsheetProgramAbsentLeavesTheManualSendScreen) 
   EXPECT_THAT(run.desktop.boxes, IsEmpty());
   // OK at the manual-send screen ends the program and keeps the file.
   EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kEnded);
-  EXPECT_EQ(run.files.files.count(kPath), 1u);
+  EXPECT_EQ(run.files.files.count(kReportFile), 1u);
 }
 
 struct FailurePoint {
@@ -185,7 +184,7 @@ TEST_F(SendReportByMailTest, ManualSendScreenIsInTheRunsLanguage) {
   run.spreadsheet.installed = false;
   PressYes();
   EXPECT_EQ(f.LBLMSG.caption,
-            std::string("Favor Enviar o Arquivo\r\r") + kPath + "\r\rpara: " + kSupportAddress);
+            std::string("Favor Enviar o Arquivo\r\r") + kReportFile + "\r\rpara: " + kSupportAddress);
 }
 
 }  // namespace

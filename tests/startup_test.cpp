@@ -9,7 +9,6 @@
 namespace corvane::test {
 namespace {
 
-constexpr const char* kLanguageFile = "C:\\Tools\\idioma.txt";
 
 class StartupTest : public ::testing::Test {
  protected:

@@ -9,8 +9,6 @@
 namespace corvane::test {
 namespace {
 
-constexpr const char* kLanguageFile = "C:\\Tools\\idioma.txt";
-constexpr const char* kReportFile = "C:\\Lumbrook20260131PC-7.kik";
 
 class WizardTest : public ::testing::Test {
  protected:

@@ -61,6 +61,14 @@ class FakeSystemInfo : public SystemInfo {
   std::vector<std::string> volume_roots;
 };
 
+// The files of the fake machine, as its defaults place them: program folder C:\Tools,
+// computer pc-7, 31 January 2026.
+inline constexpr const char* kLanguageFile = "C:\\Tools\\idioma.txt";
+inline constexpr const char* kMarker = "C:\\Tools\\hd.txt";
+inline constexpr const char* kDriverSource = "C:\\Tools\\smartvsd.vxd";
+inline constexpr const char* kDriverTarget = "C:\\WINDOWS\\SYSTEM\\iosubsys\\smartvsd.vxd";
+inline constexpr const char* kReportFile = "C:\\Lumbrook20260131PC-7.kik";
+
 struct MessageBoxCall {
   std::string text;
   std::string title;
