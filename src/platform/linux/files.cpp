@@ -24,19 +24,20 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-void WriteFully(int fd, const std::string& content, const std::string& path) {
+}  // namespace
+
+int WriteFully(int fd, const std::string& data) {
   size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      Fail(path, errno);
+      return errno;
     }
     done += static_cast<size_t>(n);
   }
+  return 0;
 }
-
-}  // namespace
 
 void ReplaceFileAtomically(const std::string& path, const std::string& content, unsigned mode) {
   std::string tmp = FolderOf(path) + "/.corvane-XXXXXX";
@@ -44,7 +45,7 @@ void ReplaceFileAtomically(const std::string& path, const std::string& content, 
   if (fd < 0) Fail(path, errno);
   try {
     if (::fchmod(fd, mode) != 0) Fail(path, errno);
-    WriteFully(fd, content, path);
+    if (const int err = WriteFully(fd, content)) Fail(path, err);
     if (::fsync(fd) != 0) Fail(path, errno);
     if (::close(fd) != 0) {
       const int err = errno;

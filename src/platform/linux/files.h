@@ -14,6 +14,10 @@ class LinuxFiles : public Files {
   void Copy(const std::string& from, const std::string& to) override;
 };
 
+// Writes every byte to `fd`, going on after interrupted writes; returns 0, or the errno of
+// the write that failed.
+int WriteFully(int fd, const std::string& data);
+
 // Writes `content` to a temporary file beside `path`, syncs it and renames it over
 // `path`, so that readers see the old file or the new one, never a part. `mode` is
 // the new file's permission bits. Throws FileError.

@@ -39,12 +39,8 @@ class MemoryFile {
   int fd() const { return fd_; }
 
   void WriteAndRewind(const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-      const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw AutomationError(std::string("write: ") + std::strerror(errno));
-      done += static_cast<size_t>(n);
+    if (const int err = WriteFully(fd_, data)) {
+      throw AutomationError(std::string("write: ") + std::strerror(err));
     }
     ::lseek(fd_, 0, SEEK_SET);
   }
