@@ -13,7 +13,6 @@
 namespace corvane::test {
 namespace {
 
-
 // What the user does: the language option, a button, closing the window, or starting the
 // program again once the machine has restarted.
 enum class Act { kEnglish, kOk, kYes, kNo, kClose, kRestart };

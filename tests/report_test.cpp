@@ -11,7 +11,6 @@
 namespace corvane::test {
 namespace {
 
-
 class ReportTest : public ::testing::Test {
  protected:
   ReportTest() {

@@ -183,8 +183,8 @@ TEST_F(SendReportByMailTest, ManualSendScreenIsInTheRunsLanguage) {
   f.LBLABELS.items.assign(portuguese.begin(), portuguese.end());
   run.spreadsheet.installed = false;
   PressYes();
-  EXPECT_EQ(f.LBLMSG.caption,
-            std::string("Favor Enviar o Arquivo\r\r") + kReportFile + "\r\rpara: " + kSupportAddress);
+  EXPECT_EQ(f.LBLMSG.caption, std::string("Favor Enviar o Arquivo\r\r") + kReportFile +
+                                  "\r\rpara: " + kSupportAddress);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 namespace corvane::test {
 namespace {
 
-
 class StartupTest : public ::testing::Test {
  protected:
   void SetRunValue(const std::string& data) {

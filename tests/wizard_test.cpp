@@ -9,7 +9,6 @@
 namespace corvane::test {
 namespace {
 
-
 class WizardTest : public ::testing::Test {
  protected:
   // Starts fresh and confirms a language, which leaves stage "1" showing.

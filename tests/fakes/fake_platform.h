@@ -12,8 +12,8 @@
 
 #include "app/app.h"
 #include "fakes/fake_registry.h"
-#include "fakes/scripted_smart_device.h"
 #include "fakes/fake_spreadsheet.h"
+#include "fakes/scripted_smart_device.h"
 #include "platform/platform.h"
 
 namespace corvane::test {
@@ -90,7 +90,7 @@ class FakeDesktop : public Desktop {
   bool another_running = false;
   std::string title = "Corvane";
   std::optional<WindowRef> running_copy;
-  std::deque<int> answers;  // answers for Yes/No boxes, front first; kIdNo when empty
+  std::deque<int> answers;       // answers for Yes/No boxes, front first; kIdNo when empty
   std::function<void()> on_box;  // runs while a box is up
   std::vector<MessageBoxCall> boxes;
   std::vector<std::string> searched_titles;

@@ -31,8 +31,8 @@ class FakeRegistry : public Registry {
   const Value* Find(RegKey root, const std::string& path, const std::string& name) const;
   bool HasKey(RegKey root, const std::string& path) const;
 
-  std::set<std::string> fail;       // names of operations that fail ("OpenKey", ...)
-  std::vector<std::string> calls;   // every operation, in order
+  std::set<std::string> fail;      // names of operations that fail ("OpenKey", ...)
+  std::vector<std::string> calls;  // every operation, in order
   size_t open_handles() const { return open_.size(); }
 
  private:

@@ -50,7 +50,8 @@ TEST_F(LinuxShellTest, AProgramThatCannotBeStartedIsReported) {
 
 // Never the real restart: the command is a stand-in that answers as logind would.
 TEST_F(LinuxShellTest, RestartIsGrantedOnlyWhenTheCommandSucceeds) {
-  WriteExecutable(folder / "granted", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n");
+  WriteExecutable(folder / "granted",
+                  "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args\"\n");
   WriteExecutable(folder / "refused", "#!/bin/sh\necho 'Access denied' >&2\nexit 1\n");
   EXPECT_TRUE(LinuxShell({}, {folder / "granted", "reboot"}).RequestRestart());
   EXPECT_EQ(ReadFile(folder / "args"), "reboot\n");

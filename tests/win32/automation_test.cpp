@@ -2,9 +2,8 @@
 // flags, every failure becomes AutomationError, and on Wine, which has no spreadsheet
 // program, the mail goes to the manual-send screen.
 #include <gtest/gtest.h>
-#include <windows.h>
-
 #include <oleauto.h>
+#include <windows.h>
 
 #include <map>
 #include <string>
@@ -29,8 +28,8 @@ std::string Narrow(const wchar_t* wide) {
 struct RecordedCall {
   std::string member;
   WORD flags = 0;
-  std::vector<std::string> named;       // argument names, in DISPPARAMS order
-  std::vector<std::string> values;      // "s:text" or "b:1", in DISPPARAMS order
+  std::vector<std::string> named;   // argument names, in DISPPARAMS order
+  std::vector<std::string> values;  // "s:text" or "b:1", in DISPPARAMS order
 };
 
 // An object that answers every name with its own DISPID and records each Invoke. Members
@@ -179,8 +178,8 @@ TEST(ComSpreadsheet, WineHasNoSpreadsheetProgram) {
 TEST(ComSpreadsheet, MailFallsBackToTheManualSendScreen) {
   FakePlatform fakes;
   ComSpreadsheetAutomation automation;
-  Platform platform{fakes.registry, fakes.smart,   fakes.system,  fakes.files,
-                    fakes.shell,    automation,    fakes.desktop};
+  Platform platform{fakes.registry, fakes.smart, fakes.system, fakes.files,
+                    fakes.shell,    automation,  fakes.desktop};
   App app(platform);
   FMain& f = app.form;
   const auto& english = LanguageTexts(3);

@@ -42,8 +42,8 @@ TEST(Win32Desktop, TheFormIsTheWindowItsApplicationWindowOwns) {
   form_class.hInstance = ::GetModuleHandleA(nullptr);
   form_class.lpszClassName = kFormWindowClass;
   ::RegisterClassA(&form_class);
-  const HWND form = ::CreateWindowExA(0, kFormWindowClass, "Lumbrook", WS_OVERLAPPED, 0, 0, 10,
-                                      10, application, nullptr, form_class.hInstance, nullptr);
+  const HWND form = ::CreateWindowExA(0, kFormWindowClass, "Lumbrook", WS_OVERLAPPED, 0, 0, 10, 10,
+                                      application, nullptr, form_class.hInstance, nullptr);
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(FormOfApplicationWindow(application), form);
   ::DestroyWindow(form);

@@ -82,9 +82,9 @@ TEST_F(Win32RegistryTest, TextIsStoredInTheAnsiCodePage) {
             ERROR_SUCCESS);
   DWORD type = 0;
   DWORD bytes = sizeof raw;
-  ASSERT_EQ(::RegQueryValueExA(native, "name", nullptr, &type, reinterpret_cast<BYTE*>(raw),
-                               &bytes),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      ::RegQueryValueExA(native, "name", nullptr, &type, reinterpret_cast<BYTE*>(raw), &bytes),
+      ERROR_SUCCESS);
   ::RegCloseKey(native);
   char expected[8] = {};
   const wchar_t wide[] = L"Jos\u00e9";

@@ -93,8 +93,8 @@ class Win32FilesTest : public ::testing::Test {
     ::RemoveDirectoryA(folder.c_str());
   }
   std::string RawBytes(const std::string& path) {
-    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
+    const HANDLE h =
+        ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     char buffer[64] = {};
     DWORD n = 0;
     ::ReadFile(h, buffer, sizeof buffer, &n, nullptr);

@@ -24,8 +24,7 @@ std::string Convert(const std::string& text, UINT from, UINT to) {
       const int out_size =
           ::WideCharToMultiByte(to, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
       std::string out(static_cast<size_t>(out_size), '\0');
-      ::WideCharToMultiByte(to, 0, wide.data(), wide_size, out.data(), out_size, nullptr,
-                            nullptr);
+      ::WideCharToMultiByte(to, 0, wide.data(), wide_size, out.data(), out_size, nullptr, nullptr);
       result += out;
     }
     if (end == text.size()) break;

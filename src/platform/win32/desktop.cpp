@@ -60,9 +60,9 @@ void* Win32Desktop::ApplicationWindow() {
   window_class.hInstance = instance;
   window_class.lpszClassName = kApplicationWindowClass;
   ::RegisterClassA(&window_class);  // fails harmlessly when already registered
-  application_window_ = ::CreateWindowExA(0, kApplicationWindowClass, Utf8ToAnsi(title_).c_str(),
-                                          WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
-                                          nullptr);
+  application_window_ =
+      ::CreateWindowExA(0, kApplicationWindowClass, Utf8ToAnsi(title_).c_str(), WS_POPUP, 0, 0, 0,
+                        0, nullptr, nullptr, instance, nullptr);
   return application_window_;
 }
 

@@ -46,8 +46,8 @@ void ReplaceWithBytes(const std::string& path, const std::string& bytes) {
   const std::string target = Utf8ToAnsi(path);
   char tmp[MAX_PATH + 1] = {};
   if (!::GetTempFileNameA(FolderOf(target).c_str(), "cvn", 0, tmp)) Fail(path, ::GetLastError());
-  const HANDLE h = ::CreateFileA(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h =
+      ::CreateFileA(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = ::GetLastError();
     ::DeleteFileA(tmp);

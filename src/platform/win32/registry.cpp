@@ -52,8 +52,8 @@ long Win32Registry::CreateKey(RegKey root, const std::string& path, RegKey* out)
   return rc;
 }
 
-long Win32Registry::QueryValue(RegKey key, const std::string& name, uint32_t* type,
-                               uint8_t* data, uint32_t* size) {
+long Win32Registry::QueryValue(RegKey key, const std::string& name, uint32_t* type, uint8_t* data,
+                               uint32_t* size) {
   void* native = Native(key);
   if (!native) return kErrorInvalidHandle;
   const std::string ansi_name = Utf8ToAnsi(name);

@@ -11,8 +11,8 @@ namespace corvane {
 
 Handle Win32SmartDevice::Open(const std::string& name, uint32_t access, uint32_t share,
                               uint32_t disposition) {
-  const HANDLE h = ::CreateFileA(Utf8ToAnsi(name).c_str(), access, share, nullptr, disposition,
-                                 0, nullptr);
+  const HANDLE h =
+      ::CreateFileA(Utf8ToAnsi(name).c_str(), access, share, nullptr, disposition, 0, nullptr);
   return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<Handle>(h);
 }
 

@@ -24,8 +24,7 @@ COLORREF Colour(uint32_t bgr) { return static_cast<COLORREF>(bgr & 0xFFFFFF); }
 LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
-    ::SetWindowLongPtrA(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* face = reinterpret_cast<Win32WindowFace*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!face) return ::DefWindowProcA(window, message, wparam, lparam);
@@ -55,9 +54,8 @@ int Win32WindowFace::Pixels(int twips, bool horizontal) const {
 }
 
 int Win32WindowFace::MessageBox(const std::string& text, const std::string& title, int style) {
-  HWND owner = window_ && ::IsWindowVisible(static_cast<HWND>(window_))
-                   ? static_cast<HWND>(window_)
-                   : nullptr;
+  HWND owner = window_ && ::IsWindowVisible(static_cast<HWND>(window_)) ? static_cast<HWND>(window_)
+                                                                        : nullptr;
   return ::MessageBoxA(owner, Utf8ToAnsi(text).c_str(), Utf8ToAnsi(title).c_str(),
                        static_cast<UINT>(style));
 }
@@ -193,8 +191,8 @@ void Win32WindowFace::Follow(int outcome_value) {
   ::InvalidateRect(window, nullptr, TRUE);
 }
 
-long long Win32WindowFace::Handle(void* window_handle, unsigned message,
-                                  unsigned long long wparam, long long lparam) {
+long long Win32WindowFace::Handle(void* window_handle, unsigned message, unsigned long long wparam,
+                                  long long lparam) {
   const HWND window = static_cast<HWND>(window_handle);
   switch (message) {
     case WM_PAINT: {
@@ -241,10 +239,9 @@ int Win32WindowFace::Run(App& app) {
   const int height = frame.bottom - frame.top;
   const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  window_ = ::CreateWindowExA(0, kFormWindowClass, Utf8ToAnsi(f.caption).c_str(), kFormStyle,
-                              left, top, width, height,
-                              static_cast<HWND>(desktop_.ApplicationWindow()), nullptr, instance,
-                              this);
+  window_ = ::CreateWindowExA(0, kFormWindowClass, Utf8ToAnsi(f.caption).c_str(), kFormStyle, left,
+                              top, width, height, static_cast<HWND>(desktop_.ApplicationWindow()),
+                              nullptr, instance, this);
   if (!window_) return 1;
 
   Follow(static_cast<int>(StartProgram(app)));
