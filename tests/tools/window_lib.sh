@@ -39,6 +39,12 @@ click() {
 }
 # Clicks the middle of a control given as LEFT TOP WIDTH HEIGHT.
 click_control() { click "$1" $(( $2 + $4 / 2 )) $(( $3 + $5 / 2 )); }
+# keys WINDOW KEY...: types the keys into the window, as xdotool names them.
+keys() {
+  xdotool windowfocus --sync "$1"
+  local key
+  for key in "${@:2}"; do xdotool key "$key"; sleep 0.2; done
+}
 shot() { import -window "$1" "$2"; }
 # pixel FILE LEFT TOP: RRGGBB at that place.
 pixel() { convert "$1" -format "%[hex:p{$(twips "$2"),$(twips "$3")}]" info:; }
@@ -80,3 +86,4 @@ ok_only="3545 3490"        # between Yes and No, below the OK caption
 yes_only="1800 3185"       # the left end of Yes, outside OK
 no_only="5300 3185"        # the right end of No, outside OK
 message_top=(120 120 6850 300)
+yes_mark=(1800 2895 1500 60)  # along the top of LBLYES, where its focus mark runs
