@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/dispatch.h"
-#include "app/wizard.h"
 #include "fakes/fake_platform.h"
+#include "form/screens.h"
 
 namespace corvane::test {
 namespace {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "form/screens.h"
+
 namespace corvane {
 
 namespace {
@@ -52,7 +54,8 @@ const Control* InitialFocus(const FMain& f) {
     return it == order.end() ? nullptr : *it;
   };
   const Control* start = nullptr;
-  if (f.LBLSTAGE.caption == "0") start = first([&](const Control* c) { return IsOption(f, c); });
+  if (AtStage(f, Stage::kLanguageChoice))
+    start = first([&](const Control* c) { return IsOption(f, c); });
   if (!start) start = first([&](const Control* c) { return c == &f.LBLYES; });
   if (!start) start = first([&](const Control* c) { return c == &f.LBLOK; });
   if (!start && !order.empty()) start = order.front();
@@ -92,7 +95,7 @@ KeyAction OnKey(const FMain& f, const Control* focus, Key key) {
       action.press = action.focus;
       break;
     case Key::kEscape:
-      if (f.LBLSTAGE.caption == "0" &&
+      if (AtStage(f, Stage::kLanguageChoice) &&
           std::find(order.begin(), order.end(), &f.CBCancel) != order.end()) {
         action.press = &f.CBCancel;
       }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/fmain.h"
+#include "form/fmain.h"
 
 namespace corvane {
 

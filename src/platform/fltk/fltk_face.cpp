@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
-#include "app/layout.h"
+#include "form/app.h"
 #include "form/focus.h"
+#include "form/geometry.h"
+#include "form/layout.h"
 #include "platform/desktop.h"
 #include "platform/fltk/corvane_icon.xpm"
-#include "platform/fltk/form_geometry.h"
 #include "platform/linux/window_module.h"
 
 namespace corvane {
@@ -233,7 +233,7 @@ Fl_Widget* FltkFace::WidgetOf(const Control* control) const {
 
 void FltkFace::Type(Key key) {
   const Control* focus = ControlOf(Fl::focus());
-  const KeyAction action = OnKey(app_->form, focus, key);
+  const KeyAction action = hooks_->key(app_->form, focus, key);
   if (action.focus != focus) {
     if (Fl_Widget* widget = WidgetOf(action.focus)) Fl::focus(widget);
     window_->redraw();
@@ -244,7 +244,7 @@ void FltkFace::Type(Key key) {
 
 void FltkFace::PlaceFocus() {
   const FMain& f = app_->form;
-  const Control* focus = FocusAfterHandler(f, ControlOf(Fl::focus()), focus_stage_);
+  const Control* focus = hooks_->focus_after(f, ControlOf(Fl::focus()), focus_stage_);
   focus_stage_ = f.LBLSTAGE.caption;
   if (Fl_Widget* widget = WidgetOf(focus)) Fl::focus(widget);
 }
@@ -505,7 +505,7 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
 
 }  // namespace corvane
 
-extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_window_face_v1(
+extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_window_face_v2(
     const corvane::WindowHooks* hooks) {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return nullptr;
@@ -519,6 +519,6 @@ extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_wi
   return new corvane::FltkFace(hooks);
 }
 
-extern "C" __attribute__((visibility("default"))) void corvane_raise_window_v1() {
+extern "C" __attribute__((visibility("default"))) void corvane_raise_window_v2() {
   Fl::awake(corvane::RaiseOnMainThread, nullptr);
 }

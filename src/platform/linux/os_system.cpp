@@ -7,10 +7,10 @@
 #include <iostream>
 #include <string>
 
-#include "app/app.h"
 #include "app/dispatch.h"
-#include "app/layout.h"
-#include "app/texts.h"
+#include "form/app.h"
+#include "form/layout.h"
+#include "form/texts.h"
 #include "mail/send_report.h"
 #include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"
@@ -57,7 +57,8 @@ class LinuxOsSystem : public OsSystem {
   std::unique_ptr<Face> OpenWindow(std::string* why) {
     WindowModule module;
     if (!LoadWindowModule(ExecutableFolder(), &module, why)) return nullptr;
-    static const WindowHooks hooks{&StartProgram, &DispatchClick, &SelectOption, &CloseWindow};
+    static const WindowHooks hooks{&StartProgram, &DispatchClick, &SelectOption,
+                                   &CloseWindow,  &OnKey,         &FocusAfterHandler};
     std::unique_ptr<Face> face(module.open(&hooks));
     if (!face) {
       *why = "the display cannot be opened";

@@ -1,8 +1,8 @@
-// Twips become pixels at the screen's DPI (1440 twips to the inch). Labels are drawn last,
-// transparent, so that the button captions sit on their coloured shapes. Each BUTTON window
-// paints the whole form clipped to its place, so the form looks as one drawing, and adds
-// the focus mark. The form's keys go to its keyboard rules, not to the dialog manager, so
-// that they act as in the Linux window.
+// Twips become pixels at the screen's DPI. Labels are drawn last, transparent, so that the
+// button captions sit on their coloured shapes. Each BUTTON window paints the whole form
+// clipped to its place, so the form looks as one drawing, and adds the focus mark. The
+// form's keys go to its keyboard rules, not to the dialog manager, so that they act as in
+// the Linux window.
 #include "platform/win32/window_face.h"
 
 #include <windows.h>
@@ -12,8 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "app/app.h"
 #include "app/dispatch.h"
+#include "form/app.h"
+#include "form/geometry.h"
 #include "platform/win32/ansi.h"
 
 namespace corvane {
@@ -22,7 +23,6 @@ namespace {
 
 // No min/max boxes; the BUTTON windows paint their own places.
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr int kTwipsPerInch = 1440;
 
 COLORREF Colour(uint32_t bgr) { return static_cast<COLORREF>(bgr & 0xFFFFFF); }
 
@@ -37,7 +37,7 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 }
 
 HFONT MakeFont(const Font& font, int dpi_y) {
-  return ::CreateFontA(-::MulDiv(font.size, dpi_y, 72), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
+  return ::CreateFontA(-PointsToPixels(font.size, dpi_y), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
                        FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                        DEFAULT_QUALITY, DEFAULT_PITCH, Utf8ToAnsi(font.name).c_str());
 }
@@ -75,7 +75,7 @@ std::optional<Key> FormKey(WPARAM virtual_key) {
 }  // namespace
 
 int Win32WindowFace::Pixels(int twips, bool horizontal) const {
-  return ::MulDiv(twips, horizontal ? dpi_x_ : dpi_y_, kTwipsPerInch);
+  return TwipsToPixels(twips, horizontal ? dpi_x_ : dpi_y_);
 }
 
 int Win32WindowFace::MessageBox(const std::string& text, const std::string& title, int style) {
