@@ -10,12 +10,13 @@ pid=$!
 id=$(window_named Lumbrook) || fail "no window: $(cat "$work/out")"
 expect_pixels "$id" keys-stage0 "$form_corner FFFFC0" "$ok_only C00000"
 keys "$id" Escape                   # Cancel at stage "0": the program goes on
-keys "$id" Tab Tab space Tab Return  # Español has the focus: Português, English, OK
+# Español has the focus: Down and Up go to Português and back; Tab, Tab to English; OK.
+keys "$id" Down Up Tab Tab space Tab Return
 expect_pixels "$id" keys-stage1 "$yes_only 00FF00" "$no_only FF0000" "$ok_only FFFFC0"
 [ "$(od -An -c "$work/app/idioma.txt" | tr -d ' ')" = '3\r\n' ] || fail "language file"
 [ "$(dark "$work/keys-stage1.png" "${yes_mark[@]}")" = 1 ] || fail "Yes has no focus mark"
 
-keys "$id" Escape Tab               # Esc does nothing here; the focus goes to No
+keys "$id" Escape Tab Tab shift+Tab  # Esc does nothing here; Yes, No, Cancel, back to No
 shot "$id" "$work/keys-no.png"
 [ "$(dark "$work/keys-no.png" "${yes_mark[@]}")" = 0 ] || fail "the focus mark stayed on Yes"
 kill -0 "$pid" 2>/dev/null || fail "Esc ended the program at stage 1"

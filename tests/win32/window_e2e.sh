@@ -98,12 +98,12 @@ ended OK
 # By keyboard alone. The focus starts on Español; the options go from top to bottom.
 rm -f "$work/idioma.txt"
 start
-keys "$window" Escape Tab Tab space Tab Return
+keys "$window" Escape Down Up Tab Tab space Tab Return
 expect_pixel 1820 3185 '#00FF00' "Enter on OK puts up stage 1"
 [ "$(od -An -c "$work/idioma.txt" | tr -d ' ')" = '3\r\n' ] ||
   { echo "FAIL: Tab and Space did not choose English: $(od -c "$work/idioma.txt")"; exit 1; }
 [ "$(dark "${yes_mark[@]}")" = 1 ] || { echo "FAIL: Yes has no focus mark"; exit 1; }
-keys "$window" Escape Tab  # Esc does nothing at stage 1; Tab goes from Yes to No
+keys "$window" Escape Tab Tab shift+Tab  # Esc does nothing at stage 1; Yes, No, Cancel, No
 [ "$(dark "${yes_mark[@]}")" = 0 ] || { echo "FAIL: the focus mark stayed on Yes"; exit 1; }
 keys "$window" Return
 box=$(named ':)') || { echo "FAIL: no goodbye box after Tab and Enter"; exit 1; }
