@@ -56,7 +56,8 @@ int OwnedMessageBox(void* owner, const std::string& text, const std::string& tit
   const int answer = ::MessageBoxA(static_cast<HWND>(owner), Utf8ToAnsi(text).c_str(),
                                    Utf8ToAnsi(title).c_str(), static_cast<UINT>(style));
   if (hook) ::UnhookWindowsHookEx(hook);
-  return answer;
+  // An OK box has one answer however it is closed (Wine answers Escape with IDCANCEL).
+  return yes_no ? answer : kIdOk;
 }
 
 void* FormOfApplicationWindow(void* application_window) {
