@@ -162,8 +162,9 @@ class FltkFace : public Face {
 
   int MessageBox(const std::string& text, const std::string& title, int style) override;
   int Run(App& app) override;
-  // A key on the form: moves the focus, and presses what it presses as a click would.
-  void Type(Key key);
+  // A key on the form: moves the focus, and unless `repeated` presses what it presses, as a
+  // click would.
+  void Type(Key key, bool repeated);
 
  private:
   struct Binding {
@@ -207,10 +208,18 @@ class FltkFace : public Face {
 
 // Keys on the form go to its keyboard rules before any widget sees them, so that FLTK's own
 // navigation never moves the focus another way; message boxes keep FLTK's.
+// A key pressed again without being let go is the keyboard's repeat (FLTK asks X for
+// detectable repeat, so no release comes between): it moves the focus but presses nothing,
+// as a held mouse button clicks once.
+int g_held_key = 0;
+
 int DispatchEvent(int event, Fl_Window* window) {
+  if (event == FL_KEYUP || event == FL_FOCUS || event == FL_UNFOCUS) g_held_key = 0;
   if (event == FL_KEYBOARD && g_face && window && window == g_form_window && !Fl::modal()) {
     if (const std::optional<Key> key = FormKey()) {
-      g_face->Type(*key);
+      const bool repeated = Fl::event_key() == g_held_key;
+      g_held_key = Fl::event_key();
+      g_face->Type(*key, repeated);
       return 1;
     }
   }
@@ -231,7 +240,7 @@ Fl_Widget* FltkFace::WidgetOf(const Control* control) const {
   return nullptr;
 }
 
-void FltkFace::Type(Key key) {
+void FltkFace::Type(Key key, bool repeated) {
   const Control* focus = ControlOf(Fl::focus());
   const KeyAction action = hooks_->key(app_->form, focus, key);
   if (action.focus != focus) {
@@ -239,7 +248,7 @@ void FltkFace::Type(Key key) {
     window_->redraw();
   }
   // The widget's own callback: exactly what a click on it does.
-  if (Fl_Widget* pressed = WidgetOf(action.press)) pressed->do_callback();
+  if (Fl_Widget* pressed = WidgetOf(action.press); pressed && !repeated) pressed->do_callback();
 }
 
 void FltkFace::PlaceFocus() {
