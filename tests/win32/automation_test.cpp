@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "app/dispatch.h"
-#include "app/texts.h"
 #include "app/wizard.h"
 #include "fakes/fake_platform.h"
+#include "form/screens.h"
+#include "form/texts.h"
 #include "mail/send_report.h"
 #include "platform/win32/spreadsheet.h"
 

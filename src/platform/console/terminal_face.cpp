@@ -5,18 +5,15 @@
 #include <ostream>
 #include <vector>
 
-#include "app/app.h"
 #include "app/dispatch.h"
-#include "app/layout.h"
+#include "form/app.h"
+#include "form/layout.h"
+#include "form/texts.h"
 #include "platform/desktop.h"
 
 namespace corvane {
 
 namespace {
-
-constexpr const char* kHiddenHint = "That control is not on the screen now.";
-constexpr const char* kUnknownHint =
-    "Unknown command; use es, pt, en, ok, yes, no, cancel or close.";
 
 void PrintLines(std::ostream& out, const std::string& text) {
   std::string line;
@@ -76,7 +73,7 @@ int TerminalFace::MessageBox(const std::string& text, const std::string& title, 
     const std::string answer = NormaliseCommand(line);
     if (IsYesWord(answer)) return kIdYes;
     if (IsNoWord(answer)) return kIdNo;
-    out_ << "Answer yes or no.\n> " << std::flush;
+    out_ << kAnswerYesOrNo << "\n> " << std::flush;
   }
   return kIdNo;
 }
@@ -137,7 +134,7 @@ int TerminalFace::Run(App& app) {
     }
     // While the form is hidden nothing is printed, hints included.
     if (next == Outcome::kIgnored && shown) {
-      out_ << (known ? kHiddenHint : kUnknownHint) << "\n> " << std::flush;
+      out_ << (known ? kHiddenControlHint : kUnknownCommandHint) << "\n> " << std::flush;
     }
     outcome = next;
   }

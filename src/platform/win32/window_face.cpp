@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "app/app.h"
 #include "app/dispatch.h"
+#include "form/app.h"
 #include "platform/win32/ansi.h"
 
 namespace corvane {

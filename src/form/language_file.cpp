@@ -1,11 +1,11 @@
-#include "app/language_file.h"
+#include "form/language_file.h"
 
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app.h"
+#include "form/app.h"
 
 namespace corvane {
 
