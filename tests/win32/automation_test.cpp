@@ -2,8 +2,12 @@
 // flags, every failure becomes AutomationError, and on Wine, which has no spreadsheet
 // program, the mail goes to the manual-send screen.
 #include <gtest/gtest.h>
-#include <oleauto.h>
+
+// oleauto.h needs the types of windows.h.
+// clang-format off
 #include <windows.h>
+#include <oleauto.h>
+// clang-format on
 
 #include <map>
 #include <string>

@@ -10,6 +10,7 @@
 #include "form/layout.h"
 #include "form/texts.h"
 #include "platform/desktop.h"
+#include "platform/text.h"
 
 namespace corvane {
 
@@ -37,22 +38,7 @@ bool IsNoWord(const std::string& w) { return w == "no" || w == "n" || w == "não
 }  // namespace
 
 std::string NormaliseCommand(const std::string& line) {
-  size_t b = line.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  size_t e = line.find_last_not_of(" \t\r\n");
-  std::string s = line.substr(b, e - b + 1);
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c >= 'A' && c <= 'Z') {
-      s[i] = static_cast<char>(c - 'A' + 'a');
-    } else if (c == 0xC3 && i + 1 < s.size()) {
-      // UTF-8 Latin-1 capitals À..Þ (but ×) have their small letter 0x20 further on.
-      unsigned char d = static_cast<unsigned char>(s[i + 1]);
-      if (d >= 0x80 && d <= 0x9E && d != 0x97) s[i + 1] = static_cast<char>(d + 0x20);
-      ++i;
-    }
-  }
-  return s;
+  return LowerCaseLatin(Trim(line, kWhiteSpace));
 }
 
 bool TerminalFace::ReadLine(std::string& line) {
