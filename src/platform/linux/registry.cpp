@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +16,7 @@
 #include "platform/linux/files.h"
 #include "platform/linux/system_info.h"
 #include "platform/registry_helpers.h"
+#include "platform/text.h"
 
 namespace corvane {
 
@@ -32,15 +32,9 @@ constexpr const char* kDataKey = "X-Corvane-Run-Value";
 
 enum class Known { kNone, kRunValue, kProductId };
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
+// Key paths and value names compare as the registry compares them, without regard to case.
+bool SameName(const std::string& a, const std::string& b) {
+  return LowerCaseLatin(a) == LowerCaseLatin(b);
 }
 
 RegKey KeyOf(RegKey root, const std::string& path) {
@@ -58,37 +52,6 @@ Known ValueOf(RegKey key, const std::string& name) {
     return Known::kProductId;
   }
   return Known::kNone;
-}
-
-// Strict UTF-8, as a desktop entry must be: no overlong forms, surrogates or code points
-// above U+10FFFF.
-bool IsUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t extra = 0;  // continuation bytes
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3;
-    } else if (c >= 0x80) {
-      return false;
-    }
-    if (s.size() - i <= extra) return false;
-    uint32_t code = c & (0x3F >> extra);
-    for (size_t k = 1; k <= extra; ++k) {
-      const unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      code = code << 6 | (d & 0x3F);
-    }
-    if ((extra == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-        (extra == 3 && (code < 0x10000 || code > 0x10FFFF))) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
 }
 
 // A string value of a desktop entry: a backslash is doubled, and a leading space, which
@@ -126,7 +89,7 @@ std::string UnescapeString(const std::string& value) {
 // cannot name it exactly: a % inside quotes is undefined, and the entry must be UTF-8
 // without control characters.
 std::optional<std::string> AutostartEntry(const std::string& command) {
-  if (!IsUtf8(command)) return std::nullopt;
+  if (!IsValidUtf8(command)) return std::nullopt;
   std::string quoted = "\"";
   for (const char c : command) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '%') return std::nullopt;
@@ -196,12 +159,10 @@ void MakeFolders(const std::string& path) {
 
 std::optional<std::string> ReadMachineId(const std::vector<std::string>& files) {
   for (const std::string& file : files) {
-    std::optional<std::string> id = ReadText(file);
-    if (!id) continue;
-    while (!id->empty() && (id->back() == '\n' || id->back() == '\r' || id->back() == ' ')) {
-      id->pop_back();
-    }
-    if (!id->empty()) return id;
+    const std::optional<std::string> text = ReadText(file);
+    if (!text) continue;
+    const std::string id = Trim(*text, kWhiteSpace);
+    if (!id.empty()) return id;
   }
   return std::nullopt;
 }

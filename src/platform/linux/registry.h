@@ -16,7 +16,7 @@ struct LinuxRegistryOptions {
   std::vector<std::string> machine_id_files = {"/etc/machine-id", "/var/lib/dbus/machine-id"};
 };
 
-// The machine's id: the first of `files` that holds one, without its line break.
+// The machine's id: the first of `files` that holds one, without white space around it.
 std::optional<std::string> ReadMachineId(const std::vector<std::string>& files);
 
 class LinuxRegistry : public Registry {
