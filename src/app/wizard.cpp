@@ -101,6 +101,6 @@ void CBCancel_Click(App& app) {
   f.OBESP.selected = f.OBPOR.selected = f.OBENG.selected = false;
 }
 
-void Form_Terminate(App& app) { app.form.LBLSTAGE.caption.clear(); }
+void Form_Terminate(App& app) { ClearStage(app.form); }
 
 }  // namespace corvane
