@@ -2,6 +2,7 @@
 // flags, every failure becomes AutomationError, and on Wine, which has no spreadsheet
 // program, the mail goes to the manual-send screen.
 #include <gtest/gtest.h>
+#include <objbase.h>
 #include <oleauto.h>
 #include <windows.h>
 
