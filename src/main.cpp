@@ -11,6 +11,8 @@
 
 int main(int argc, char** argv) {
   using namespace corvane;
+  // The wizard alone runs without a console; anything on the command line may print.
+  if (argc > 1) AttachParentConsole();
   CLI::App cli{"Corvane: reads this computer's identity and sends it to the supplier's support."};
   cli.set_version_flag("--version", std::string("corvane ") + CORVANE_VERSION);
   bool text = false;

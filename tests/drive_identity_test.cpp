@@ -152,9 +152,11 @@ TEST(GetDriveIdentity, EarlyFailuresGiveTheEmptyRecordAndCloseTheHandle) {
     if (*c.fail) m.smart.fail.insert(c.fail);
     SCOPED_TRACE(c.fail);
     ExpectEmptyRecord(GetDriveIdentity(m.smart, 0));
-    EXPECT_EQ(m.smart.requests.size(), c.requests);
+    // Then the storage stack is opened and asked once; it has no descriptor to give.
+    const size_t storage = std::string(c.fail) == "Open" ? 0 : 1;
+    EXPECT_EQ(m.smart.requests.size(), c.requests + storage);
     EXPECT_TRUE(m.smart.open_handles.empty());
-    EXPECT_EQ(m.smart.closed.size(), std::string(c.fail) == "Open" ? 0u : 1u);
+    EXPECT_EQ(m.smart.closed.size(), 2 * storage);
   }
 }
 

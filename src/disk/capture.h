@@ -54,6 +54,11 @@ class RecordingSmartDevice : public SmartDevice {
     return inner_.Open(name, access, share, disposition);
   }
   bool Control(Handle h, uint32_t code, ByteView in, MutableByteView out) override;
+  // Only the storage stack's queries go this way, and a capture holds none of them.
+  bool ControlCounted(Handle h, uint32_t code, ByteView in, MutableByteView out,
+                      size_t& returned) override {
+    return inner_.ControlCounted(h, code, in, out, returned);
+  }
   void Close(Handle h) override { inner_.Close(h); }
   std::optional<uint32_t> PlatformId() override { return inner_.PlatformId(); }
 

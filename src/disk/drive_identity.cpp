@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "disk/smart_records.h"
+#include "disk/storage_records.h"
 
 namespace corvane {
 
@@ -93,13 +94,15 @@ std::string AtaString(const uint8_t* sector, size_t offset, size_t length) {
   return SwapBytePairs(std::string(reinterpret_cast<const char*>(sector + offset), length));
 }
 
-}  // namespace
+std::string NtDeviceName(int32_t drive) { return kNtDevicePrefix + std::to_string(drive); }
 
-DriveIdentity GetDriveIdentity(SmartDevice& device, int32_t drive) {
-  // Only four positions exist in the device map; other numbers would read another
-  // position's bits (or shift out of the byte).
-  if (drive < 0 || drive >= kDrivePositions) return DriveIdentity{};
+bool Identified(const DriveIdentity& d) {
+  if (d.DriveType == kDriveTypeAtapi) return true;
+  return d.DriveType == kDriveTypeAta &&
+         d.SerialNumber.find_first_not_of(std::string(" \0", 2)) != std::string::npos;
+}
 
+DriveIdentity ReadSmartIdentity(SmartDevice& device, int32_t drive) {
   DriveIdentity working = WorkingRecord();
   const Handle h = OpenSmartDevice(device, drive);
   if (h == kInvalidHandle) return DriveIdentity{};
@@ -130,6 +133,58 @@ DriveIdentity GetDriveIdentity(SmartDevice& device, int32_t drive) {
   return answer;
 }
 
+// The storage stack answers for a disk opened without access rights, which the SMART
+// requests need, and for NVMe disks, which have no SMART requests. On NVMe the serial
+// comes from the controller's identify data, the descriptor's being another number there.
+std::optional<StorageTexts> AskStorageStack(SmartDevice& device, int32_t drive) {
+  const Handle h = device.Open(NtDeviceName(drive), 0, kFileShareReadWrite, kOpenExisting);
+  if (h == kInvalidHandle) return std::nullopt;
+  size_t returned = 0;
+  std::optional<DeviceDescriptor> descriptor;
+  Bytes out(kDeviceDescriptorBufferSize, 0);
+  if (device.ControlCounted(h, kStorageQueryProperty, WriteDeviceDescriptorQuery(), out,
+                            returned)) {
+    descriptor = ReadDeviceDescriptor(out, returned);
+  }
+  std::optional<StorageTexts> texts;
+  if (descriptor && descriptor->bus_type == kBusTypeNvme) {
+    for (uint32_t property :
+         {kStorageAdapterProtocolSpecificProperty, kStorageDeviceProtocolSpecificProperty}) {
+      Bytes answer(kNvmeIdentifyQuerySize, 0);
+      if (device.ControlCounted(h, kStorageQueryProperty, WriteNvmeIdentifyQuery(property), answer,
+                                returned)) {
+        texts = ReadNvmeIdentify(answer, returned);
+        if (texts && UsableSerial(texts->serial)) break;
+        texts.reset();
+      }
+    }
+  }
+  device.Close(h);
+  if (!texts && descriptor && UsableSerial(descriptor->texts.serial)) texts = descriptor->texts;
+  return texts;
+}
+
+}  // namespace
+
+DriveIdentity GetDriveIdentity(SmartDevice& device, int32_t drive) {
+  // Only four positions exist in the device map; other numbers would read another
+  // position's bits (or shift out of the byte).
+  if (drive < 0 || drive >= kDrivePositions) return DriveIdentity{};
+
+  // The SMART requests come first, as they always have; the storage stack only fills in
+  // a disk they leave without a serial, on the NT family, where it exists.
+  DriveIdentity smart = ReadSmartIdentity(device, drive);
+  if (Identified(smart) || !IsNtPlatform(device)) return smart;
+  const std::optional<StorageTexts> texts = AskStorageStack(device, drive);
+  if (!texts) return smart;
+  DriveIdentity answer = smart.DriveType == kDriveTypeNone ? WorkingRecord() : smart;
+  answer.DriveType = kDriveTypeAta;
+  answer.SerialNumber = texts->serial;
+  if (!texts->model.empty()) answer.ModelNumber = texts->model;
+  if (!texts->firmware.empty()) answer.FirmwareRevision = texts->firmware;
+  return answer;
+}
+
 bool IsNtPlatform(SmartDevice& device) {
   const std::optional<uint32_t> platform_id = device.PlatformId();
   return platform_id && *platform_id == kVerPlatformWin32Nt;
@@ -137,8 +192,7 @@ bool IsNtPlatform(SmartDevice& device) {
 
 Handle OpenSmartDevice(SmartDevice& device, int32_t drive) {
   if (IsNtPlatform(device)) {
-    return device.Open(kNtDevicePrefix + std::to_string(drive), kGenericReadWrite,
-                       kFileShareReadWrite, kOpenExisting);
+    return device.Open(NtDeviceName(drive), kGenericReadWrite, kFileShareReadWrite, kOpenExisting);
   }
   return device.Open(k9xDeviceName, 0, 0, kCreateNew);
 }

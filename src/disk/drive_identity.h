@@ -1,6 +1,7 @@
 // One physical drive's identity and SMART attributes, read through the disk driver's
 // SMART interface: version record and device map, SMART ENABLE OPERATIONS, IDENTIFY
-// DEVICE, SMART READ DATA and SMART READ ATTRIBUTE THRESHOLDS.
+// DEVICE, SMART READ DATA and SMART READ ATTRIBUTE THRESHOLDS; on the NT family, when
+// these leave the disk without a serial, through the storage stack's property query.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +31,8 @@ struct SmartAttribute {
   int16_t StatusFlags = 0;
 };
 
-// Texts keep the drive's padding (spaces, or NUL bytes) and their full field length.
+// Texts keep the drive's padding (spaces, or NUL bytes) and their full field length; those
+// read through the storage stack are as the driver gave them, the serial in IDENTIFY's form.
 // `Attributes` holds the `AttributeCount` recorded attributes and one empty element
 // after them, except in the empty record of an early failure, which holds none.
 struct DriveIdentity {

@@ -19,4 +19,8 @@ class OsSystem {
 // Defined once per operating system, in its backend folder.
 std::unique_ptr<OsSystem> CreateOsSystem();
 
+// For the command line's uses: the standard streams reach the prompt that started the
+// program (a windowed program on Windows has none of its own), unless already redirected.
+void AttachParentConsole();
+
 }  // namespace corvane

@@ -1,14 +1,19 @@
-# Shared by the window scripts, sourced after tests/cli/lib.sh: an Xvfb display at 96 DPI
-# (15 twips to a pixel; a script may set `dpi` before sourcing, for a larger screen at that
-# DPI), the window module beside the copied binary, clicks at the controls' places and
-# colours read from screenshots. CORVANE_SCREENSHOTS, when set, names a folder that keeps
-# the screenshots.
+# Shared by the window scripts, sourced after tests/cli/lib.sh (or a Windows script's own
+# set-up): an Xvfb display at 96 DPI (15 twips to a pixel; a script may set `dpi` before
+# sourcing, for a larger screen at that DPI), the window module beside the copied Linux
+# binary, clicks at the controls' places and colours read from screenshots.
+# CORVANE_SCREENSHOTS, when set, names a folder that keeps the screenshots.
 for tool in Xvfb xdotool convert import python3; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
-module="$(dirname "$binary_under_test")/libcorvane-window.so"
-[ -f "$module" ] || fail "no window module beside $binary_under_test"
-cp "$module" "$work/app/"
+case "$binary_under_test" in
+  *.exe) ;;  # the Windows program draws its own window
+  *)
+    module="$(dirname "$binary_under_test")/libcorvane-window.so"
+    [ -f "$module" ] || fail "no window module beside $binary_under_test"
+    cp "$module" "$work/app/"
+    ;;
+esac
 tools="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # FLTK and fontconfig keep their caches until exit; those are not this program's leaks.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"

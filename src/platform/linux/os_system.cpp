@@ -89,6 +89,9 @@ class LinuxOsSystem : public OsSystem {
 
 }  // namespace
 
+// A Linux program always has the streams it was started with.
+void AttachParentConsole() {}
+
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<LinuxOsSystem>(); }
 
 }  // namespace corvane

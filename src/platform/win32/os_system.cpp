@@ -37,6 +37,7 @@ class Win32OsSystem : public OsSystem {
       desktop_.SetFace(nullptr);
       return status;
     }
+    AttachParentConsole();
     TerminalFace face(std::cin, std::cout);
     desktop_.SetFace(&face);
     App app(platform_);

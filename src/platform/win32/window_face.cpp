@@ -319,6 +319,18 @@ long long Win32WindowFace::Handle(void* window_handle, unsigned message, unsigne
     case WM_CLOSE:
       if (app_ && !ended_) Follow(static_cast<int>(CloseWindow(*app_)));
       return 0;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale, or the scale changed: twips, fonts and the
+      // frame follow the new DPI, as they follow the DPI at start.
+      dpi_x_ = LOWORD(wparam);
+      dpi_y_ = HIWORD(wparam);
+      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+      ::SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      ::InvalidateRect(window, nullptr, TRUE);
+      return 0;
+    }
     default:
       return ::DefWindowProcA(window, message, static_cast<WPARAM>(wparam),
                               static_cast<LPARAM>(lparam));
