@@ -2,41 +2,54 @@
 
 #include <cstdio>
 #include <sstream>
+#include <utility>
 
 namespace corvane {
 
 namespace {
 
-std::string DisplayText(const std::string& s) {
+// The drive's bytes as text: each byte one character, 0x80 and above read as Latin-1.
+std::string Latin1Text(const std::string& s) {
+  std::string out;
+  for (char ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string Trimmed(const std::string& s) {
   const auto is_pad = [](char c) { return c == ' ' || c == '\0'; };
   size_t begin = 0;
   size_t end = s.size();
   while (begin < end && is_pad(s[begin])) ++begin;
   while (end > begin && is_pad(s[end - 1])) --end;
+  return s.substr(begin, end - begin);
+}
+
+const char* TypeWord(uint8_t type) {
+  switch (type) {
+    case kDriveTypeAta:
+      return "ata";
+    case kDriveTypeAtapi:
+      return "atapi";
+    default:
+      return "none";
+  }
+}
+
+std::string DisplayText(const std::string& s) {
   std::string out;
-  for (size_t i = begin; i < end; ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
+  for (char ch : Trimmed(s)) {
+    const unsigned char c = static_cast<unsigned char>(ch);
     out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
   }
   return out;
-}
-
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (char ch : s) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20 || c >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
 }
 
 const char* TypeName(uint8_t type) {
@@ -77,26 +90,31 @@ std::string FormatIdentityText(const DriveIdentity& d, int32_t drive) {
   return out.str();
 }
 
-std::string FormatIdentityJson(const DriveIdentity& d, int32_t drive) {
-  std::ostringstream out;
-  out << "{\"drive\": " << drive << ", \"DriveType\": " << int{d.DriveType}
-      << ", \"SerialNumber\": " << JsonString(d.SerialNumber)
-      << ", \"ModelNumber\": " << JsonString(d.ModelNumber)
-      << ", \"FirmwareRevision\": " << JsonString(d.FirmwareRevision)
-      << ", \"Cylinders\": " << d.Cylinders << ", \"Heads\": " << d.Heads
-      << ", \"SectorsPerTrack\": " << d.SectorsPerTrack
-      << ", \"AttributeCount\": " << int{d.AttributeCount} << ", \"Attributes\": [";
+nlohmann::ordered_json IdentityJson(const DriveIdentity& d, int32_t drive) {
+  nlohmann::ordered_json doc;
+  doc["drive"] = drive;
+  doc["device_type"] = {{"value", d.DriveType}, {"string", TypeWord(d.DriveType)}};
+  const std::pair<const char*, const std::string*> texts[] = {{"serial_number", &d.SerialNumber},
+                                                              {"model", &d.ModelNumber},
+                                                              {"firmware", &d.FirmwareRevision}};
+  for (const auto& [key, text] : texts) {
+    doc[key] = Latin1Text(Trimmed(*text));
+    doc[std::string(key) + "_padded"] = Latin1Text(*text);
+  }
+  doc["geometry"] = {
+      {"cylinders", d.Cylinders}, {"heads", d.Heads}, {"sectors_per_track", d.SectorsPerTrack}};
+  nlohmann::ordered_json attributes = nlohmann::ordered_json::array();
   for (size_t i = 0; i < d.AttributeCount && i < d.Attributes.size(); ++i) {
     const SmartAttribute& a = d.Attributes[i];
-    out << (i ? ", " : "") << "{\"AttributeId\": " << int{a.AttributeId}
-        << ", \"AttributeName\": " << JsonString(a.AttributeName)
-        << ", \"CurrentValue\": " << int{a.CurrentValue}
-        << ", \"WorstValue\": " << int{a.WorstValue}
-        << ", \"ThresholdValue\": " << int{a.ThresholdValue}
-        << ", \"StatusFlags\": " << a.StatusFlags << "}";
+    attributes.push_back({{"id", a.AttributeId},
+                          {"name", Latin1Text(a.AttributeName)},
+                          {"value", a.CurrentValue},
+                          {"worst", a.WorstValue},
+                          {"threshold", a.ThresholdValue},
+                          {"flags", static_cast<uint16_t>(a.StatusFlags)}});
   }
-  out << "]}\n";
-  return out.str();
+  doc["attributes"] = attributes;
+  return doc;
 }
 
 }  // namespace corvane
