@@ -30,6 +30,7 @@ struct Walk {
   std::string message_id;
   std::string from;
   std::string date;
+  GMimeParser* parser = nullptr;
 };
 
 std::string Trimmed(const char* text) {
@@ -110,15 +111,18 @@ void VisitMessage(GMimeMessage* message, Walk& walk) {
 }
 
 // Parses one message of `stream` (referenced, not copied) and hands over its attachments.
+// One parser serves every message: making one costs more than parsing a short message.
 void ParseMessage(GMimeStream* stream, Walk& walk) {
-  GMimeParser* parser = g_mime_parser_new_with_stream(stream);
-  g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
-  g_mime_parser_set_persist_stream(parser, TRUE);
-  if (GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr)) {
+  if (!walk.parser) {
+    walk.parser = g_mime_parser_new();
+    g_mime_parser_set_format(walk.parser, GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(walk.parser, TRUE);
+  }
+  g_mime_parser_init_with_stream(walk.parser, stream);
+  if (GMimeMessage* message = g_mime_parser_construct_message(walk.parser, nullptr)) {
     VisitMessage(message, walk);
     g_object_unref(message);
   }
-  g_object_unref(parser);
 }
 
 // Cuts the mbox at its "From " lines that follow an empty line (or start the file) and
@@ -253,9 +257,11 @@ extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v1(
     return true;
   }();
   (void)initialised;
-  corvane::Walk walk{limit, wanted, found, context, "", "", "", ""};
+  corvane::Walk walk{limit, wanted, found, context, "", "", "", "", nullptr};
   std::string reason;
-  if (corvane::ReadMailbox(path, walk, &reason)) return 1;
+  const bool read = corvane::ReadMailbox(path, walk, &reason);
+  if (walk.parser) g_object_unref(walk.parser);
+  if (read) return 1;
   if (error_size > 0) {
     std::strncpy(error, reason.c_str(), error_size - 1);
     error[error_size - 1] = '\0';
