@@ -176,8 +176,11 @@ msg4 | sed '1i From x@example.com Mon Dec  7 10:00:00 2026' >"$work/plain.mbox"
 "$corvane" decode --mailbox "$work/plain.mbox" 2>"$work/err" || fail "no attachment: status $?"
 expect_contains "$(cat "$work/err")" "no message has an attachment ending in .kik" "none found"
 msg4 >"$work/not-mbox"
-status=0
-"$corvane" decode --json --mailbox "$work/not-mbox" >"$work/out.json" || status=$?
-[ "$status" -eq 1 ] || fail "not an mbox: status $status"
-expect_contains "$(jq -r '.messages[0].text' "$work/out.json")" "not an mbox file" "not an mbox"
+printf 'one line' >"$work/one-line"
+for other in not-mbox one-line; do
+  status=0
+  "$corvane" decode --json --mailbox "$work/$other" >"$work/out.json" || status=$?
+  [ "$status" -eq 1 ] || fail "$other: status $status"
+  expect_contains "$(jq -r '.messages[0].text' "$work/out.json")" "not an mbox file" "$other"
+done
 echo "decode_mailbox: ok"

@@ -153,7 +153,7 @@ bool ReadMbox(int fd, Walk& walk, std::string* error) {
     prefix.clear();
     line_start = next_line;
   };
-  ssize_t n;
+  ssize_t n = 0;
   while (ok && (n = ::pread(fd, chunk.data(), chunk.size(), offset)) > 0) {
     for (ssize_t i = 0; i < n && ok; ++i) {
       if (chunk[i] == '\n') {
@@ -166,15 +166,16 @@ bool ReadMbox(int fd, Walk& walk, std::string* error) {
   }
   if (ok && n < 0) {
     *error = walk.message_path + ": " + std::strerror(errno);
-    ok = false;
-  } else if (ok) {
-    if (line_start < offset) end_line(offset);
-    if (message_start >= 0 && message_start < offset) {
-      GMimeStream* message = g_mime_stream_substream(file, message_start, offset);
-      ParseMessage(message, walk);
-      g_object_unref(message);
-    }
-  } else {
+    g_object_unref(file);
+    return false;
+  }
+  if (ok && line_start < offset) end_line(offset);  // a last line without its line break
+  if (ok && message_start >= 0 && message_start < offset) {
+    GMimeStream* message = g_mime_stream_substream(file, message_start, offset);
+    ParseMessage(message, walk);
+    g_object_unref(message);
+  }
+  if (!ok) {
     *error = walk.message_path + ": not an mbox file (it does not start with a \"From \" line)";
   }
   g_object_unref(file);
