@@ -4,33 +4,11 @@
 #include <sstream>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace corvane {
 
 namespace {
-
-// The drive's bytes as text: each byte one character, 0x80 and above read as Latin-1.
-std::string Latin1Text(const std::string& s) {
-  std::string out;
-  for (char ch : s) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::string Trimmed(const std::string& s) {
-  const auto is_pad = [](char c) { return c == ' ' || c == '\0'; };
-  size_t begin = 0;
-  size_t end = s.size();
-  while (begin < end && is_pad(s[begin])) ++begin;
-  while (end > begin && is_pad(s[end - 1])) --end;
-  return s.substr(begin, end - begin);
-}
 
 const char* TypeWord(uint8_t type) {
   switch (type) {
@@ -45,7 +23,7 @@ const char* TypeWord(uint8_t type) {
 
 std::string DisplayText(const std::string& s) {
   std::string out;
-  for (char ch : Trimmed(s)) {
+  for (char ch : Trim(s, kDrivePadding)) {
     const unsigned char c = static_cast<unsigned char>(ch);
     out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
   }
@@ -98,8 +76,9 @@ nlohmann::ordered_json IdentityJson(const DriveIdentity& d, int32_t drive) {
                                                               {"model", &d.ModelNumber},
                                                               {"firmware", &d.FirmwareRevision}};
   for (const auto& [key, text] : texts) {
-    doc[key] = Latin1Text(Trimmed(*text));
-    doc[std::string(key) + "_padded"] = Latin1Text(*text);
+    // The drive's bytes as text: each byte one character, 0x80 and above read as Latin-1.
+    doc[key] = Latin1ToUtf8(Trim(*text, kDrivePadding));
+    doc[std::string(key) + "_padded"] = Latin1ToUtf8(*text);
   }
   doc["geometry"] = {
       {"cylinders", d.Cylinders}, {"heads", d.Heads}, {"sectors_per_track", d.SectorsPerTrack}};
@@ -107,7 +86,7 @@ nlohmann::ordered_json IdentityJson(const DriveIdentity& d, int32_t drive) {
   for (size_t i = 0; i < d.AttributeCount && i < d.Attributes.size(); ++i) {
     const SmartAttribute& a = d.Attributes[i];
     attributes.push_back({{"id", a.AttributeId},
-                          {"name", Latin1Text(a.AttributeName)},
+                          {"name", Latin1ToUtf8(a.AttributeName)},
                           {"value", a.CurrentValue},
                           {"worst", a.WorstValue},
                           {"threshold", a.ThresholdValue},

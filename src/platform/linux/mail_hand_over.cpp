@@ -17,6 +17,7 @@
 #include "platform/linux/files.h"
 #include "platform/linux/mime_mail.h"
 #include "platform/linux/process.h"
+#include "platform/text.h"
 
 namespace corvane {
 
@@ -55,13 +56,6 @@ class MemoryFile {
  private:
   int fd_;
 };
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
-}
 
 class SendmailApplication : public SpreadsheetApplication {
  public:
@@ -134,7 +128,7 @@ class SendmailApplication : public SpreadsheetApplication {
     }
     if (status != 0) {
       throw AutomationError(sendmail_ + ": " + DescribeExit(status) + ": " +
-                            Trimmed(output.ReadStart(kOutputShown)));
+                            Trim(output.ReadStart(kOutputShown), kWhiteSpace));
     }
   }
 
