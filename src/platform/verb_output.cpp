@@ -44,7 +44,7 @@ VerbOutput::VerbOutput(std::string verb, bool json, Invocation invocation, std::
 void VerbOutput::Open() {
   if (opened_) return;
   opened_ = true;
-  out_ << "{\n  \"json_format_version\": " << kJsonFormatVersion
+  out_ << "{\n  \"json_format_version\": " << NestedJson(kJsonFormatVersion, 1)
        << ",\n  \"corvane_version\": " << NestedJson(invocation_.version, 1)
        << ",\n  \"argv\": " << NestedJson(invocation_.argv, 1);
 }
