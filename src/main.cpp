@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
   if (decode_verb->parsed()) {
     VerbOutput output("decode", decode_json, invocation, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
+    UseBinaryStandardInput();
     return CheckedOutput(RunDecodeCommand(decode, std::cin, *mailboxes, output));
   }
   const std::unique_ptr<OsSystem> os = CreateOsSystem();

@@ -18,5 +18,7 @@ class OsSystem {
 
 // Defined once per operating system, in its backend folder.
 std::unique_ptr<OsSystem> CreateOsSystem();
+// Standard input gives its bytes as they are: a record read from it keeps its CR LF.
+void UseBinaryStandardInput();
 
 }  // namespace corvane

@@ -91,4 +91,6 @@ class LinuxOsSystem : public OsSystem {
 
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<LinuxOsSystem>(); }
 
+void UseBinaryStandardInput() {}  // Linux has no text mode
+
 }  // namespace corvane

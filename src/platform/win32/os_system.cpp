@@ -2,6 +2,10 @@
 // terminal when asked for or when no window can be made.
 #include "platform/os_system.h"
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -57,5 +61,8 @@ class Win32OsSystem : public OsSystem {
 }  // namespace
 
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<Win32OsSystem>(); }
+
+// The C runtime opens standard input in text mode, which turns CR LF into LF.
+void UseBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 
 }  // namespace corvane
