@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
     VerbOutput output("decode", decode_json, invocation, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
     UseBinaryStandardInput();
+    if (decode.csv) UseBinaryStandardOutput();
     return CheckedOutput(RunDecodeCommand(decode, std::cin, *mailboxes, output));
   }
   const std::unique_ptr<OsSystem> os = CreateOsSystem();

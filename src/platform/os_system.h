@@ -20,5 +20,7 @@ class OsSystem {
 std::unique_ptr<OsSystem> CreateOsSystem();
 // Standard input gives its bytes as they are: a record read from it keeps its CR LF.
 void UseBinaryStandardInput();
+// Standard output takes bytes as they are, for output that writes its own CR LF (CSV).
+void UseBinaryStandardOutput();
 
 }  // namespace corvane

@@ -91,6 +91,8 @@ class LinuxOsSystem : public OsSystem {
 
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<LinuxOsSystem>(); }
 
-void UseBinaryStandardInput() {}  // Linux has no text mode
+// Linux has no text mode.
+void UseBinaryStandardInput() {}
+void UseBinaryStandardOutput() {}
 
 }  // namespace corvane

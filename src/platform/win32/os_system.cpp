@@ -62,7 +62,12 @@ class Win32OsSystem : public OsSystem {
 
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<Win32OsSystem>(); }
 
-// The C runtime opens standard input in text mode, which turns CR LF into LF.
+// The C runtime opens the standard streams in text mode, which reads CR LF as LF and writes
+// LF as CR LF.
 void UseBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
+void UseBinaryStandardOutput() {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
 
 }  // namespace corvane
