@@ -130,5 +130,5 @@ fi
 
 drive2=$(answer 2)
 [ "${drive2##* exit=}" = 1 ] || fail "drive 2 should be absent: $drive2"
-check "${drive2% exit=*}" '.DriveType' 0
+check "${drive2% exit=*}" '[.device_type.value, .messages[0].severity]' '[0,"error"]'
 echo "PASS"
