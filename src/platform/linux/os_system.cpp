@@ -11,12 +11,11 @@
 #include "form/app.h"
 #include "form/layout.h"
 #include "form/texts.h"
-#include "mail/send_report.h"
 #include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
 #include "platform/linux/mail_hand_over.h"
-#include "platform/linux/registry_store.h"
+#include "platform/linux/registry.h"
 #include "platform/linux/shell.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/smart_device.h"
@@ -57,7 +56,8 @@ class LinuxOsSystem : public OsSystem {
   std::unique_ptr<Face> OpenWindow(std::string* why) {
     WindowModule module;
     if (!LoadWindowModule(ExecutableFolder(), &module, why)) return nullptr;
-    static const WindowHooks hooks{&StartProgram, &DispatchClick, &SelectOption, &CloseWindow};
+    static const WindowHooks hooks{&StartProgram, &DispatchClick, &SelectOption,
+                                   &CloseWindow,  &OnKey,         &FocusAfterHandler};
     std::unique_ptr<Face> face(module.open(&hooks));
     if (!face) {
       *why = "the display cannot be opened";
@@ -76,11 +76,11 @@ class LinuxOsSystem : public OsSystem {
     return status;
   }
 
-  LinuxRegistry registry_{RegistryStoreOptions{}};
+  LinuxRegistry registry_;
   LinuxSmartDevice smart_;
   LinuxSystemInfo system_;
   LinuxFiles files_;
-  LinuxShell shell_{{{kMailClientPath, {"xdg-email", kSupportAddress}}}};
+  LinuxShell shell_{{"xdg-email", kSupportAddress}};
   SendmailAutomation spreadsheet_{SendmailProgram()};
   SingleInstance instance_{DefaultRuntimeFolder()};
   LinuxDesktop desktop_{instance_, kProgramTitle};

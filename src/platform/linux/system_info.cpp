@@ -60,6 +60,15 @@ std::optional<uint32_t> LinuxSystemInfo::VolumeSerial(const std::string& root) {
 
 std::string LinuxSystemInfo::SystemDriveRoot() { return HomeFolder(); }
 
+// XDG base directories: a relative value is invalid and ignored.
+std::string LinuxSystemInfo::UserStateFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  const std::string base = state && *state == '/' ? state : HomeFolder() + "/.local/state";
+  return base + "/corvane";
+}
+
+std::string LinuxSystemInfo::DesktopFolder() { return HomeFolder() + "/Desktop"; }
+
 LocalDate LinuxSystemInfo::Today() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
