@@ -23,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CaptureSmartDevice device(capture);
   const DriveIdentity identity = GetDriveIdentity(device, 0);
   FormatIdentityText(identity, 0);
-  FormatIdentityJson(identity, 0);
+  IdentityJson(identity, 0).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   return 0;
 }

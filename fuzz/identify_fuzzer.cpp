@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int32_t d = 0; d < 4; ++d) {
     const DriveIdentity identity = GetDriveIdentity(device, d);
     FormatIdentityText(identity, d);
-    FormatIdentityJson(identity, d);
+    IdentityJson(identity, d).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   }
   fuzz::Require(device.open_handles.empty());  // every handle opened is closed
   return 0;

@@ -1,13 +1,35 @@
 // corvane: the wizard (window or terminal), and the verbs support staff script.
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "disk/identify_command.h"
+#include "platform/mailbox.h"
 #include "platform/os_system.h"
+#include "platform/verb_output.h"
 #include "report/decode_command.h"
 #include "report/record_command.h"
+
+namespace {
+
+// Output that never reached its file is a failure: a full disk must not pass for success.
+int CheckedOutput(int status) {
+  errno = 0;
+  std::cout.flush();
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error = errno;
+  if (std::cout && flushed && !std::ferror(stdout)) return status;
+  std::cerr << "corvane: cannot write the output"
+            << (error ? std::string(": ") + std::strerror(error) : std::string()) << "\n";
+  return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace corvane;
@@ -31,31 +53,57 @@ int main(int argc, char** argv) {
       "record", "Print this machine's record and its five values; writes nothing");
   record_verb->add_flag("--json", record_json, "Print one JSON object");
   DecodeOptions decode;
+  bool decode_json = false;
   CLI::App* decode_verb = cli.add_subcommand(
       "decode", "Print the five values of machine-information files; reads only the files");
-  decode_verb->add_option("FILE", decode.files, "Machine-information files")->required();
-  CLI::Option* decode_json = decode_verb->add_flag("--json", decode.json, "Print one JSON array");
-  decode_verb->add_flag("--csv", decode.csv, "Print CSV with a header row")->excludes(decode_json);
+  CLI::Option* decode_files = decode_verb->add_option(
+      "FILE", decode.files,
+      "Machine-information files; - reads standard input; a folder gives its *.kik files");
+  decode_verb
+      ->add_option("--mailbox", decode.mailbox,
+                   "Decode the .kik attachments of an mbox file or a Maildir folder")
+      ->excludes(decode_files);
+  CLI::Option* json_flag = decode_verb->add_flag("--json", decode_json, "Print one JSON object");
+  decode_verb->add_flag("--csv", decode.csv, "Print CSV with a header row")->excludes(json_flag);
   cli.require_subcommand(0, 1);
+  const Invocation invocation{CORVANE_VERSION, std::vector<std::string>(argv, argv + argc)};
   try {
     cli.parse(argc, argv);
+    if (decode_verb->parsed() && decode.files.empty() && decode.mailbox.empty()) {
+      throw CLI::RequiredError("FILE or --mailbox");
+    }
   } catch (const CLI::CallForHelp& e) {
-    return cli.exit(e);
+    return CheckedOutput(cli.exit(e));
   } catch (const CLI::CallForVersion& e) {
-    return cli.exit(e);
+    return CheckedOutput(cli.exit(e));
   } catch (const CLI::ParseError& e) {
     std::cerr << e.what() << "\n" << cli.help();
+    // A script that asked for JSON gets the usage error as JSON as well.
+    for (int i = 1; i < argc; ++i) {
+      if (std::string(argv[i]) != "--json") continue;
+      VerbOutput output("", true, invocation, std::cout, std::cerr);
+      output.Say(Severity::kError, e.what());
+      return CheckedOutput(output.Finish(2));
+    }
     return 2;
   }
 
   // Decoding needs none of this machine's services.
-  if (decode_verb->parsed()) return RunDecodeCommand(decode, std::cout, std::cerr);
+  if (decode_verb->parsed()) {
+    VerbOutput output("decode", decode_json, invocation, std::cout, std::cerr);
+    const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
+    UseBinaryStandardInput();
+    if (decode.csv) UseBinaryStandardOutput();
+    return CheckedOutput(RunDecodeCommand(decode, std::cin, *mailboxes, output));
+  }
   const std::unique_ptr<OsSystem> os = CreateOsSystem();
   if (identify_verb->parsed()) {
-    return RunIdentifyCommand(os->platform().smart, identify, std::cout, std::cerr);
+    VerbOutput output("identify", identify.json, invocation, std::cout, std::cerr);
+    return CheckedOutput(RunIdentifyCommand(os->platform().smart, identify, output));
   }
   if (record_verb->parsed()) {
-    return PrintMachineRecord(os->platform(), record_json, std::cout, std::cerr);
+    VerbOutput output("record", record_json, invocation, std::cout, std::cerr);
+    return CheckedOutput(PrintMachineRecord(os->platform(), output));
   }
   return os->RunWizard(text);
 }

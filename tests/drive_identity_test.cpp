@@ -425,19 +425,21 @@ TEST(SmartRecords, OsVersionInfoCarriesItsSizeAndPlatformId) {
   EXPECT_EQ(ReadPlatformId(info), 0x01000002u);
 }
 
-TEST(IdentityReport, JsonKeepsTheTextsWholeAndEscaped) {
+TEST(IdentityReport, JsonGivesTheTextsTrimmedAndWhole) {
   DriveIdentity d;
   d.DriveType = kDriveTypeAta;
-  d.SerialNumber = std::string("A\0\"\\\xE9 ", 6);
+  d.SerialNumber = std::string(" A\0\"\\\xE9 ", 7);
+  d.ModelNumber = "DISK  ";
+  d.Cylinders = 16383;
   d.AttributeCount = 1;
   d.Attributes = {{194, "TEMPERATURE", 100, 0, 90, -32768}, {}};
-  EXPECT_EQ(
-      FormatIdentityJson(d, 3),
-      "{\"drive\": 3, \"DriveType\": 1, \"SerialNumber\": \"A\\u0000\\\"\\\\\\u00e9 \", "
-      "\"ModelNumber\": \"\", \"FirmwareRevision\": \"\", \"Cylinders\": 0, \"Heads\": 0, "
-      "\"SectorsPerTrack\": 0, \"AttributeCount\": 1, \"Attributes\": [{\"AttributeId\": 194, "
-      "\"AttributeName\": \"TEMPERATURE\", \"CurrentValue\": 100, \"WorstValue\": 90, "
-      "\"ThresholdValue\": 0, \"StatusFlags\": -32768}]}\n");
+  EXPECT_EQ(IdentityJson(d, 3).dump(),
+            "{\"drive\":3,\"device_type\":{\"value\":1,\"string\":\"ata\"},"
+            "\"serial_number\":\"A\\u0000\\\"\\\\\u00e9\",\"serial_number_padded\":"
+            "\" A\\u0000\\\"\\\\\u00e9 \",\"model\":\"DISK\",\"model_padded\":\"DISK  \","
+            "\"firmware\":\"\",\"firmware_padded\":\"\",\"geometry\":{\"cylinders\":16383,"
+            "\"heads\":0,\"sectors_per_track\":0},\"attributes\":[{\"id\":194,\"name\":"
+            "\"TEMPERATURE\",\"value\":100,\"worst\":90,\"threshold\":0,\"flags\":32768}]}");
   const std::string text = FormatIdentityText(d, 3);
   EXPECT_NE(text.find("Serial number:    A?\"\\?\n"), std::string::npos) << text;
   EXPECT_NE(text.find("194 TEMPERATURE"), std::string::npos) << text;

@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <optional>
-#include <ostream>
 #include <sstream>
 
 #include "disk/capture.h"
@@ -24,45 +23,53 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 }  // namespace
 
-// Exit status: 0 for a usable drive, 1 for DriveType 0 or a file that cannot be used.
 int RunIdentifyCommand(SmartDevice& system_device, const IdentifyOptions& options,
-                       std::ostream& out, std::ostream& err) {
+                       VerbOutput& output) {
   std::optional<CaptureSmartDevice> capture_device;
   if (!options.load.empty()) {
     const std::optional<std::string> bytes = ReadWholeFile(options.load);
     if (!bytes) {
-      err << "corvane identify: cannot read " << options.load << "\n";
-      return 1;
+      output.Say(Severity::kError, "cannot read " + options.load);
+      return output.Finish(1);
     }
     try {
       capture_device.emplace(ParseCapture(*bytes));
     } catch (const CaptureError& e) {
-      err << "corvane identify: " << options.load << " is not a drive capture: " << e.what()
-          << "\n";
-      return 1;
+      output.Say(Severity::kError,
+                 options.load + " is not a drive capture: " + std::string(e.what()));
+      return output.Finish(1);
     }
   }
   SmartDevice& source = capture_device ? static_cast<SmartDevice&>(*capture_device)
                                        : static_cast<SmartDevice&>(system_device);
   RecordingSmartDevice recorder(source);
   const DriveIdentity identity = GetDriveIdentity(recorder, options.drive);
-  out << (options.json ? FormatIdentityJson(identity, options.drive)
-                       : FormatIdentityText(identity, options.drive));
+  if (output.json()) {
+    const nlohmann::ordered_json doc = IdentityJson(identity, options.drive);
+    for (auto it = doc.begin(); it != doc.end(); ++it) output.Add(it.key(), it.value());
+  } else {
+    output.text() << FormatIdentityText(identity, options.drive);
+  }
+  const int status = identity.DriveType == kDriveTypeNone ? 1 : 0;
+  if (status != 0) {
+    output.SayInJson(Severity::kError,
+                     "drive " + std::to_string(options.drive) + " has no usable identity");
+  }
   if (!options.save.empty()) {
     if (!recorder.capture().identify) {
-      err << "corvane identify: drive " << options.drive
-          << " gave no IDENTIFY data; nothing saved\n";
-      return 1;
+      output.Say(Severity::kError, "drive " + std::to_string(options.drive) +
+                                       " gave no IDENTIFY data; nothing saved");
+      return output.Finish(1);
     }
     std::ofstream out(options.save, std::ios::binary | std::ios::trunc);
     out << WriteCapture(recorder.capture());
     out.close();
     if (!out) {
-      err << "corvane identify: cannot write " << options.save << "\n";
-      return 1;
+      output.Say(Severity::kError, "cannot write " + options.save);
+      return output.Finish(1);
     }
   }
-  return identity.DriveType == kDriveTypeNone ? 1 : 0;
+  return output.Finish(status);
 }
 
 }  // namespace corvane

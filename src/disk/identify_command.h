@@ -1,10 +1,10 @@
 // `corvane identify`: one drive's identity and SMART attributes, from the drive or a capture.
 #pragma once
 
-#include <iosfwd>
 #include <string>
 
 #include "platform/smart_device.h"
+#include "platform/verb_output.h"
 
 namespace corvane {
 
@@ -16,7 +16,8 @@ struct IdentifyOptions {
 };
 
 // Exit status: 0 for a usable drive, 1 for DriveType 0 or a file that cannot be used.
+// With --json the identity's keys and any failure go into one object.
 int RunIdentifyCommand(SmartDevice& system_device, const IdentifyOptions& options,
-                       std::ostream& out, std::ostream& err);
+                       VerbOutput& output);
 
 }  // namespace corvane

@@ -2,12 +2,24 @@
 
 #include <cstdio>
 #include <sstream>
+#include <utility>
 
 #include "platform/text.h"
 
 namespace corvane {
 
 namespace {
+
+const char* TypeWord(uint8_t type) {
+  switch (type) {
+    case kDriveTypeAta:
+      return "ata";
+    case kDriveTypeAtapi:
+      return "atapi";
+    default:
+      return "none";
+  }
+}
 
 std::string DisplayText(const std::string& s) {
   std::string out;
@@ -16,24 +28,6 @@ std::string DisplayText(const std::string& s) {
     out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
   }
   return out;
-}
-
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (char ch : s) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20 || c >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
 }
 
 const char* TypeName(uint8_t type) {
@@ -74,26 +68,32 @@ std::string FormatIdentityText(const DriveIdentity& d, int32_t drive) {
   return out.str();
 }
 
-std::string FormatIdentityJson(const DriveIdentity& d, int32_t drive) {
-  std::ostringstream out;
-  out << "{\"drive\": " << drive << ", \"DriveType\": " << int{d.DriveType}
-      << ", \"SerialNumber\": " << JsonString(d.SerialNumber)
-      << ", \"ModelNumber\": " << JsonString(d.ModelNumber)
-      << ", \"FirmwareRevision\": " << JsonString(d.FirmwareRevision)
-      << ", \"Cylinders\": " << d.Cylinders << ", \"Heads\": " << d.Heads
-      << ", \"SectorsPerTrack\": " << d.SectorsPerTrack
-      << ", \"AttributeCount\": " << int{d.AttributeCount} << ", \"Attributes\": [";
+nlohmann::ordered_json IdentityJson(const DriveIdentity& d, int32_t drive) {
+  nlohmann::ordered_json doc;
+  doc["drive"] = drive;
+  doc["device_type"] = {{"value", d.DriveType}, {"string", TypeWord(d.DriveType)}};
+  const std::pair<const char*, const std::string*> texts[] = {{"serial_number", &d.SerialNumber},
+                                                              {"model", &d.ModelNumber},
+                                                              {"firmware", &d.FirmwareRevision}};
+  for (const auto& [key, text] : texts) {
+    // The drive's bytes as text: each byte one character, 0x80 and above read as Latin-1.
+    doc[key] = Latin1ToUtf8(Trim(*text, kDrivePadding));
+    doc[std::string(key) + "_padded"] = Latin1ToUtf8(*text);
+  }
+  doc["geometry"] = {
+      {"cylinders", d.Cylinders}, {"heads", d.Heads}, {"sectors_per_track", d.SectorsPerTrack}};
+  nlohmann::ordered_json attributes = nlohmann::ordered_json::array();
   for (size_t i = 0; i < d.AttributeCount && i < d.Attributes.size(); ++i) {
     const SmartAttribute& a = d.Attributes[i];
-    out << (i ? ", " : "") << "{\"AttributeId\": " << int{a.AttributeId}
-        << ", \"AttributeName\": " << JsonString(a.AttributeName)
-        << ", \"CurrentValue\": " << int{a.CurrentValue}
-        << ", \"WorstValue\": " << int{a.WorstValue}
-        << ", \"ThresholdValue\": " << int{a.ThresholdValue}
-        << ", \"StatusFlags\": " << a.StatusFlags << "}";
+    attributes.push_back({{"id", a.AttributeId},
+                          {"name", Latin1ToUtf8(a.AttributeName)},
+                          {"value", a.CurrentValue},
+                          {"worst", a.WorstValue},
+                          {"threshold", a.ThresholdValue},
+                          {"flags", static_cast<uint16_t>(a.StatusFlags)}});
   }
-  out << "]}\n";
-  return out.str();
+  doc["attributes"] = attributes;
+  return doc;
 }
 
 }  // namespace corvane

@@ -18,6 +18,10 @@ class OsSystem {
 
 // Defined once per operating system, in its backend folder.
 std::unique_ptr<OsSystem> CreateOsSystem();
+// Standard input gives its bytes as they are: a record read from it keeps its CR LF.
+void UseBinaryStandardInput();
+// Standard output takes bytes as they are, for output that writes its own CR LF (CSV).
+void UseBinaryStandardOutput();
 
 // For the command line's uses: the standard streams reach the prompt that started the
 // program (a windowed program on Windows has none of its own), unless already redirected.

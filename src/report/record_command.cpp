@@ -9,22 +9,22 @@
 
 namespace corvane {
 
-int PrintMachineRecord(Platform& os, bool json, std::ostream& out, std::ostream& err) {
+int PrintMachineRecord(Platform& os, VerbOutput& output) {
   MachineValues values = ReadSystemValues(os);
   const DriveIdentity drive = GetDriveIdentity(os.smart, 0);
   const bool identified = drive.DriveType == kDriveTypeAta || drive.DriveType == kDriveTypeAtapi;
   if (identified) values.disk_identifier = DiskIdentifier(drive);
 
-  if (json) {
-    nlohmann::ordered_json doc;
-    doc["record"] = identified ? nlohmann::ordered_json(MachineRecord(values)) : nullptr;
-    doc["disk_identifier"] = identified ? nlohmann::ordered_json(values.disk_identifier) : nullptr;
-    doc["volume_serial"] = values.volume_serial;
-    doc["computer_name"] = values.computer_name;
-    doc["product_id"] = values.product_id;
-    doc["user_name"] = values.user_name;
-    out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  if (output.json()) {
+    output.Add("record", identified ? nlohmann::ordered_json(MachineRecord(values)) : nullptr);
+    output.Add("disk_identifier",
+               identified ? nlohmann::ordered_json(values.disk_identifier) : nullptr);
+    output.Add("volume_serial", values.volume_serial);
+    output.Add("computer_name", values.computer_name);
+    output.Add("product_id", values.product_id);
+    output.Add("user_name", values.user_name);
   } else {
+    std::ostream& out = output.text();
     if (identified) out << "record:           " << MachineRecord(values) << "\n";
     out << "disk identifier:  " << (identified ? values.disk_identifier : "(none)") << "\n"
         << "volume serial:    " << values.volume_serial << "\n"
@@ -33,11 +33,12 @@ int PrintMachineRecord(Platform& os, bool json, std::ostream& out, std::ostream&
         << "user name:        " << values.user_name << "\n";
   }
   if (!identified) {
-    err << "corvane record: drive 0 has no usable identity, so there is no record "
-           "(the wizard would put the SMART driver in place)\n";
-    return 1;
+    output.Say(Severity::kError,
+               "drive 0 has no usable identity, so there is no record "
+               "(the wizard would put the SMART driver in place)");
+    return output.Finish(1);
   }
-  return 0;
+  return output.Finish(0);
 }
 
 }  // namespace corvane

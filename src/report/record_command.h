@@ -2,14 +2,14 @@
 // Writes no file and changes neither the registry nor the marker.
 #pragma once
 
-#include <iosfwd>
+#include "platform/verb_output.h"
 
 namespace corvane {
 
 struct Platform;
 
-// Prints the record and the values (as JSON with `json`); returns the exit status:
+// Prints the record and the values (as JSON in JSON mode); returns the exit status:
 // 0, or 1 when drive 0 has no usable identity and so there is no record.
-int PrintMachineRecord(Platform& os, bool json, std::ostream& out, std::ostream& err);
+int PrintMachineRecord(Platform& os, VerbOutput& output);
 
 }  // namespace corvane

@@ -15,7 +15,7 @@ expect_contains "$(cat "$work/err")" "trailing.kik: trailing data after the reco
 expect_contains "$(cat "$work/err")" "short.kik: the file is too short" "short"
 
 out=$("$corvane" decode --csv "$work/good.kik")
-[ "$out" = $'file,disk_identifier,volume_serial,computer_name,product_id,user_name\r\n'"$work/good.kik,\"WD-123 \",-1673912542,PC-7,PID-42,ANA"$'\r' ] ||
+[ "$out" = $'file,disk_identifier,volume_serial,computer_name,product_id,user_name\r\n'"$work/good.kik,\"WD-123 \",'-1673912542,PC-7,PID-42,ANA"$'\r' ] ||
   fail "csv: $out"
 status=0
 "$corvane" decode --csv --json "$work/good.kik" >/dev/null 2>&1 || status=$?
@@ -28,7 +28,7 @@ if [ -n "$record" ]; then
   report=$(find "$HOME" -maxdepth 1 -name 'Lumbrook*.kik')
   [ -n "$report" ] || fail "the wizard wrote no report"
   if command -v jq >/dev/null; then
-    decoded=$("$corvane" decode --json "$report" | jq -r '.[0] | [.computer_name, .user_name] | @tsv')
+    decoded=$("$corvane" decode --json "$report" | jq -r '.files[0] | [.computer_name, .user_name] | @tsv')
     expected=$("$corvane" record --json | jq -r '[.computer_name, .user_name] | @tsv')
     [ "$decoded" = "$expected" ] || fail "decoded '$decoded', gathered '$expected'"
   fi

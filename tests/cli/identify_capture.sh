@@ -12,16 +12,16 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 "$corvane" identify --load "$capture" --json --save "$work/saved" >"$work/out.json" ||
   fail "identify --load exited $?"
-[ "$(jq -r '.ModelNumber' "$work/out.json")" = "FUJITSU MHY2120BH$(printf '%23s')" ] ||
-  fail "model: $(jq '.ModelNumber' "$work/out.json")"
-[ "$(jq -r '.SerialNumber | gsub("^ +| +$"; "")' "$work/out.json")" = "K434T81257SL" ] ||
-  fail "serial"
-[ "$(jq -r '.FirmwareRevision' "$work/out.json")" = "0084000D" ] || fail "firmware"
-[ "$(jq -c '[.DriveType, .Cylinders, .Heads, .SectorsPerTrack, .AttributeCount]' "$work/out.json")" \
-  = "[1,16383,16,63,21]" ] || fail "numbers: $(cat "$work/out.json")"
-[ "$(jq -c '.Attributes[0] | [.AttributeId, .AttributeName, .CurrentValue, .WorstValue,
-    .ThresholdValue, .StatusFlags]' "$work/out.json")" = '[1,"READ_ERROR_RATE",100,100,46,15]' ] ||
-  fail "first attribute"
+[ "$(jq -r '.model_padded' "$work/out.json")" = "FUJITSU MHY2120BH$(printf '%23s')" ] ||
+  fail "model: $(jq '.model_padded' "$work/out.json")"
+[ "$(jq -r '.model' "$work/out.json")" = "FUJITSU MHY2120BH" ] || fail "trimmed model"
+[ "$(jq -r '.serial_number' "$work/out.json")" = "K434T81257SL" ] || fail "serial"
+[ "$(jq -r '.firmware' "$work/out.json")" = "0084000D" ] || fail "firmware"
+[ "$(jq -c '[.json_format_version, .device_type.value, .device_type.string, .geometry.cylinders,
+    .geometry.heads, .geometry.sectors_per_track, (.attributes | length), .messages]' \
+    "$work/out.json")" = '[1,1,"ata",16383,16,63,21,[]]' ] || fail "numbers: $(cat "$work/out.json")"
+[ "$(jq -c '.attributes[0] | [.id, .name, .value, .worst, .threshold, .flags]' "$work/out.json")" \
+  = '[1,"READ_ERROR_RATE",100,100,46,15]' ] || fail "first attribute"
 
 # The saved capture holds the same three sectors (the source's SMST record aside).
 sector() { # file tag
@@ -48,6 +48,12 @@ for bad in truncated huge-length empty missing; do
   status=$?
   [ $status = 1 ] || fail "$bad: status $status"
   grep -q "corvane identify: .*$bad" "$work/err" || fail "$bad: message $(cat "$work/err")"
+  # With --json the failure is in the object, with the same status.
+  "$corvane" identify --json --load "$work/$bad" >"$work/err.json" 2>"$work/json-err"
+  status=$?
+  [ $status = 1 ] && [ ! -s "$work/json-err" ] || fail "$bad --json: status $status, stderr"
+  [ "$(jq -r '.messages[0] | .severity + " " + .text' "$work/err.json")" = \
+    "error $(head -n 1 "$work/err" | sed 's/^corvane identify: //')" ] || fail "$bad: JSON message"
 done
 
 # Usage errors exit 2 with the usage on stderr.

@@ -59,7 +59,8 @@ done
 export ASAN_OPTIONS=detect_leaks=0
 echo "corvane-sda-model: \$(cat /sys/block/sda/device/model)"
 for n in 0 1 2; do
-  out=\$(/corvane identify --json --drive \$n); echo "corvane-drive-\$n: \$out exit=\$?"
+  out=\$(/corvane identify --json --drive \$n); status=\$?
+  echo "corvane-drive-\$n: \$(echo "\$out" | tr -d '\n') exit=\$status"
 done
 /corvane identify --drive 0 --save /capture >/dev/null
 echo "corvane-capture: \$(base64 /capture | tr -d '\n')"
@@ -97,38 +98,37 @@ json0=${drive0% exit=*}
 json1=${drive1% exit=*}
 sda_model=$(grep -a "^corvane-sda-model: " "$work/console.log" | sed 's/^[^:]*: //; s/ *\r*$//')
 [ -n "$sda_model" ] || fail "the guest shows no sda"
-[[ "$(jq -r .ModelNumber <<<"$json0")" == "$sda_model"* ]] || fail "drive 0 is not sda ($sda_model)"
+[[ "$(jq -r .model_padded <<<"$json0")" == "$sda_model"* ]] || fail "drive 0 is not sda ($sda_model)"
 if [[ "$json1" == *CVN-7731-QA* ]]; then
   other=$json0
   json0=$json1
 else
   other=$json1
 fi
-check "$json0" '.DriveType' 1
-check "$json0" '.SerialNumber' '"CVN-7731-QA         "'
-check "$json0" '.ModelNumber | sub(" +$"; "")' '"Corvane Test Disk"'
-check "$json0" '.ModelNumber | length' 40
-check "$json0" '.FirmwareRevision' '"CV1.23  "'
-check "$json0" '[.Cylinders, .Heads, .SectorsPerTrack]' '[130,16,63]'
+check "$json0" '.device_type.value' 1
+check "$json0" '.serial_number_padded' '"CVN-7731-QA         "'
+check "$json0" '.model' '"Corvane Test Disk"'
+check "$json0" '.model_padded | length' 40
+check "$json0" '.firmware_padded' '"CV1.23  "'
+check "$json0" '[.geometry.cylinders, .geometry.heads, .geometry.sectors_per_track]' '[130,16,63]'
 # QEMU's emulated SMART table: id, current, worst, threshold, flags.
-check "$json0" '[.Attributes[] | [.AttributeId, .CurrentValue, .WorstValue, .ThresholdValue,
-  .StatusFlags]]' '[[1,100,100,6,3],[3,100,100,0,3],[4,100,100,20,2],[5,100,100,36,3],[9,100,100,0,3],[12,100,100,0,3],[190,69,69,50,3]]'
-check "$json0" '[.Attributes[] | .AttributeName]' \
+check "$json0" '[.attributes[] | [.id, .value, .worst, .threshold, .flags]]' '[[1,100,100,6,3],[3,100,100,0,3],[4,100,100,20,2],[5,100,100,36,3],[9,100,100,0,3],[12,100,100,0,3],[190,69,69,50,3]]'
+check "$json0" '[.attributes[] | .name]' \
   '["READ_ERROR_RATE","SPIN_UP_TIME","START_STOP_COUNT","REALLOC_SECTOR_COUNT","POWER_ON_HRS_COUNT","POWER_CYCLE_COUNT","Unknown value (190)"]'
 
-check "$other" '[.SerialNumber, (.ModelNumber | sub(" +$"; "")), .FirmwareRevision]' \
+check "$other" '[.serial_number_padded, .model, .firmware_padded]' \
   '["SECOND-0002         ","Second Disk","2.0     "]'
 # The capture saved in the guest decodes to drive 0's answer, here and in skdump.
 grep -a "^corvane-capture: " "$work/console.log" | sed 's/^[^:]*: //; s/\r$//' | base64 -d \
   >"$work/capture" || fail "no capture from the guest"
 "$corvane" identify --json --load "$work/capture" >"$work/loaded.json" || fail "cannot load it"
-check "$(cat "$work/loaded.json")" 'del(.drive)' "$(jq -c 'del(.drive)' <<<"${drive0% exit=*}")"
+check "$(cat "$work/loaded.json")" 'del(.drive, .argv)' "$(jq -c 'del(.drive, .argv)' <<<"${drive0% exit=*}")"
 if command -v skdump >/dev/null; then
-  serial=$(jq -r '.SerialNumber | sub(" +$"; "")' <<<"${drive0% exit=*}")
+  serial=$(jq -r '.serial_number' <<<"${drive0% exit=*}")
   skdump --load="$work/capture" | grep -q "^Serial: \[$serial\]$" || fail "skdump reads it otherwise"
 fi
 
 drive2=$(answer 2)
 [ "${drive2##* exit=}" = 1 ] || fail "drive 2 should be absent: $drive2"
-check "${drive2% exit=*}" '.DriveType' 0
+check "${drive2% exit=*}" '[.device_type.value, .messages[0].severity]' '[0,"error"]'
 echo "PASS"

@@ -1,7 +1,9 @@
 #include "report/decode_command.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -11,6 +13,18 @@
 namespace corvane::test {
 namespace {
 
+// Decoding files never reaches a mailbox.
+class NoMailboxes : public MailboxReader {
+ public:
+  bool ForEachAttachment(const std::string&, const std::function<bool(const std::string&)>&, size_t,
+                         const std::function<void(const MailAttachment&)>&,
+                         std::string* error) override {
+    ADD_FAILURE() << "a mailbox was read";
+    *error = "no mailboxes here";
+    return false;
+  }
+};
+
 class DecodeCommandTest : public ::testing::Test {
  protected:
   std::string Write(const std::string& name, const std::string& content) {
@@ -18,11 +32,19 @@ class DecodeCommandTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << content;
     return path;
   }
-  int Run(DecodeOptions options) {
+  int Run(std::vector<std::string> files, bool json = false, bool csv = false,
+          const std::string& input = "") {
+    DecodeOptions options;
+    options.files = std::move(files);
+    options.csv = csv;
     out.str("");
     err.str("");
-    return RunDecodeCommand(options, out, err);
+    std::istringstream in(input);
+    NoMailboxes mailboxes;
+    VerbOutput output("decode", json, Invocation{"9.8.7", {"corvane", "decode"}}, out, err);
+    return RunDecodeCommand(options, in, mailboxes, output);
   }
+  nlohmann::json Json() const { return nlohmann::json::parse(out.str()); }
   TempFolder dir;
   std::ostringstream out;
   std::ostringstream err;
@@ -33,7 +55,7 @@ TEST_F(DecodeCommandTest, DecodesEveryGoodFileAndNamesEachBadOne) {
   const std::string bad = Write("bad.kik", "0070x");
   const std::string missing = dir / "missing.kik";
   const std::string good2 = Write("good2.kik", "001001001001001ABCDE\r\n");
-  EXPECT_EQ(Run({{good, bad, missing, dir.path(), good2}}), 1);
+  EXPECT_EQ(Run({good, bad, missing, good2}), 1);
   EXPECT_EQ(out.str(), good +
                            "\n"
                            "  disk identifier:  WD-123 \n"
@@ -54,31 +76,89 @@ TEST_F(DecodeCommandTest, DecodesEveryGoodFileAndNamesEachBadOne) {
   EXPECT_NE(err.str().find(missing + ": cannot read it: No such file or directory"),
             std::string::npos)
       << err.str();
-  EXPECT_NE(err.str().find(dir.path() + ": cannot read it"), std::string::npos) << err.str();
-  EXPECT_EQ(Run({{good, good2}}), 0);
+  EXPECT_EQ(Run({good, good2}), 0);
   EXPECT_EQ(err.str(), "");
 }
 
-TEST_F(DecodeCommandTest, JsonHoldsValuesWholeAndErrorsPerFile) {
+TEST_F(DecodeCommandTest, JsonIsOneObjectWithValuesWholeAndErrorsPerFile) {
   const std::string good = Write("a.kik", "003001000000000 X\"-\r\n");
   const std::string bad = Write("b.kik", "000000000000000junk\r\n");
-  EXPECT_EQ(Run({{good, bad}, true, false}), 1);
-  const nlohmann::json doc = nlohmann::json::parse(out.str());
-  ASSERT_EQ(doc.size(), 2u);
-  EXPECT_EQ(doc[0]["file"], good);
-  EXPECT_EQ(doc[0]["disk_identifier"], " X\"");
-  EXPECT_EQ(doc[0]["volume_serial"], "-");
-  EXPECT_EQ(doc[0]["user_name"], "");
-  EXPECT_FALSE(doc[0].contains("error"));
-  EXPECT_EQ(doc[1]["file"], bad);
-  EXPECT_NE(doc[1]["error"].get<std::string>().find("trailing data"), std::string::npos);
+  EXPECT_EQ(Run({good, bad}, true), 1);
+  EXPECT_EQ(err.str(), "");
+  const nlohmann::json doc = Json();
+  EXPECT_EQ(doc["json_format_version"], 1);
+  EXPECT_EQ(doc["corvane_version"], "9.8.7");
+  EXPECT_EQ(doc["argv"], nlohmann::json({"corvane", "decode"}));
+  const nlohmann::json& files = doc["files"];
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0]["path"], good);
+  EXPECT_EQ(files[0]["disk_identifier"], " X\"");
+  EXPECT_EQ(files[0]["volume_serial"], "-");
+  EXPECT_EQ(files[0]["user_name"], "");
+  EXPECT_FALSE(files[0].contains("error"));
+  EXPECT_EQ(files[1]["path"], bad);
+  EXPECT_NE(files[1]["error"].get<std::string>().find("trailing data"), std::string::npos);
+  ASSERT_EQ(doc["messages"].size(), 1u);
+  EXPECT_EQ(doc["messages"][0]["severity"], "error");
+  EXPECT_EQ(doc["messages"][0]["text"], "1 of 2 could not be decoded; each entry says why");
 }
 
 TEST_F(DecodeCommandTest, CsvQuotesWhatNeedsItAndShowsSingleByteTextAsLatin1) {
   const std::string path = Write("c.kik", "004001003000002 a,b1\"x\"\xC9\xE7\r\n");
-  EXPECT_EQ(Run({{path}, false, true}), 0);
+  EXPECT_EQ(Run({path}, false, true), 0);
   EXPECT_EQ(out.str(), "file,disk_identifier,volume_serial,computer_name,product_id,user_name\r\n" +
                            path + ",\" a,b\",1,\"\"\"x\"\"\",,\xC3\x89\xC3\xA7\r\n");
+}
+
+// Text from a received file reaches neither the terminal's controls nor a spreadsheet's
+// formulas; JSON keeps it as it is.
+TEST_F(DecodeCommandTest, ReceivedTextIsShownInertAndKeptWholeInJson) {
+  const std::string path = Write("e.kik",
+                                 "003011005004003"
+                                 "A\x1B]-1673912542"
+                                 "PC\r\n\x7F"
+                                 "=SUM"
+                                 "@\xC2\x9B"
+                                 "x\r\n");
+  EXPECT_EQ(Run({path}), 0);
+  EXPECT_NE(out.str().find("  disk identifier:  A\\x1B]\n"
+                           "  volume serial:    -1673912542\n"
+                           "  computer name:    PC\\r\\n\\x7F\n"
+                           "  product id:       =SUM\n"
+                           "  user name:        @\\u009Bx\n"),
+            std::string::npos)
+      << out.str();
+  EXPECT_EQ(out.str().find('\x1B'), std::string::npos);
+  EXPECT_EQ(Run({path}, false, true), 0);
+  EXPECT_EQ(out.str().substr(out.str().find("\r\n") + 2),
+            path + ",A\x1B],'-1673912542,\"PC\r\n\x7F\",'=SUM,'@\xC2\x9Bx\r\n");
+  EXPECT_EQ(Run({path}, true), 0);
+  EXPECT_EQ(Json()["files"][0]["computer_name"], "PC\r\n\x7F");
+  EXPECT_EQ(Json()["files"][0]["product_id"], "=SUM");
+}
+
+TEST_F(DecodeCommandTest, AFolderGivesItsKikFilesInNameOrderAndDashReadsStandardInput) {
+  const std::string record = "001001001001001ABCDE\r\n";
+  Write("b.KIK", record);
+  Write("a.kik", record);
+  Write("c.kik.txt", record);
+  std::filesystem::create_directory(dir / "sub");
+  Write("sub/d.kik", record);
+  std::filesystem::create_directory(dir / "folder.kik");
+  ASSERT_EQ(::mkfifo((dir / "fifo.kik").c_str(), 0600), 0);
+  EXPECT_EQ(Run({dir.path(), "-"}, true, false, "001001001001001VWXYZ"), 0);
+  const nlohmann::json files = Json()["files"];
+  ASSERT_EQ(files.size(), 3u) << out.str();
+  EXPECT_EQ(files[0]["path"], dir / "a.kik");
+  EXPECT_EQ(files[1]["path"], dir / "b.KIK");
+  EXPECT_EQ(files[2]["path"], "-");
+  EXPECT_EQ(files[2]["user_name"], "Z");
+
+  TempFolder empty;
+  EXPECT_EQ(Run({empty.path()}), 0);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(),
+            "corvane decode: " + empty.path() + ": the folder holds no file ending in .kik\n");
 }
 
 TEST_F(DecodeCommandTest, AnAmbiguousRecordIsDecodedWithAWarning) {
@@ -86,8 +166,10 @@ TEST_F(DecodeCommandTest, AnAmbiguousRecordIsDecodedWithAWarning) {
                                  "000001000000000"
                                  "7" +
                                      std::string(1000, 'P'));
-  EXPECT_EQ(Run({{path}, true, false}), 0);
-  EXPECT_EQ(nlohmann::json::parse(out.str())[0]["ambiguous_cuts"], 4);
+  EXPECT_EQ(Run({path}, true), 0);
+  EXPECT_EQ(Json()["files"][0]["ambiguous_cuts"], 4);
+  EXPECT_EQ(Json()["messages"][0]["severity"], "warning");
+  EXPECT_EQ(Run({path}), 0);
   EXPECT_NE(err.str().find("ambiguous"), std::string::npos);
 }
 

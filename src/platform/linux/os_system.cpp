@@ -94,4 +94,8 @@ void AttachParentConsole() {}
 
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<LinuxOsSystem>(); }
 
+// Linux has no text mode.
+void UseBinaryStandardInput() {}
+void UseBinaryStandardOutput() {}
+
 }  // namespace corvane

@@ -1,5 +1,5 @@
-// Finds and loads the window module beside the binary (build tree, or a copy of both)
-// or in ../lib/corvane (the installed layout).
+// Finds and loads the program's modules (the window, the mailbox reader) beside the binary
+// (build tree, or a copy of both) or in ../lib/corvane (the installed layout).
 #pragma once
 
 #include <string>
@@ -14,8 +14,13 @@ struct WindowModule {
   RaiseWindowFn raise = nullptr;
 };
 
-// Where the module is looked for, first match wins.
+// Where the module `name` is looked for, first match wins.
+std::vector<std::string> ModuleCandidates(const std::string& exe_folder, const std::string& name);
 std::vector<std::string> WindowModuleCandidates(const std::string& exe_folder);
+
+// The dlopen handle of the module `name` and its `path`, or nullptr with the reason.
+void* OpenModule(const std::string& exe_folder, const std::string& name, std::string* path,
+                 std::string* error);
 
 // Loads the module once per process and keeps it loaded; on failure returns false and
 // says why in `error`.

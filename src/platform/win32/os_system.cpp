@@ -2,6 +2,10 @@
 // terminal when asked for or when no window can be made.
 #include "platform/os_system.h"
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -58,5 +62,13 @@ class Win32OsSystem : public OsSystem {
 }  // namespace
 
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<Win32OsSystem>(); }
+
+// The C runtime opens the standard streams in text mode, which reads CR LF as LF and writes
+// LF as CR LF.
+void UseBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
+void UseBinaryStandardOutput() {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
 
 }  // namespace corvane

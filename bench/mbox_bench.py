@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Times `corvane decode --mailbox` against bench/mailbox_decode.py (Python's `mailbox` and
+`email` packages) on generated mboxes of one attachment per message.
+
+Each mbox holds N messages (default 1,000, 10,000 and 100,000 for corvane; Python runs on the
+first two only, being slow), each a text part and a base64 record of its own. Both tools must
+find the same records. The table gives the median wall time of RUNS runs and the peak
+resident memory (GNU time). Usage: bench/mbox_bench.py [--runs N] [--corvane build/corvane]
+"""
+import argparse
+import base64
+import csv
+import io
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+WORK = os.path.join(ROOT, "build", "bench-mailbox")
+
+
+def record(i):
+    values = [f"WD-{i:08d}", str(-1673912542 + i), f"PC-{i}", f"PID-{i * 7919:x}", "ANA"]
+    return ("".join(f"{len(v) % 1000:03d}" for v in values) + "".join(values) + "\r\n").encode()
+
+
+def write_mbox(path, count):
+    with open(path, "w") as f:
+        for i in range(count):
+            encoded = base64.encodebytes(record(i)).decode()
+            f.write(
+                f"From shop{i}@example.com Mon Dec  7 10:00:00 2026\n"
+                f"From: Shop {i} <shop{i}@example.com>\n"
+                "To: support@example.com\n"
+                f"Subject: machine information {i}\n"
+                "Date: Mon, 7 Dec 2026 10:00:00 +0000\n"
+                f"Message-ID: <{i}@example.com>\n"
+                "MIME-Version: 1.0\n"
+                "Content-Type: multipart/mixed; boundary=\"part\"\n\n"
+                "--part\nContent-Type: text/plain; charset=utf-8\n\n"
+                "Please find the machine information attached.\n"
+                "--part\nContent-Type: application/octet-stream\n"
+                f"Content-Disposition: attachment; filename=\"Lumbrook2026120{i % 10}PC-{i}.kik\"\n"
+                "Content-Transfer-Encoding: base64\n\n"
+                f"{encoded}--part--\n\n")
+
+
+def values_of(csv_text, skip_columns):
+    """The five values of each row; corvane's quote before a formula's first sign undone."""
+    rows = list(csv.reader(io.StringIO(csv_text)))
+    unquoted = [[c[1:] if c[:1] == "'" and c[1:2] in "=+-@" else c for c in r] for r in rows]
+    return sorted(tuple(r[skip_columns:]) for r in unquoted)
+
+
+def measure(argv, runs):
+    times, peaks = [], []
+    peak_file = os.path.join(WORK, "peak.txt")
+    for _ in range(runs):
+        start = time.perf_counter()
+        subprocess.run(argv, stdout=subprocess.DEVNULL, check=True)
+        times.append(time.perf_counter() - start)
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak_file] + argv,
+                       stdout=subprocess.DEVNULL, check=True)
+        with open(peak_file) as f:
+            peaks.append(int(f.read().split()[-1]))
+    return statistics.median(times), statistics.median(peaks)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--corvane", default=os.path.join(ROOT, "build", "corvane"))
+    parser.add_argument("--sizes", default="1000,10000,100000")
+    parser.add_argument("--python-sizes", default="1000,10000")
+    args = parser.parse_args()
+    os.makedirs(WORK, exist_ok=True)
+    python_sizes = {int(n) for n in args.python_sizes.split(",")}
+    reference = [sys.executable, os.path.join(HERE, "mailbox_decode.py")]
+    print("| messages | mbox size | corvane time | corvane peak memory "
+          "| Python time | Python peak memory | time against Python |")
+    print("|---:|---:|---:|---:|---:|---:|---:|")
+    for count in (int(n) for n in args.sizes.split(",")):
+        path = os.path.join(WORK, f"inbox-{count}.mbox")
+        if not os.path.exists(path):
+            write_mbox(path, count)
+        corvane = [args.corvane, "decode", "--csv", "--mailbox", path]
+        ours = subprocess.run(corvane, capture_output=True, text=True, check=True).stdout
+        found = values_of(ours, 5)[:-1]  # the header row sorts last
+        if len(found) != count:
+            sys.exit(f"corvane found {len(found)} records in {count} messages")
+        t, m = measure(corvane, args.runs)
+        row = f"| {count:,} | {os.path.getsize(path) / 1e6:.1f} MB | {t * 1000:.0f} ms | {m / 1024:.1f} MB"
+        if count in python_sizes:
+            theirs = subprocess.run(reference + [path], capture_output=True, text=True,
+                                    check=True).stdout
+            if values_of(theirs, 2) != found:
+                sys.exit(f"Python and corvane decode the {count} messages differently")
+            pt, pm = measure(reference + [path], max(1, args.runs // 2))
+            row += f" | {pt * 1000:.0f} ms | {pm / 1024:.1f} MB | {t / pt:.3f}× |"
+        else:
+            row += " | | | |"
+        print(row, flush=True)
+
+
+if __name__ == "__main__":
+    main()

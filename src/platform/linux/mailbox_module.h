@@ -1,0 +1,33 @@
+// What the program and its mailbox module (libcorvane-mailbox.so) share. The module links
+// GMime and GLib, so it is loaded with dlopen only when a mailbox is decoded: the verbs'
+// start-up never maps them. Only C types cross, through one entry point.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace corvane {
+
+struct MailboxModuleAttachment {
+  const char* message_path;
+  const char* message_id;
+  const char* from;
+  const char* date;
+  const char* file_name;
+  const char* content;  // at most the limit given, not NUL-terminated
+  size_t content_size;
+  uint64_t size;  // the whole decoded size
+};
+
+// Nonzero when the attachment named `file_name` is wanted.
+using MailboxWantedFn = int (*)(void* context, const char* file_name);
+using MailboxFoundFn = void (*)(void* context, const MailboxModuleAttachment* attachment);
+// Returns 1, or 0 with the reason in `error` (NUL-terminated, cut to `error_size`).
+using ReadMailboxFn = int (*)(const char* path, size_t limit, MailboxWantedFn wanted,
+                              MailboxFoundFn found, void* context, char* error, size_t error_size);
+
+// The name carries a version so that a module from another build is refused, not misread.
+inline constexpr const char* kReadMailboxSymbol = "corvane_read_mailbox_v1";
+inline constexpr const char* kMailboxModuleName = "libcorvane-mailbox.so";
+
+}  // namespace corvane

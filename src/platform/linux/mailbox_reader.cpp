@@ -1,0 +1,75 @@
+// Mailboxes on Linux: read by the mailbox module, which is loaded on first use.
+#include <dlfcn.h>
+
+#include "platform/linux/mailbox_module.h"
+#include "platform/linux/system_info.h"
+#include "platform/linux/window_loader.h"
+#include "platform/mailbox.h"
+
+namespace corvane {
+
+namespace {
+
+struct Callbacks {
+  const std::function<bool(const std::string&)>* wanted;
+  const std::function<void(const MailAttachment&)>* found;
+};
+
+int Wanted(void* context, const char* file_name) {
+  return (*static_cast<Callbacks*>(context)->wanted)(file_name) ? 1 : 0;
+}
+
+void Found(void* context, const MailboxModuleAttachment* a) {
+  MailAttachment attachment;
+  attachment.message_path = a->message_path;
+  attachment.message_id = a->message_id;
+  attachment.from = a->from;
+  attachment.date = a->date;
+  attachment.file_name = a->file_name;
+  attachment.content.assign(a->content, a->content_size);
+  attachment.size = a->size;
+  (*static_cast<Callbacks*>(context)->found)(attachment);
+}
+
+class LinuxMailboxReader : public MailboxReader {
+ public:
+  bool ForEachAttachment(const std::string& path,
+                         const std::function<bool(const std::string&)>& wanted, size_t limit,
+                         const std::function<void(const MailAttachment&)>& found,
+                         std::string* error) override {
+    if (!read_ && !Load(error)) return false;
+    Callbacks callbacks{&wanted, &found};
+    char reason[512] = "";
+    if (read_(path.c_str(), limit, &Wanted, &Found, &callbacks, reason, sizeof reason)) {
+      return true;
+    }
+    *error = reason;
+    return false;
+  }
+
+ private:
+  bool Load(std::string* error) {
+    std::string module_path;
+    std::string why;
+    void* handle = OpenModule(ExecutableFolder(), kMailboxModuleName, &module_path, &why);
+    if (handle) {
+      read_ = reinterpret_cast<ReadMailboxFn>(::dlsym(handle, kReadMailboxSymbol));
+      if (!read_) {
+        ::dlclose(handle);
+        why = module_path + ": not a mailbox module of this version";
+      }
+    }
+    if (!read_) *error = "mailboxes cannot be read: " + why;
+    return read_ != nullptr;
+  }
+
+  ReadMailboxFn read_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<MailboxReader> CreateMailboxReader() {
+  return std::make_unique<LinuxMailboxReader>();
+}
+
+}  // namespace corvane

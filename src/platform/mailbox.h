@@ -1,0 +1,41 @@
+// Attachments of the messages in a mailbox: an mbox file or a Maildir folder, as a mail
+// client exports an inbox. The reader streams the mailbox, one message at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace corvane {
+
+struct MailAttachment {
+  std::string message_path;  // the mbox file, or the message's own file in a Maildir
+  std::string message_id;    // without the angle brackets
+  std::string from;          // as the header gives it, encoded words decoded
+  std::string date;
+  std::string file_name;  // encoded words and RFC 2231 parameters decoded
+  std::string content;    // the decoded content, at most the reader's limit
+  uint64_t size = 0;      // the whole decoded size, which may exceed `content`
+};
+
+class MailboxReader {
+ public:
+  virtual ~MailboxReader() = default;
+  // Calls `found` for every attachment, at any depth of any message, whose file name
+  // `wanted` accepts, in mailbox order; keeps at most `limit` bytes of each content.
+  // Returns false with `error` when the mailbox cannot be read; attachments found before
+  // that have been handed over.
+  virtual bool ForEachAttachment(const std::string& path,
+                                 const std::function<bool(const std::string&)>& wanted,
+                                 size_t limit,
+                                 const std::function<void(const MailAttachment&)>& found,
+                                 std::string* error) = 0;
+};
+
+// Defined once per operating system. Where mailboxes cannot be read, the reader's every
+// call fails with the reason.
+std::unique_ptr<MailboxReader> CreateMailboxReader();
+
+}  // namespace corvane
