@@ -1,13 +1,10 @@
 #include "report/decode_command.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
-#include <sstream>
 
+#include "platform/files.h"
 #include "report/record_decode.h"
 
 namespace corvane {
@@ -15,31 +12,13 @@ namespace corvane {
 namespace {
 
 // A record is a few hundred bytes; anything far larger is not one and is not loaded whole.
-constexpr std::streamoff kMaxFileSize = 1 << 20;
-
 std::optional<std::string> ReadRecordFile(const std::string& path, std::string* reason) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) {
-    *reason = std::strerror(errno);
+  try {
+    return ReadFileBytes(path, FileKind::kRecord);
+  } catch (const FileError& e) {
+    *reason = e.reason();
     return std::nullopt;
   }
-  const std::streamoff size = in.tellg();
-  if (size < 0) {
-    *reason = "it cannot be read (a folder?)";
-    return std::nullopt;
-  }
-  if (size > kMaxFileSize) {
-    *reason = "it holds " + std::to_string(size) + " bytes, far too many for a record";
-    return std::nullopt;
-  }
-  in.seekg(0);
-  std::ostringstream content;
-  if (size > 0) content << in.rdbuf();
-  if (in.bad() || (size > 0 && content.str().empty())) {
-    *reason = "it cannot be read (a folder?)";
-    return std::nullopt;
-  }
-  return content.str();
 }
 
 // Text in a single-byte code page is shown as Latin-1, so that the output stays UTF-8.

@@ -21,10 +21,12 @@ bool FakeFiles::Exists(const std::string& path) {
   return files.count(path) || folders.count(path);
 }
 
-std::string FakeFiles::ReadAll(const std::string& path) {
+std::string FakeFiles::ReadAll(const std::string& path, FileKind kind) {
   Check("ReadAll", path);
+  if (folders.count(path)) throw FileError(path, "is a folder");
   const auto it = files.find(path);
   if (it == files.end()) throw FileError(path, "No such file or directory");
+  if (it->second.size() > SizeLimit(kind)) throw FileError(path, "too large");
   return it->second;
 }
 

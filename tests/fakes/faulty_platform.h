@@ -83,7 +83,7 @@ class FaultyFiles : public Files {
  public:
   FaultyFiles(Files& inner, FaultCounter& counter) : inner_(inner), counter_(counter) {}
   bool Exists(const std::string& path) override;
-  std::string ReadAll(const std::string& path) override;
+  std::string ReadAll(const std::string& path, FileKind kind) override;
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;

@@ -114,7 +114,7 @@ TEST_F(Win32FilesTest, TextGoesOutInTheAnsiCodePageAndComesBackAsUtf8) {
   ::WideCharToMultiByte(CP_ACP, 0, L"Jos\u00e9\r\n", -1, expected, sizeof expected, nullptr,
                         nullptr);
   EXPECT_EQ(RawBytes(path), expected);
-  EXPECT_EQ(files.ReadAll(path), "Jos\xC3\xA9\r\n");
+  EXPECT_EQ(files.ReadAll(path, FileKind::kLanguage), "Jos\xC3\xA9\r\n");
 }
 
 TEST_F(Win32FilesTest, ExistsCopyAndDelete) {
@@ -126,13 +126,13 @@ TEST_F(Win32FilesTest, ExistsCopyAndDelete) {
   files.WriteAll(a, "one");
   files.WriteAll(b, "old and longer");
   files.Copy(a, b);
-  EXPECT_EQ(files.ReadAll(b), "one");
+  EXPECT_EQ(files.ReadAll(b, FileKind::kDriver), "one");
   files.Delete(a);
   EXPECT_FALSE(files.Exists(a));
   EXPECT_THROW(files.Delete(a), FileError);
-  EXPECT_THROW(files.ReadAll(a), FileError);
+  EXPECT_THROW(files.ReadAll(a, FileKind::kDriver), FileError);
   EXPECT_THROW(files.Copy(a, b), FileError);
-  EXPECT_EQ(files.ReadAll(b), "one") << "a failed copy leaves the target alone";
+  EXPECT_EQ(files.ReadAll(b, FileKind::kDriver), "one") << "a failed copy leaves the target alone";
   try {
     files.WriteAll(folder + "\\missing folder\\c.txt", "x");
     ADD_FAILURE() << "writing into a missing folder must fail";

@@ -129,7 +129,7 @@ uint32_t ParseType(const std::string& text) {
 class StoreLock {
  public:
   explicit StoreLock(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = OpenOrCreate(path, O_RDWR, 0600);
     if (fd_ >= 0) {
       while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
       }
@@ -144,15 +144,6 @@ class StoreLock {
  private:
   int fd_ = -1;
 };
-
-// Creates the folder and its parents; false when that is not possible.
-bool MakeFolders(const std::string& path, mode_t mode) {
-  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    const std::string part = path.substr(0, slash);
-    if (::mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
-    if (slash == std::string::npos) return true;
-  }
-}
 
 // An Exec line that runs the stored command as one program path, quoted as the
 // desktop entry format asks: inside double quotes ", `, $ and \ take a backslash, then
@@ -189,9 +180,9 @@ std::string ExecLine(const std::string& command) {
   return exec;
 }
 
-bool ReadFile(const std::string& path, std::string* content) {
+bool ReadFile(const std::string& path, std::string* content, FileKind kind) {
   try {
-    *content = LinuxFiles().ReadAll(path);
+    *content = ReadFileBytes(path, kind);
     return true;
   } catch (const FileError&) {
     return false;
@@ -258,7 +249,7 @@ LinuxRegistry::Store LinuxRegistry::Parse(const std::string& text) {
 
 LinuxRegistry::Store LinuxRegistry::Load() {
   std::string text;
-  if (!ReadFile(StoreFile(), &text)) return {};
+  if (!ReadFile(StoreFile(), &text, FileKind::kSettings)) return {};
   try {
     return Parse(text);
   } catch (const std::exception& e) {
@@ -360,7 +351,7 @@ long LinuxRegistry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
   bool found = false;
   if (folded_key == kRunKeyFolded && folded_name == kRunValueFolded) {
     std::string entry;
-    if (ReadFile(AutostartFile(), &entry)) {
+    if (ReadFile(AutostartFile(), &entry, FileKind::kSettings)) {
       std::istringstream lines(entry);
       for (std::string line; std::getline(lines, line);) {
         if (line.rfind(kAutostartValueKey, 0) != 0) continue;
@@ -378,7 +369,7 @@ long LinuxRegistry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
   } else if (folded_key == kCurrentVersionFolded && folded_name == kProductIdFolded) {
     for (const std::string& file : options_.machine_id_files) {
       std::string id;
-      if (!ReadFile(file, &id)) continue;
+      if (!ReadFile(file, &id, FileKind::kSystem)) continue;
       while (!id.empty() && (id.back() == '\n' || id.back() == '\r' || id.back() == ' ')) {
         id.pop_back();
       }
@@ -426,7 +417,7 @@ long LinuxRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
   const std::string bytes = data ? std::string(reinterpret_cast<const char*>(data), size) : "";
   try {
     if (folded_key == kRunKeyFolded && folded_name == kRunValueFolded) {
-      MakeFolders(options_.config_folder + "/autostart", 0700);  // a failure shows below
+      MakeFolders(options_.config_folder + "/autostart", 0777);  // a failure shows below
       const std::string command = bytes.substr(0, bytes.find('\0'));
       const std::string entry = std::string("[Desktop Entry]\n") +
                                 "Type=Application\n"

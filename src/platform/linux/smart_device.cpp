@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "disk/smart_records.h"
+#include "platform/files.h"
 
 namespace corvane {
 
@@ -104,10 +105,11 @@ bool NameLess(const std::string& a, const std::string& b) {
 }
 
 std::string ReadSmallFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "";
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return content;
+  try {
+    return ReadFileBytes(path, FileKind::kSystem);
+  } catch (const FileError&) {
+    return "";
+  }
 }
 
 std::string Trim(const std::string& s) {

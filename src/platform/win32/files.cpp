@@ -22,21 +22,44 @@ std::string FolderOf(const std::string& ansi_path) {
   return ansi_path.substr(0, slash + 1);
 }
 
-std::string ReadBytes(const std::string& path) {
-  const HANDLE h = ::CreateFileA(Utf8ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+std::string ReadBytes(const std::string& path, FileKind kind) {
+  const std::string ansi = Utf8ToAnsi(path);
+  const DWORD attributes = ::GetFileAttributesA(ansi.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    throw FileError(path, "is a folder");
+  }
+  const HANDLE h = ::CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Fail(path, ::GetLastError());
+  // A pipe or a device (NUL, CON, COM1) is never read: it could block or never end.
+  if (::GetFileType(h) != FILE_TYPE_DISK) {
+    ::CloseHandle(h);
+    throw FileError(path, "not a regular file");
+  }
+  const size_t limit = SizeLimit(kind);
+  const std::string too_large = "too large (more than " + std::to_string(limit) + " bytes)";
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(h, &size) && static_cast<unsigned long long>(size.QuadPart) > limit) {
+    ::CloseHandle(h);
+    throw FileError(path, too_large);
+  }
   std::string content;
   char buffer[4096];
   for (;;) {
     DWORD n = 0;
-    if (!::ReadFile(h, buffer, sizeof buffer, &n, nullptr)) {
+    const size_t room = limit + 1 - content.size();
+    if (!::ReadFile(h, buffer, static_cast<DWORD>(room < sizeof buffer ? room : sizeof buffer), &n,
+                    nullptr)) {
       const DWORD err = ::GetLastError();
       ::CloseHandle(h);
       Fail(path, err);
     }
     if (n == 0) break;
     content.append(buffer, n);
+    if (content.size() > limit) {
+      ::CloseHandle(h);
+      throw FileError(path, too_large);
+    }
   }
   ::CloseHandle(h);
   return content;
@@ -85,7 +108,9 @@ bool Win32Files::Exists(const std::string& path) {
   return !path.empty() && ::GetFileAttributesA(Utf8ToAnsi(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string Win32Files::ReadAll(const std::string& path) { return AnsiToUtf8(ReadBytes(path)); }
+std::string Win32Files::ReadAll(const std::string& path, FileKind kind) {
+  return AnsiToUtf8(ReadBytes(path, kind));
+}
 
 void Win32Files::WriteAll(const std::string& path, const std::string& content) {
   ReplaceWithBytes(path, Utf8ToAnsi(content));
@@ -96,7 +121,13 @@ void Win32Files::Delete(const std::string& path) {
 }
 
 void Win32Files::Copy(const std::string& from, const std::string& to) {
-  ReplaceWithBytes(to, ReadBytes(from));
+  ReplaceWithBytes(to, ReadBytes(from, FileKind::kDriver));
+}
+
+std::string ReadFileBytes(const std::string& path, FileKind kind) { return ReadBytes(path, kind); }
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  ReplaceWithBytes(path, bytes);
 }
 
 }  // namespace corvane
