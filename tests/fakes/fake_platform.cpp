@@ -51,6 +51,35 @@ void FakeFiles::Copy(const std::string& from, const std::string& to) {
   files[to] = it->second;
 }
 
+std::string FakeSystemInfo::UpperCase(const std::string& text) {
+  std::string out = text;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (c >= 'a' && c <= 'z') {
+      out[i] = static_cast<char>(c - 'a' + 'A');
+    } else if (c == 0xC3 && i + 1 < out.size()) {
+      // à..þ (U+00E0..U+00FE, but ÷) are 0x20 above their capitals.
+      const unsigned char d = static_cast<unsigned char>(out[++i]);
+      if (d >= 0xA0 && d <= 0xBE && d != 0xB7) out[i] = static_cast<char>(d - 0x20);
+    }
+  }
+  return out;
+}
+
+std::string FakeSystemInfo::SingleByteText(const std::string& bytes) {
+  std::string out;
+  for (const char ch : bytes) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 int FakeDesktop::MessageBox(const std::string& text, const std::string& t, int style) {
   boxes.push_back({text, t, style});
   if (on_box) on_box();

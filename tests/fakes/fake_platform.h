@@ -51,6 +51,10 @@ class FakeSystemInfo : public SystemInfo {
   }
   std::string SystemDriveRoot() override { return "C:\\"; }
   LocalDate Today() override { return today; }
+  // The fake machine's case table covers ASCII and the Latin-1 letters.
+  std::string UpperCase(const std::string& text) override;
+  // The fake machine's code page is Latin-1.
+  std::string SingleByteText(const std::string& bytes) override;
 
   std::string program_folder = "C:\\Tools";
   std::string system_folder = "C:\\WINDOWS\\SYSTEM";

@@ -73,6 +73,10 @@ class FaultySystemInfo : public SystemInfo {
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override;
   LocalDate Today() override { return inner_.Today(); }
+  std::string UpperCase(const std::string& text) override { return inner_.UpperCase(text); }
+  std::string SingleByteText(const std::string& bytes) override {
+    return inner_.SingleByteText(bytes);
+  }
 
  private:
   SystemInfo& inner_;

@@ -10,10 +10,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "disk/drive_identity.h"
 #include "linux/temp_folder.h"
 #include "platform/linux/registry_store.h"
 #include "platform/linux/system_info.h"
 #include "platform/registry_helpers.h"
+#include "report/record_decode.h"
 
 namespace corvane::test {
 namespace {
@@ -193,6 +195,43 @@ TEST(LinuxSystemInfo, ProgramFolderIsTheExecutablesFolder) {
   const std::string folder = info.ProgramFolder();
   EXPECT_TRUE(std::filesystem::exists(folder + "/corvane_tests")) << folder;
   EXPECT_EQ(info.PathSeparator(), '/');
+}
+
+// The system's conversion, not a table of the Latin letters: every script has its capitals.
+TEST(LinuxSystemInfo, UpperCaseIsTheSystemsForEveryScript) {
+  LinuxSystemInfo info;
+  const std::pair<std::string, std::string> cases[] = {
+      {"pc-7", "PC-7"},
+      {"жёлтый-ноутбук", "ЖЁЛТЫЙ-НОУТБУК"},
+      {"γραφείο-δύο", "ΓΡΑΦΕΊΟ-ΔΎΟ"},
+      {"josé-ñandú ÿ ø łódź", "JOSÉ-ÑANDÚ Ÿ Ø ŁÓDŹ"},
+      {"ı i", "I I"},
+      {"straße", "STRAßE"},
+      {"a\xFF\xC3z", "A\xFF\xC3Z"},  // bytes that are not UTF-8 stay
+  };
+  for (const auto& [text, upper] : cases) EXPECT_EQ(info.UpperCase(text), upper) << text;
+}
+
+// A serial's bytes of 0x80 and above are Latin-1 characters, one each, so the record's
+// length field counts them and the record decodes back to the identifier gathered.
+TEST(LinuxSystemInfo, HighBytesOfADriveSerialGoThroughTheRecordAndBack) {
+  LinuxSystemInfo info;
+  EXPECT_EQ(info.SingleByteText("\xA0\xE9z\x80"), "\u00A0\u00E9z\u0080");
+  DriveIdentity drive;
+  drive.DriveType = kDriveTypeAta;
+  drive.SerialNumber = std::string(
+      "  \xA0w\xE9"
+      "d-\xFF\x80\0 ",
+      11);
+  MachineValues values;
+  values.disk_identifier = DiskIdentifier(drive, info);
+  EXPECT_EQ(values.disk_identifier, "\u00A0W\u00C9D-\u0178\u0080");
+  values.volume_serial = "5";
+  const std::string record = MachineRecord(values);
+  EXPECT_EQ(record.substr(0, 15), "007001000000000");
+  const DecodedRecord decoded = DecodeMachineRecord(record + "\r\n");
+  ASSERT_TRUE(decoded.ok()) << decoded.error;
+  EXPECT_EQ(decoded.values.disk_identifier, values.disk_identifier);
 }
 
 }  // namespace

@@ -19,6 +19,9 @@ class LinuxSystemInfo : public SystemInfo {
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override;
   LocalDate Today() override;
+  // towupper in a UTF-8 locale, character by character; bytes that are not UTF-8 stay.
+  std::string UpperCase(const std::string& text) override;
+  std::string SingleByteText(const std::string& bytes) override;
 };
 
 // The folder of the running executable (from /proc/self/exe); "/" for the root.
