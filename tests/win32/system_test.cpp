@@ -142,6 +142,42 @@ TEST_F(Win32FilesTest, ExistsCopyAndDelete) {
   }
 }
 
+TEST_F(Win32FilesTest, OnlyRegularFilesOfTheirKindsSizeAreRead) {
+  const std::string big = folder + "\\big.txt";
+  files.WriteAll(big, std::string(SizeLimit(FileKind::kLanguage) + 1, '1'));
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {{folder, "is a folder"}, {"NUL", "not a regular file"}, {big, "too large"}};
+  for (const auto& c : cases) {
+    try {
+      files.ReadAll(c.path, FileKind::kLanguage);
+      ADD_FAILURE() << c.path << " was read";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.reason().rfind(c.reason, 0), 0u) << c.path << ": " << e.reason();
+    }
+  }
+  EXPECT_EQ(files.ReadAll(big, FileKind::kRecord).size(), 4097u);
+}
+
+// Each byte of a drive's serial is one ANSI character, so the file holds the byte itself.
+TEST_F(Win32FilesTest, SerialBytesComeBackAsTheSameBytesInTheFile) {
+  Win32SystemInfo info;
+  const std::string bytes = "A\xE9\xC9\xA0z";
+  const std::string path = folder + "\\serial.txt";
+  files.WriteAll(path, info.SingleByteText(bytes));
+  EXPECT_EQ(RawBytes(path), bytes);
+}
+
+TEST(Win32SystemInfo, UpperCaseIsTheSystemsForEveryScript) {
+  Win32SystemInfo info;
+  EXPECT_EQ(info.UpperCase("pc-7"), "PC-7");
+  EXPECT_EQ(info.UpperCase("\xD0\xB6\xD1\x91\xD0\xBB\xD1\x82\xD1\x8B\xD0\xB9"),
+            "\xD0\x96\xD0\x81\xD0\x9B\xD0\xA2\xD0\xAB\xD0\x99");  // жёлтый
+  EXPECT_EQ(info.UpperCase("\xCE\xB3\xCF\x81"), "\xCE\x93\xCE\xA1");         // γρ
+  EXPECT_EQ(info.UpperCase("jos\xC3\xA9 \xC3\xBF"), "JOS\xC3\x89 \xC5\xB8");  // josé ÿ
+}
+
 TEST(Win32Shell, StartsAProgramWithoutWaitingAndRefusesAMissingOne) {
   Win32Shell shell;
   EXPECT_FALSE(shell.StartProgram("C:\\Program Files\\Outlook Express\\MSIMN.EXE", 1));
