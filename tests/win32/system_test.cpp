@@ -160,6 +160,20 @@ TEST_F(Win32FilesTest, OnlyRegularFilesOfTheirKindsSizeAreRead) {
   EXPECT_EQ(files.ReadAll(big, FileKind::kRecord).size(), 4097u);
 }
 
+// What a killed write left is removed by the next write in that folder.
+TEST_F(Win32FilesTest, TemporariesOfKilledWritesAreRemovedByTheNextWrite) {
+  const std::string stale = folder + "\\~corvane-2147483647-7.tmp";  // never a process id
+  files.WriteAll(stale, "partial");
+  files.WriteAll(folder + "\\other.txt", "x");
+  files.WriteAll(folder + "\\report.kik", "record\r\n");
+  EXPECT_FALSE(files.Exists(stale));
+  EXPECT_TRUE(files.Exists(folder + "\\other.txt"));
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = ::FindFirstFileA((folder + "\\~corvane-*").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+  if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+}
+
 // Each byte of a drive's serial is one ANSI character, so the file holds the byte itself.
 TEST_F(Win32FilesTest, SerialBytesComeBackAsTheSameBytesInTheFile) {
   Win32SystemInfo info;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/win32/ansi.h"
@@ -65,17 +66,49 @@ std::string ReadBytes(const std::string& path, FileKind kind) {
   return content;
 }
 
+// Temporaries are named "~corvane-<process id>-<n>.tmp", so that a later write can tell
+// the ones whose writer is gone (killed while it wrote) and remove them.
+constexpr char kTemporaryPrefix[] = "~corvane-";
+
+void RemoveStaleTemporaries(const std::string& folder) {
+  WIN32_FIND_DATAA found{};
+  const HANDLE search =
+      ::FindFirstFileA((folder + kTemporaryPrefix + "*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const char* digits = found.cFileName + sizeof kTemporaryPrefix - 1;
+    char* end = nullptr;
+    const unsigned long pid = std::strtoul(digits, &end, 10);
+    if (end == digits || *end != '-' || pid == ::GetCurrentProcessId()) continue;
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (process) {
+      ::CloseHandle(process);
+    } else if (::GetLastError() == ERROR_INVALID_PARAMETER) {  // no such process
+      ::DeleteFileA((folder + found.cFileName).c_str());
+    }
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+}
+
+HANDLE CreateTemporary(const std::string& folder, std::string* name) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = folder + kTemporaryPrefix + std::to_string(::GetCurrentProcessId()) + "-" +
+            std::to_string(::GetTickCount() ^ (++counter * 2654435761u)) + ".tmp";
+    const HANDLE h = ::CreateFileA(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return h;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
 void ReplaceWithBytes(const std::string& path, const std::string& bytes) {
   const std::string target = Utf8ToAnsi(path);
-  char tmp[MAX_PATH + 1] = {};
-  if (!::GetTempFileNameA(FolderOf(target).c_str(), "cvn", 0, tmp)) Fail(path, ::GetLastError());
-  const HANDLE h =
-      ::CreateFileA(tmp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    const DWORD err = ::GetLastError();
-    ::DeleteFileA(tmp);
-    Fail(path, err);
-  }
+  const std::string folder = FolderOf(target);
+  RemoveStaleTemporaries(folder);
+  std::string tmp;
+  const HANDLE h = CreateTemporary(folder, &tmp);
+  if (h == INVALID_HANDLE_VALUE) Fail(path, ::GetLastError());
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD n = 0;
@@ -83,7 +116,7 @@ void ReplaceWithBytes(const std::string& path, const std::string& bytes) {
                      nullptr)) {
       const DWORD err = ::GetLastError();
       ::CloseHandle(h);
-      ::DeleteFileA(tmp);
+      ::DeleteFileA(tmp.c_str());
       Fail(path, err);
     }
     done += n;
@@ -92,12 +125,13 @@ void ReplaceWithBytes(const std::string& path, const std::string& bytes) {
   const DWORD flush_err = ::GetLastError();
   ::CloseHandle(h);
   if (!flushed) {
-    ::DeleteFileA(tmp);
+    ::DeleteFileA(tmp.c_str());
     Fail(path, flush_err);
   }
-  if (!::MoveFileExA(tmp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!::MoveFileExA(tmp.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD err = ::GetLastError();
-    ::DeleteFileA(tmp);
+    ::DeleteFileA(tmp.c_str());
     Fail(path, err);
   }
 }
