@@ -1,5 +1,7 @@
 #include "fakes/fake_platform.h"
 
+#include "platform/text.h"
+
 namespace corvane::test {
 
 namespace {
@@ -66,19 +68,7 @@ std::string FakeSystemInfo::UpperCase(const std::string& text) {
   return out;
 }
 
-std::string FakeSystemInfo::SingleByteText(const std::string& bytes) {
-  std::string out;
-  for (const char ch : bytes) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+std::string FakeSystemInfo::SingleByteText(const std::string& bytes) { return Latin1ToUtf8(bytes); }
 
 int FakeDesktop::MessageBox(const std::string& text, const std::string& t, int style) {
   boxes.push_back({text, t, style});

@@ -187,8 +187,8 @@ TEST(Win32SystemInfo, UpperCaseIsTheSystemsForEveryScript) {
   Win32SystemInfo info;
   EXPECT_EQ(info.UpperCase("pc-7"), "PC-7");
   EXPECT_EQ(info.UpperCase("\xD0\xB6\xD1\x91\xD0\xBB\xD1\x82\xD1\x8B\xD0\xB9"),
-            "\xD0\x96\xD0\x81\xD0\x9B\xD0\xA2\xD0\xAB\xD0\x99");  // жёлтый
-  EXPECT_EQ(info.UpperCase("\xCE\xB3\xCF\x81"), "\xCE\x93\xCE\xA1");         // γρ
+            "\xD0\x96\xD0\x81\xD0\x9B\xD0\xA2\xD0\xAB\xD0\x99");              // жёлтый
+  EXPECT_EQ(info.UpperCase("\xCE\xB3\xCF\x81"), "\xCE\x93\xCE\xA1");          // γρ
   EXPECT_EQ(info.UpperCase("jos\xC3\xA9 \xC3\xBF"), "JOS\xC3\x89 \xC5\xB8");  // josé ÿ
 }
 

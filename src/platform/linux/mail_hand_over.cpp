@@ -18,6 +18,7 @@
 #include "platform/linux/files.h"
 #include "platform/linux/mime_mail.h"
 #include "platform/linux/process.h"
+#include "platform/text.h"
 
 namespace corvane {
 
@@ -56,13 +57,6 @@ class MemoryFile {
  private:
   int fd_;
 };
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
-}
 
 std::string Duration(std::chrono::milliseconds d) {
   if (d.count() % 1000 == 0) return std::to_string(d.count() / 1000) + " s";
@@ -146,7 +140,7 @@ class SendmailApplication : public SpreadsheetApplication {
     }
     if (*status != 0) {
       throw AutomationError(sendmail_ + ": " + DescribeExit(*status) + ": " +
-                            Trimmed(output.ReadStart(kOutputShown)));
+                            Trim(output.ReadStart(kOutputShown), kWhiteSpace));
     }
   }
 

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace corvane {
 
 namespace {
@@ -112,17 +114,7 @@ std::string LinuxSystemInfo::UpperCase(const std::string& text) {
 }
 
 std::string LinuxSystemInfo::SingleByteText(const std::string& bytes) {
-  std::string out;
-  for (const char ch : bytes) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return Latin1ToUtf8(bytes);
 }
 
 LocalDate LinuxSystemInfo::Today() {

@@ -72,8 +72,7 @@ constexpr char kTemporaryPrefix[] = "~corvane-";
 
 void RemoveStaleTemporaries(const std::string& folder) {
   WIN32_FIND_DATAA found{};
-  const HANDLE search =
-      ::FindFirstFileA((folder + kTemporaryPrefix + "*.tmp").c_str(), &found);
+  const HANDLE search = ::FindFirstFileA((folder + kTemporaryPrefix + "*.tmp").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const char* digits = found.cFileName + sizeof kTemporaryPrefix - 1;
