@@ -205,7 +205,8 @@ int WriteFully(int fd, const std::string& data) {
 void ReplaceFileAtomically(const std::string& path, const std::string& content, unsigned new_mode) {
   const std::string name = NameOf(path);
   if (name.empty() || name == "." || name == "..") Fail(path, EISDIR);
-  const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Writing needs no right to list the folder, so it is held by path only.
+  const int dir = ::open(FolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) Fail(path, errno);
   const Descriptor folder_closer(dir);
   struct stat folder {};
@@ -224,7 +225,11 @@ void ReplaceFileAtomically(const std::string& path, const std::string& content, 
     Fail(path, err);
   }
   // The rename itself is made durable by syncing the folder; a failure here loses nothing.
-  ::fsync(dir);
+  const int sync = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (sync >= 0) {
+    ::fsync(sync);
+    ::close(sync);
+  }
 }
 
 bool MakeFolders(const std::string& path, unsigned mode) {
