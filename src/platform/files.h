@@ -27,7 +27,7 @@ enum class FileKind {
   kCapture,   // a drive capture: four sectors and their headers
   kRecord,    // a machine-information file
   kDriver,    // the SMART driver file
-  kSettings,  // what the platform keeps for itself (the registry store, an autostart entry)
+  kSettings,  // what the platform keeps for itself (the autostart entry)
   kSystem,    // a value the system publishes in a file (the machine id, a drive attribute)
 };
 

@@ -12,7 +12,7 @@
 
 #include "disk/drive_identity.h"
 #include "linux/temp_folder.h"
-#include "platform/linux/registry_store.h"
+#include "platform/linux/registry.h"
 #include "platform/linux/system_info.h"
 #include "platform/registry_helpers.h"
 #include "report/record_decode.h"
@@ -172,11 +172,10 @@ TEST(LinuxFiles, AsRootWhatIsMadeInAUsersHomeBelongsToTheUser) {
   LinuxFiles files;
   files.WriteAll(home + "/Lumbrook20260131PC-7.kik", "record\r\n");
   files.WriteAll(home + "/Lumbrook20260131PC-7.kik", "again\r\n");
-  RegistryStoreOptions options;
+  LinuxRegistryOptions options;
   options.config_folder = home + "/.config";
   LinuxRegistry registry(options);
   WriteRegistryString(registry, kHkeyLocalMachine, kRunKey, kRunValueName, "/opt/corvane");
-  WriteRegistryString(registry, kHkeyCurrentUser, "Software\\Corvane", "x", "y");
 
   size_t entries = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
@@ -186,7 +185,7 @@ TEST(LinuxFiles, AsRootWhatIsMadeInAUsersHomeBelongsToTheUser) {
     EXPECT_EQ(st.st_gid, kGroup) << entry.path();
     ++entries;
   }
-  EXPECT_EQ(entries, 7u);  // the report, three folders, the entry, the store and its lock
+  EXPECT_EQ(entries, 4u);  // the report, two folders and the autostart entry
   ASSERT_TRUE(std::filesystem::exists(home + "/.config/autostart/Corvane.desktop"));
 }
 
