@@ -4,6 +4,7 @@
 #include <random>
 
 #include "app/dispatch.h"
+#include "disk/drive_identity.h"
 #include "fakes/fake_platform.h"
 #include "platform/registry_helpers.h"
 #include "platform/text.h"
@@ -125,8 +126,24 @@ std::string RandomValue(std::mt19937& rng, size_t characters) {
   return s;
 }
 
+// A drive serial of any bytes, padding and NULs included, as the gathering turns it into
+// the disk identifier: every byte of 0x80 and above one character of the code page.
+std::string SerialIdentifier(std::mt19937& rng, SystemInfo& system) {
+  DriveIdentity drive;
+  drive.DriveType = kDriveTypeAta;
+  for (int i = 0; i < 20; ++i) {
+    const unsigned r = rng() % 6;
+    drive.SerialNumber += r == 0   ? ' '
+                          : r == 1 ? '\0'
+                          : r == 2 ? 'q'
+                                   : static_cast<char>(0x80 + rng() % 0x80);
+  }
+  return DiskIdentifier(drive, system);
+}
+
 TEST(DecodeMachineRecord, RecordsWrittenHereDecodeToTheirValues) {
   std::mt19937 rng(20260131);
+  FakeSystemInfo system;
   const std::vector<size_t> lengths = {0, 1, 9, 10, 24, 99, 100, 101, 255, 999, 1000, 1001, 2000};
   size_t ambiguous = 0;
   for (int round = 0; round < 600; ++round) {
@@ -139,7 +156,7 @@ TEST(DecodeMachineRecord, RecordsWrittenHereDecodeToTheirValues) {
       return RandomValue(rng, n);
     };
     MachineValues v;
-    v.disk_identifier = pick(40);
+    v.disk_identifier = round % 3 == 0 ? SerialIdentifier(rng, system) : pick(40);
     v.volume_serial = std::to_string(static_cast<int32_t>(rng()));
     v.computer_name = pick(255);
     v.product_id = pick(100000);

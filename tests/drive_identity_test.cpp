@@ -373,18 +373,20 @@ TEST(SmartAttributes, ThresholdsMatchByIdWhereverTheyStand) {
   EXPECT_EQ(d.Attributes[3].ThresholdValue, 0);
 }
 
-TEST(SmartAttributes, AnIdListedTwiceTakesItsFirstThreshold) {
+// Every matching entry sets the threshold in turn, so the last one holds.
+TEST(SmartAttributes, AnIdListedTwiceTakesItsLastThreshold) {
   ScriptedSmartDevice smart;
   smart.device_map = 1;
   ScriptedDrive& drive = smart.drives[0];
   PutEntry(drive.smart_data, 0, {5, 0, 0, 100, 100});
   PutEntry(drive.smart_data, 1, {5, 0, 0, 90, 90});
   PutEntry(drive.thresholds, 0, {5, 36});
-  PutEntry(drive.thresholds, 1, {5, 10});
+  PutEntry(drive.thresholds, 1, {7, 50});
+  PutEntry(drive.thresholds, 29, {5, 10});
   const DriveIdentity d = GetDriveIdentity(smart, 0);
   ASSERT_EQ(d.AttributeCount, 2);
-  EXPECT_EQ(d.Attributes[0].ThresholdValue, 36);
-  EXPECT_EQ(d.Attributes[1].ThresholdValue, 36);
+  EXPECT_EQ(d.Attributes[0].ThresholdValue, 10);
+  EXPECT_EQ(d.Attributes[1].ThresholdValue, 10);
 }
 
 TEST(SmartAttributes, AFullTableGivesThirtyAttributesAndOneEmptyElement) {

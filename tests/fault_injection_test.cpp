@@ -49,6 +49,16 @@ const std::vector<WizardPath>& Paths() {
        {A::kEnglish, A::kOk, A::kYes, A::kYes, A::kOk},
        Outcome::kEnded,
        "0 1 2 7"},
+      // The mail hand-over past its time limit fails as a refused SendMail does.
+      {"MailHandOverTimesOut",
+       [](FakePlatform& p) {
+         AtaDrive(p);
+         p.spreadsheet.installed = true;
+         p.spreadsheet.fail = "SendMail";
+       },
+       {A::kEnglish, A::kOk, A::kYes, A::kYes, A::kOk},
+       Outcome::kEnded,
+       "0 1 2 7"},
       {"NoMailOnThisMachine",
        [](FakePlatform& p) { AtaDrive(p); },
        {A::kEnglish, A::kOk, A::kYes, A::kNo, A::kOk},
@@ -207,6 +217,10 @@ class PathRun {
         break;
       case Outcome::kIgnored:
         ADD_FAILURE() << Context() << ": the step was ignored";
+    }
+    // The file to send by hand is still there.
+    if (outcome == Outcome::kRunning && f.visible && stage == "7" && !reported_.empty()) {
+      EXPECT_TRUE(fakes_.files.files.count(reported_)) << Context() << ": stage 7 without its file";
     }
     if (outcome == Outcome::kRunning && f.visible && stage == "2") {
       const auto report = fakes_.files.files.find(f.LBLFILENAME.caption);

@@ -8,11 +8,18 @@
 #include "disk/drive_identity.h"
 #include "disk/smart_records.h"
 #include "disk/storage_records.h"
+#include "fakes/fake_platform.h"
 #include "fakes/scripted_smart_device.h"
 #include "report/machine_record.h"
 
 namespace corvane::test {
 namespace {
+
+// The disk identifier as the gathering forms it, on the fake machine.
+std::string Identifier(const DriveIdentity& drive) {
+  FakeSystemInfo system;
+  return DiskIdentifier(drive, system);
+}
 
 constexpr uint32_t kSata = 0x0B;
 constexpr uint32_t kNvme = 0x11;
@@ -99,7 +106,7 @@ TEST(StorageStack, OneDiskGivesOneIdentifierHoweverItWasRead) {
     c.script(smart);
     const DriveIdentity d = GetDriveIdentity(smart, 0);
     EXPECT_EQ(d.DriveType, kDriveTypeAta);
-    EXPECT_EQ(DiskIdentifier(d), "WD-WCAT1234");
+    EXPECT_EQ(Identifier(d), "WD-WCAT1234");
     EXPECT_EQ(d.ModelNumber.substr(0, d.ModelNumber.find_last_not_of(' ') + 1), c.model);
     EXPECT_EQ(d.FirmwareRevision.substr(0, d.FirmwareRevision.find_last_not_of(' ') + 1),
               c.firmware);
@@ -169,7 +176,7 @@ TEST(StorageStack, AnswersWithoutAUsableSerialLeaveDriveType0) {
     c.spoil(smart);
     const DriveIdentity d = GetDriveIdentity(smart, 0);
     EXPECT_EQ(d.DriveType, c.descriptor_serial ? kDriveTypeAta : kDriveTypeNone);
-    EXPECT_EQ(DiskIdentifier(d), c.descriptor_serial ? c.descriptor_serial : "");
+    EXPECT_EQ(Identifier(d), c.descriptor_serial ? c.descriptor_serial : "");
   }
 }
 
@@ -179,7 +186,7 @@ TEST(StorageStack, AskedAfterTheSmartRequestsOnTheNtFamilyOnly) {
   smart.device_map = 1;
   PutAtaString(smart.drives[0].identify, kSerialOffset, kSerialLength, "SMART-SERIAL");
   smart.device_descriptor = DeviceDescriptorAnswer(kSata, nullptr, "Disk", "1", "OTHER");
-  EXPECT_EQ(DiskIdentifier(GetDriveIdentity(smart, 0)), "SMART-SERIAL");
+  EXPECT_EQ(Identifier(GetDriveIdentity(smart, 0)), "SMART-SERIAL");
   EXPECT_EQ(smart.opens.size(), 1u);
 
   // The 9x family has no storage stack to ask.
@@ -194,7 +201,7 @@ TEST(StorageStack, AskedAfterTheSmartRequestsOnTheNtFamilyOnly) {
   ScriptedSmartDevice refused =
       WithoutRights(DeviceDescriptorAnswer(kNvme, nullptr, "N", "1", "X"));
   refused.nvme_identify = NvmeIdentifyData("NVME-SERIAL", "N", "1");
-  EXPECT_EQ(DiskIdentifier(GetDriveIdentity(refused, 2)), "NVME-SERIAL");
+  EXPECT_EQ(Identifier(GetDriveIdentity(refused, 2)), "NVME-SERIAL");
   ASSERT_EQ(refused.opens.size(), 2u);
   const OpenCall& open = refused.opens[1];
   EXPECT_EQ(open.name, "\\\\.\\PhysicalDrive2");
@@ -218,7 +225,7 @@ TEST(StorageStack, AskedAfterTheSmartRequestsOnTheNtFamilyOnly) {
   no_identify.device_descriptor = DeviceDescriptorAnswer(kSata, nullptr, "Disk", "1", "SATA-1");
   const DriveIdentity d = GetDriveIdentity(no_identify, 0);
   EXPECT_EQ(d.DriveType, kDriveTypeAta);
-  EXPECT_EQ(DiskIdentifier(d), "SATA-1");
+  EXPECT_EQ(Identifier(d), "SATA-1");
   EXPECT_EQ(d.AttributeCount, 1);
   EXPECT_EQ(d.Attributes[0].AttributeName, "TEMPERATURE");
 }

@@ -22,7 +22,8 @@ void PrepareRestartScreen(App& app) {
   std::string code = "1";
   try {
     const std::string path = FindOwnFile(app, kLanguageFileName);
-    if (const auto item = FirstFreeFormatItem(app.os.files.ReadAll(path))) code = *item;
+    if (const auto item = FirstFreeFormatItem(app.os.files.ReadAll(path, FileKind::kLanguage)))
+      code = *item;
   } catch (const std::exception&) {
   }
   f.LBLIDIOMA.caption = code;

@@ -285,15 +285,14 @@ bool ReadSmartThresholds(SmartDevice& device, Handle h, int32_t drive, DriveIden
   if (!ReceiveSector(device, h, SmartSectorParams(device, kSmartReadThresholds, drive), out)) {
     return false;
   }
-  // Each attribute takes the first threshold entry of its id, so a drive listing an id
-  // twice gives both elements the same threshold.
+  // Every entry of an attribute's id sets its threshold in turn, so when a drive lists an
+  // id twice the last entry holds, for both elements of that id.
   for (size_t i = 0; i < working.AttributeCount; ++i) {
     SmartAttribute& a = working.Attributes[i];
     for (int k = 0; k < kAttributeSlots; ++k) {
       const size_t o = kFirstEntryOffset + kEntrySize * static_cast<size_t>(k);
       if (out[o] != 0 && out[o] == a.AttributeId) {
         a.ThresholdValue = out[o + 1];
-        break;
       }
     }
   }

@@ -1,39 +1,24 @@
 #include "disk/identify_command.h"
 
-#include <fstream>
 #include <optional>
-#include <sstream>
+#include <string>
 
 #include "disk/capture.h"
 #include "disk/drive_identity.h"
 #include "disk/identity_report.h"
+#include "platform/files.h"
 
 namespace corvane {
-
-namespace {
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
-}
-
-}  // namespace
 
 int RunIdentifyCommand(SmartDevice& system_device, const IdentifyOptions& options,
                        VerbOutput& output) {
   std::optional<CaptureSmartDevice> capture_device;
   if (!options.load.empty()) {
-    const std::optional<std::string> bytes = ReadWholeFile(options.load);
-    if (!bytes) {
-      output.Say(Severity::kError, "cannot read " + options.load);
-      return output.Finish(1);
-    }
     try {
-      capture_device.emplace(ParseCapture(*bytes));
+      capture_device.emplace(ParseCapture(ReadFileBytes(options.load, FileKind::kCapture)));
+    } catch (const FileError& e) {
+      output.Say(Severity::kError, std::string("cannot read ") + e.what());
+      return output.Finish(1);
     } catch (const CaptureError& e) {
       output.Say(Severity::kError,
                  options.load + " is not a drive capture: " + std::string(e.what()));
@@ -61,11 +46,10 @@ int RunIdentifyCommand(SmartDevice& system_device, const IdentifyOptions& option
                                        " gave no IDENTIFY data; nothing saved");
       return output.Finish(1);
     }
-    std::ofstream out(options.save, std::ios::binary | std::ios::trunc);
-    out << WriteCapture(recorder.capture());
-    out.close();
-    if (!out) {
-      output.Say(Severity::kError, "cannot write " + options.save);
+    try {
+      WriteFileBytes(options.save, WriteCapture(recorder.capture()));
+    } catch (const FileError& e) {
+      output.Say(Severity::kError, std::string("cannot write ") + e.what());
       return output.Finish(1);
     }
   }

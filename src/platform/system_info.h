@@ -40,6 +40,11 @@ class SystemInfo {
   // no files.
   virtual std::string DesktopFolder() = 0;
   virtual LocalDate Today() = 0;
+  // The system's upper-case conversion of the whole text (UTF-8 in and out).
+  virtual std::string UpperCase(const std::string& text) = 0;
+  // Text a drive gives as bytes, each byte one character of the system's single-byte
+  // code page (the ANSI code page on Windows, Latin-1 on Linux), as UTF-8.
+  virtual std::string SingleByteText(const std::string& bytes) = 0;
 };
 
 }  // namespace corvane

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/files.h"
 #include "platform/text.h"
 #include "report/record_decode.h"
 
@@ -27,28 +28,12 @@ std::string TooLarge(uint64_t size) {
 }
 
 std::optional<std::string> ReadRecordFile(const std::string& path, std::string* reason) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) {
-    *reason = std::strerror(errno);
+  try {
+    return ReadFileBytes(path, FileKind::kRecord);
+  } catch (const FileError& e) {
+    *reason = e.reason();
     return std::nullopt;
   }
-  const std::streamoff size = in.tellg();
-  if (size < 0) {
-    *reason = "it cannot be read (a folder?)";
-    return std::nullopt;
-  }
-  if (size > kMaxFileSize) {
-    *reason = TooLarge(size);
-    return std::nullopt;
-  }
-  in.seekg(0);
-  std::ostringstream content;
-  if (size > 0) content << in.rdbuf();
-  if (in.bad() || (size > 0 && content.str().empty())) {
-    *reason = "it cannot be read (a folder?)";
-    return std::nullopt;
-  }
-  return content.str();
 }
 
 std::optional<std::string> ReadRecordStream(std::istream& in, std::string* reason) {

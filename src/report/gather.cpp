@@ -19,7 +19,7 @@ void GatherMachineIdentity(App& app) {
 
   const DriveIdentity drive = GetDriveIdentity(os.smart, 0);
   if (drive.DriveType == kDriveTypeAta || drive.DriveType == kDriveTypeAtapi) {
-    values.disk_identifier = DiskIdentifier(drive);
+    values.disk_identifier = DiskIdentifier(drive, os.system);
   } else {
     const std::string marker = FindOwnFile(app, kMarkerFileName);
     if (!os.files.Exists(marker)) {

@@ -26,16 +26,14 @@ struct MachineValues {
 std::string LengthField(size_t characters);
 std::string MachineRecord(const MachineValues& values);
 
-// Upper case of ASCII and the Latin letters of the single-byte code pages.
-std::string UpperCase(const std::string& utf8);
-
 // The five values as the platform gives them, in the gathering's order; the disk
 // identifier is left empty for the caller, who alone knows what to do without a drive.
 MachineValues ReadSystemValues(Platform& os);
-// The disk identifier of an ATA or ATAPI drive; empty for a drive without a usable identity.
-std::string DiskIdentifier(const DriveIdentity& drive);
+// The disk identifier of an ATA or ATAPI drive, each byte of the drive's serial one
+// character, in upper case; empty for a drive without a usable identity.
+std::string DiskIdentifier(const DriveIdentity& drive, SystemInfo& system);
 
-// "Lumbrook" + yyyymmdd + the upper-case computer name + ".kik", with characters that
+// "Lumbrook" + yyyymmdd + the (upper-case) computer name + ".kik", with characters that
 // cannot stand in a file name replaced by "_".
 std::string ReportFileName(const LocalDate& date, const std::string& computer_name);
 

@@ -13,7 +13,7 @@ int PrintMachineRecord(Platform& os, VerbOutput& output) {
   MachineValues values = ReadSystemValues(os);
   const DriveIdentity drive = GetDriveIdentity(os.smart, 0);
   const bool identified = drive.DriveType == kDriveTypeAta || drive.DriveType == kDriveTypeAtapi;
-  if (identified) values.disk_identifier = DiskIdentifier(drive);
+  if (identified) values.disk_identifier = DiskIdentifier(drive, os.system);
 
   if (output.json()) {
     output.Add("record", identified ? nlohmann::ordered_json(MachineRecord(values)) : nullptr);

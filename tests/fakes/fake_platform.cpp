@@ -1,5 +1,7 @@
 #include "fakes/fake_platform.h"
 
+#include "platform/text.h"
+
 namespace corvane::test {
 
 namespace {
@@ -21,10 +23,12 @@ bool FakeFiles::Exists(const std::string& path) {
   return files.count(path) || folders.count(path);
 }
 
-std::string FakeFiles::ReadAll(const std::string& path) {
+std::string FakeFiles::ReadAll(const std::string& path, FileKind kind) {
   Check("ReadAll", path);
+  if (folders.count(path)) throw FileError(path, "is a folder");
   const auto it = files.find(path);
   if (it == files.end()) throw FileError(path, "No such file or directory");
+  if (it->second.size() > SizeLimit(kind)) throw FileError(path, "too large");
   return it->second;
 }
 
@@ -59,6 +63,23 @@ void FakeFiles::MakeFolders(const std::string& folder) {
   Check("MakeFolders", folder);
   folders.insert(folder);
 }
+
+std::string FakeSystemInfo::UpperCase(const std::string& text) {
+  std::string out = text;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (c >= 'a' && c <= 'z') {
+      out[i] = static_cast<char>(c - 'a' + 'A');
+    } else if (c == 0xC3 && i + 1 < out.size()) {
+      // à..þ (U+00E0..U+00FE, but ÷) are 0x20 above their capitals.
+      const unsigned char d = static_cast<unsigned char>(out[++i]);
+      if (d >= 0xA0 && d <= 0xBE && d != 0xB7) out[i] = static_cast<char>(d - 0x20);
+    }
+  }
+  return out;
+}
+
+std::string FakeSystemInfo::SingleByteText(const std::string& bytes) { return Latin1ToUtf8(bytes); }
 
 int FakeDesktop::MessageBox(const std::string& text, const std::string& t, int style) {
   boxes.push_back({text, t, style});

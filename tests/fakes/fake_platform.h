@@ -22,7 +22,7 @@ namespace corvane::test {
 class FakeFiles : public Files {
  public:
   bool Exists(const std::string& path) override;
-  std::string ReadAll(const std::string& path) override;
+  std::string ReadAll(const std::string& path, FileKind kind) override;
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;
@@ -55,6 +55,10 @@ class FakeSystemInfo : public SystemInfo {
   std::string UserStateFolder() override { return user_state_folder; }
   std::string DesktopFolder() override { return desktop_folder; }
   LocalDate Today() override { return today; }
+  // The fake machine's case table covers ASCII and the Latin-1 letters.
+  std::string UpperCase(const std::string& text) override;
+  // The fake machine's code page is Latin-1.
+  std::string SingleByteText(const std::string& bytes) override;
 
   std::string program_folder = "C:\\Tools";
   std::string system_folder = "C:\\WINDOWS\\SYSTEM";

@@ -94,9 +94,9 @@ bool FaultyFiles::Exists(const std::string& path) {
   return inner_.Exists(path);
 }
 
-std::string FaultyFiles::ReadAll(const std::string& path) {
+std::string FaultyFiles::ReadAll(const std::string& path, FileKind kind) {
   Check("ReadAll", path);
-  return inner_.ReadAll(path);
+  return inner_.ReadAll(path, kind);
 }
 
 void FaultyFiles::WriteAll(const std::string& path, const std::string& content) {

@@ -75,6 +75,10 @@ class FaultySystemInfo : public SystemInfo {
   std::string UserStateFolder() override;
   std::string DesktopFolder() override;
   LocalDate Today() override { return inner_.Today(); }
+  std::string UpperCase(const std::string& text) override { return inner_.UpperCase(text); }
+  std::string SingleByteText(const std::string& bytes) override {
+    return inner_.SingleByteText(bytes);
+  }
 
  private:
   SystemInfo& inner_;
@@ -85,7 +89,7 @@ class FaultyFiles : public Files {
  public:
   FaultyFiles(Files& inner, FaultCounter& counter) : inner_(inner), counter_(counter) {}
   bool Exists(const std::string& path) override;
-  std::string ReadAll(const std::string& path) override;
+  std::string ReadAll(const std::string& path, FileKind kind) override;
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;

@@ -1,12 +1,21 @@
 #include "platform/linux/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
+#include "disk/drive_identity.h"
 #include "linux/temp_folder.h"
+#include "platform/linux/registry.h"
 #include "platform/linux/system_info.h"
+#include "platform/registry_helpers.h"
+#include "report/record_decode.h"
 
 namespace corvane::test {
 namespace {
@@ -17,7 +26,7 @@ TEST(LinuxFiles, WriteReplacesWholeAndLeavesNoTemporaryFile) {
   const std::string path = dir / "idioma.txt";
   files.WriteAll(path, "1\r\n");
   files.WriteAll(path, "3\r\n");
-  EXPECT_EQ(files.ReadAll(path), "3\r\n");
+  EXPECT_EQ(files.ReadAll(path, FileKind::kLanguage), "3\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
@@ -44,7 +53,7 @@ TEST(LinuxFiles, FailuresNameThePathAndTheReason) {
     EXPECT_EQ(e.path(), missing);
     EXPECT_EQ(std::string(e.what()), missing + ": No such file or directory");
   }
-  EXPECT_THROW(files.ReadAll(missing), FileError);
+  EXPECT_THROW(files.ReadAll(missing, FileKind::kLanguage), FileError);
   EXPECT_THROW(files.WriteAll(dir / "no-folder/x.txt", "x"), FileError);
   EXPECT_THROW(files.Copy(missing, dir / "copy"), FileError);
   EXPECT_FALSE(files.Exists(dir / "copy"));
@@ -56,7 +65,128 @@ TEST(LinuxFiles, CopyReplacesTheTarget) {
   files.WriteAll(dir / "a", std::string("bytes\0\xff", 7));
   files.WriteAll(dir / "b", "old");
   files.Copy(dir / "a", dir / "b");
-  EXPECT_EQ(files.ReadAll(dir / "b"), std::string("bytes\0\xff", 7));
+  EXPECT_EQ(files.ReadAll(dir / "b", FileKind::kDriver), std::string("bytes\0\xff", 7));
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Root writing through a link that another user planted would overwrite what it points to.
+TEST(LinuxFiles, ALinkAtTheTargetIsReplacedNotFollowed) {
+  TempFolder dir;
+  std::ofstream(dir / "victim") << "keep";
+  std::filesystem::create_symlink(dir / "victim", dir / "capture");
+  WriteFileBytes(dir / "capture", "new");
+  EXPECT_EQ(Slurp(dir / "victim"), "keep");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "capture"));
+  EXPECT_EQ(Slurp(dir / "capture"), "new");
+}
+
+// A pipe without a writer, a device, a folder or a file far larger than its kind are
+// refused at once, with the reason, and never read whole.
+TEST(LinuxFiles, OnlyRegularFilesOfTheirKindsSizeAreRead) {
+  TempFolder dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder");
+  {
+    std::ofstream big(dir / "big");
+    big << std::string(SizeLimit(FileKind::kLanguage) + 1, '1');
+  }
+  std::ofstream(dir / "sparse").close();
+  ASSERT_EQ(::truncate((dir / "sparse").c_str(), 500 << 20), 0);
+  const struct {
+    std::string path;
+    FileKind kind;
+    std::string reason;
+  } cases[] = {
+      {dir / "fifo", FileKind::kLanguage, "not a regular file"},
+      {"/dev/zero", FileKind::kCapture, "not a regular file"},
+      {dir / "folder", FileKind::kRecord, "is a folder"},
+      {dir / "big", FileKind::kLanguage, "too large (more than 4096 bytes)"},
+      {dir / "sparse", FileKind::kDriver, "too large"},
+  };
+  for (const auto& c : cases) {
+    try {
+      ReadFileBytes(c.path, c.kind);
+      ADD_FAILURE() << c.path << " was read";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.path(), c.path);
+      EXPECT_EQ(e.reason().rfind(c.reason, 0), 0u) << c.path << ": " << e.reason();
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "big", FileKind::kRecord).size(), 4097u);
+}
+
+TEST(LinuxFiles, NewFilesFollowTheUmaskAndReplacedOnesKeepTheirMode) {
+  TempFolder dir;
+  const mode_t old_mask = ::umask(027);
+  LinuxFiles files;
+  files.WriteAll(dir / "new.kik", "1\r\n");
+  std::ofstream(dir / "old.kik") << "x";
+  ::chmod((dir / "old.kik").c_str(), 0604);
+  files.WriteAll(dir / "old.kik", "2\r\n");
+  ::umask(old_mask);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "new.kik").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  ASSERT_EQ(::stat((dir / "old.kik").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  EXPECT_EQ(Slurp(dir / "old.kik"), "2\r\n");
+}
+
+// What a killed write left is removed by the next write in that folder; a temporary of a
+// copy still running is not.
+TEST(LinuxFiles, TemporariesOfKilledWritesAreRemovedByTheNextWrite) {
+  TempFolder dir;
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  const std::string stale = ".corvane-" + std::to_string(child) + "-Ab12Cd";
+  const std::string running = ".corvane-1-Ab12Cd";
+  std::ofstream(dir / stale) << "partial";
+  std::ofstream(dir / running) << "partial";
+  std::ofstream(dir / "other") << "x";
+  LinuxFiles().WriteAll(dir / "report.kik", "record\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / stale));
+  EXPECT_TRUE(std::filesystem::exists(dir / running));
+  EXPECT_TRUE(std::filesystem::exists(dir / "other"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+}
+
+// Root with a user's home (sudo -E): what the program makes there is the user's, so that
+// the user's own copy can go on with it.
+TEST(LinuxFiles, AsRootWhatIsMadeInAUsersHomeBelongsToTheUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  constexpr uid_t kUser = 65534;
+  constexpr gid_t kGroup = 65534;
+  TempFolder dir;
+  const std::string home = dir / "home";
+  std::filesystem::create_directory(home);
+  ASSERT_EQ(::chown(home.c_str(), kUser, kGroup), 0);
+
+  LinuxFiles files;
+  files.WriteAll(home + "/Lumbrook20260131PC-7.kik", "record\r\n");
+  files.WriteAll(home + "/Lumbrook20260131PC-7.kik", "again\r\n");
+  LinuxRegistryOptions options;
+  options.config_folder = home + "/.config";
+  LinuxRegistry registry(options);
+  WriteRegistryString(registry, kHkeyLocalMachine, kRunKey, kRunValueName, "/opt/corvane");
+
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
+    struct stat st {};
+    ASSERT_EQ(::lstat(entry.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kUser) << entry.path();
+    EXPECT_EQ(st.st_gid, kGroup) << entry.path();
+    ++entries;
+  }
+  EXPECT_EQ(entries, 4u);  // the report, two folders and the autostart entry
+  ASSERT_TRUE(std::filesystem::exists(home + "/.config/autostart/Corvane.desktop"));
 }
 
 TEST(LinuxSystemInfo, ProgramFolderIsTheExecutablesFolder) {
@@ -64,6 +194,43 @@ TEST(LinuxSystemInfo, ProgramFolderIsTheExecutablesFolder) {
   const std::string folder = info.ProgramFolder();
   EXPECT_TRUE(std::filesystem::exists(folder + "/corvane_tests")) << folder;
   EXPECT_EQ(info.PathSeparator(), '/');
+}
+
+// The system's conversion, not a table of the Latin letters: every script has its capitals.
+TEST(LinuxSystemInfo, UpperCaseIsTheSystemsForEveryScript) {
+  LinuxSystemInfo info;
+  const std::pair<std::string, std::string> cases[] = {
+      {"pc-7", "PC-7"},
+      {"жёлтый-ноутбук", "ЖЁЛТЫЙ-НОУТБУК"},
+      {"γραφείο-δύο", "ΓΡΑΦΕΊΟ-ΔΎΟ"},
+      {"josé-ñandú ÿ ø łódź", "JOSÉ-ÑANDÚ Ÿ Ø ŁÓDŹ"},
+      {"ı i", "I I"},
+      {"straße", "STRAßE"},
+      {"a\xFF\xC3z", "A\xFF\xC3Z"},  // bytes that are not UTF-8 stay
+  };
+  for (const auto& [text, upper] : cases) EXPECT_EQ(info.UpperCase(text), upper) << text;
+}
+
+// A serial's bytes of 0x80 and above are Latin-1 characters, one each, so the record's
+// length field counts them and the record decodes back to the identifier gathered.
+TEST(LinuxSystemInfo, HighBytesOfADriveSerialGoThroughTheRecordAndBack) {
+  LinuxSystemInfo info;
+  EXPECT_EQ(info.SingleByteText("\xA0\xE9z\x80"), "\u00A0\u00E9z\u0080");
+  DriveIdentity drive;
+  drive.DriveType = kDriveTypeAta;
+  drive.SerialNumber = std::string(
+      "  \xA0w\xE9"
+      "d-\xFF\x80\0 ",
+      11);
+  MachineValues values;
+  values.disk_identifier = DiskIdentifier(drive, info);
+  EXPECT_EQ(values.disk_identifier, "\u00A0W\u00C9D-\u0178\u0080");
+  values.volume_serial = "5";
+  const std::string record = MachineRecord(values);
+  EXPECT_EQ(record.substr(0, 15), "007001000000000");
+  const DecodedRecord decoded = DecodeMachineRecord(record + "\r\n");
+  ASSERT_TRUE(decoded.ok()) << decoded.error;
+  EXPECT_EQ(decoded.values.disk_identifier, values.disk_identifier);
 }
 
 }  // namespace

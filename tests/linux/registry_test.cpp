@@ -129,6 +129,10 @@ TEST_F(LinuxRegistryTest, ProductIdIsTheMachineIdThenTheDbusOne) {
   EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::optional<std::string>("feedc0de"));
   Spit(dir / "machine-id", "0123abcd\n");
   EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::optional<std::string>("0123abcd"));
+  // A machine id that names a device is passed over, not read without end.
+  std::filesystem::remove(dir / "machine-id");
+  std::filesystem::create_symlink("/dev/zero", dir / "machine-id");
+  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::optional<std::string>("feedc0de"));
 }
 
 TEST_F(LinuxRegistryTest, UnusableConfigFolderFailsQuietly) {

@@ -1,11 +1,15 @@
 #include "platform/linux/shell.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
+#include <fstream>
 #include <string>
 
 #include "linux/temp_folder.h"
 #include "linux/tool_process.h"
+#include "platform/linux/mail_hand_over.h"
 
 namespace corvane::test {
 namespace {
@@ -55,6 +59,55 @@ TEST_F(LinuxShellTest, RestartIsGrantedOnlyWhenTheCommandSucceeds) {
   EXPECT_EQ(ReadFile(folder / "args"), "reboot\n");
   EXPECT_FALSE(LinuxShell({}, {folder / "refused", "reboot"}).RequestRestart());
   EXPECT_FALSE(LinuxShell({}, {folder / "missing", "reboot"}).RequestRestart());
+}
+
+// True once the process has ended (a zombie that nobody reaps yet counts as ended).
+bool Ended(const std::string& pid) {
+  std::ifstream stat("/proc/" + pid + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const size_t paren = line.rfind(')');
+  return paren != std::string::npos && line.compare(paren + 2, 1, "Z") == 0;
+}
+
+// A child that never answers, and what it started, are stopped at the time limit; the
+// wizard then takes its failure path (restart refused, or the file sent by hand).
+TEST_F(LinuxShellTest, HungChildrenAreStoppedWithWhatTheyStarted) {
+  // Starts a helper of its own, then hangs with it.
+  WriteExecutable(folder / "hangs",
+                  "#!/bin/sh\nsleep 600 & echo $! > \"$(dirname \"$0\")/helper.$$\"\n"
+                  "echo $$ > \"$(dirname \"$0\")/pid\"\ncat >/dev/null\nsleep 600\n");
+  const auto limit = std::chrono::milliseconds(500);
+  const auto stopped_in_time = [&](auto&& wait) {
+    const auto start = std::chrono::steady_clock::now();
+    wait();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, limit);
+    EXPECT_LT(took, limit + std::chrono::seconds(5));
+    const std::string pid = ReadFile(folder / "pid").substr(0, ReadFile(folder / "pid").find('\n'));
+    std::string helper = ReadFile(folder / ("helper." + pid));
+    helper = helper.substr(0, helper.find('\n'));
+    ASSERT_FALSE(helper.empty());
+    for (int i = 0; i < 100 && !Ended(helper); ++i) ::usleep(10000);
+    EXPECT_TRUE(Ended(pid));
+    EXPECT_TRUE(Ended(helper)) << "the child's helper outlived it";
+  };
+
+  stopped_in_time(
+      [&] { EXPECT_FALSE(LinuxShell({}, {folder / "hangs"}, limit).RequestRestart()); });
+  stopped_in_time([&] {
+    std::ofstream(folder / "report.kik") << "record\r\n";
+    SendmailAutomation automation(folder / "hangs", limit);
+    auto sheet = automation.Create("excel.application");
+    sheet->OpenWorkbook(folder / "report.kik");
+    try {
+      sheet->SendMail("report.kik", "support@example.org", "report.kik");
+      ADD_FAILURE() << "a hung sendmail counted as sent";
+    } catch (const AutomationError& e) {
+      EXPECT_NE(std::string(e.what()).find("no answer within 500 ms"), std::string::npos)
+          << e.what();
+    }
+  });
 }
 
 }  // namespace

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <thread>
 
 #include "linux/temp_folder.h"
 
@@ -25,9 +29,9 @@ TEST(SingleInstance, TheFirstCopyHoldsTheLockAndIsRaisedByTheSecond) {
 
   SingleInstance second(dir.path());
   EXPECT_TRUE(second.AnotherRunning());
-  const std::optional<int> connection = second.ConnectToRunningCopy();
-  ASSERT_TRUE(connection.has_value());
-  second.AskToRaise(*connection);  // returns once the first copy has answered
+  int connection = -1;
+  ASSERT_EQ(second.ConnectToRunningCopy(&connection), SingleInstance::Reach::kReached);
+  second.AskToRaise(connection);  // returns once the first copy has answered
   EXPECT_EQ(raised.load(), 1);
 }
 
@@ -46,24 +50,56 @@ TEST(SingleInstance, ALeftOverSocketDoesNotStopANewFirstCopy) {
   EXPECT_FALSE(first.AnotherRunning());
   SingleInstance second(dir.path());
   EXPECT_TRUE(second.AnotherRunning());
-  EXPECT_TRUE(second.ConnectToRunningCopy().has_value());
+  int connection = -1;
+  EXPECT_EQ(second.ConnectToRunningCopy(&connection), SingleInstance::Reach::kReached);
+  ::close(connection);
 }
 
-TEST(SingleInstance, AnUnreachableCopyIsNotFound) {
+// A copy that holds the lock but never listens is waited for, then given up on; one that
+// ends meanwhile leaves its place to the copy that waited.
+TEST(SingleInstance, TheLoserWaitsForTheSocketThenGivesUpOrTakesOver) {
   TempFolder dir;
   const int lock = ::open((dir / "corvane.lock").c_str(), O_RDWR | O_CREAT, 0600);
-  ASSERT_EQ(::flock(lock, LOCK_EX), 0);  // a copy that holds the lock but never listens
-  SingleInstance second(dir.path());
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+  SingleInstance second(dir.path(), std::chrono::milliseconds(300));
   EXPECT_TRUE(second.AnotherRunning());
-  EXPECT_FALSE(second.ConnectToRunningCopy().has_value());
-  ::close(lock);
+  int connection = -1;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(second.ConnectToRunningCopy(&connection), SingleInstance::Reach::kUnreachable);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+
+  std::thread ends([lock] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::close(lock);
+  });
+  SingleInstance third(dir.path(), std::chrono::seconds(5));
+  EXPECT_TRUE(third.AnotherRunning());
+  EXPECT_EQ(third.ConnectToRunningCopy(&connection), SingleInstance::Reach::kGone);
+  ends.join();
+  SingleInstance fourth(dir.path());
+  EXPECT_TRUE(fourth.AnotherRunning()) << "the copy that took over holds the lock";
+  EXPECT_EQ(fourth.ConnectToRunningCopy(&connection), SingleInstance::Reach::kReached);
+  ::close(connection);
 }
 
-TEST(SingleInstance, WithoutAUsableFolderEveryCopyStarts) {
-  SingleInstance nowhere("");
-  EXPECT_FALSE(nowhere.AnotherRunning());
-  SingleInstance missing("/nonexistent/corvane");
-  EXPECT_FALSE(missing.AnotherRunning());
+TEST(SingleInstance, WithoutAUsableFolderEveryCopyStartsAndSaysSo) {
+  TempFolder dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("/tmp", (dir / "link").c_str()), 0);
+  for (const std::string& folder :
+       {std::string(), std::string("/nonexistent/corvane"), dir.path(), dir / "link"}) {
+    SingleInstance copy(folder);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(copy.AnotherRunning()) << folder;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("single-instance folder"), std::string::npos) << folder;
+    EXPECT_NE(said.find("cannot be used"), std::string::npos) << folder;
+  }
+  // The folder is made by the first check, privately, and only then.
+  SingleInstance fresh(dir / "run");
+  EXPECT_FALSE(std::filesystem::exists(dir / "run"));
+  EXPECT_FALSE(fresh.AnotherRunning());
+  EXPECT_EQ(std::filesystem::status(dir / "run").permissions(), std::filesystem::perms::owner_all);
 }
 
 }  // namespace

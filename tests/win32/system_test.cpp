@@ -114,7 +114,7 @@ TEST_F(Win32FilesTest, TextGoesOutInTheAnsiCodePageAndComesBackAsUtf8) {
   ::WideCharToMultiByte(CP_ACP, 0, L"Jos\u00e9\r\n", -1, expected, sizeof expected, nullptr,
                         nullptr);
   EXPECT_EQ(RawBytes(path), expected);
-  EXPECT_EQ(files.ReadAll(path), "Jos\xC3\xA9\r\n");
+  EXPECT_EQ(files.ReadAll(path, FileKind::kLanguage), "Jos\xC3\xA9\r\n");
 }
 
 TEST_F(Win32FilesTest, ExistsCopyAndDelete) {
@@ -126,13 +126,13 @@ TEST_F(Win32FilesTest, ExistsCopyAndDelete) {
   files.WriteAll(a, "one");
   files.WriteAll(b, "old and longer");
   files.Copy(a, b);
-  EXPECT_EQ(files.ReadAll(b), "one");
+  EXPECT_EQ(files.ReadAll(b, FileKind::kDriver), "one");
   files.Delete(a);
   EXPECT_FALSE(files.Exists(a));
   EXPECT_THROW(files.Delete(a), FileError);
-  EXPECT_THROW(files.ReadAll(a), FileError);
+  EXPECT_THROW(files.ReadAll(a, FileKind::kDriver), FileError);
   EXPECT_THROW(files.Copy(a, b), FileError);
-  EXPECT_EQ(files.ReadAll(b), "one") << "a failed copy leaves the target alone";
+  EXPECT_EQ(files.ReadAll(b, FileKind::kDriver), "one") << "a failed copy leaves the target alone";
   try {
     files.WriteAll(folder + "\\missing folder\\c.txt", "x");
     ADD_FAILURE() << "writing into a missing folder must fail";
@@ -185,6 +185,56 @@ TEST(Win32Shell, StartsTheRegisteredMailClient) {
   ::RegOpenKeyA(HKEY_CURRENT_USER, kClients, &key);
   ::RegDeleteValueA(key, nullptr);
   ::RegCloseKey(key);
+}
+
+TEST_F(Win32FilesTest, OnlyRegularFilesOfTheirKindsSizeAreRead) {
+  const std::string big = folder + "\\big.txt";
+  files.WriteAll(big, std::string(SizeLimit(FileKind::kLanguage) + 1, '1'));
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {{folder, "is a folder"}, {"NUL", "not a regular file"}, {big, "too large"}};
+  for (const auto& c : cases) {
+    try {
+      files.ReadAll(c.path, FileKind::kLanguage);
+      ADD_FAILURE() << c.path << " was read";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.reason().rfind(c.reason, 0), 0u) << c.path << ": " << e.reason();
+    }
+  }
+  EXPECT_EQ(files.ReadAll(big, FileKind::kRecord).size(), 4097u);
+}
+
+// What a killed write left is removed by the next write in that folder.
+TEST_F(Win32FilesTest, TemporariesOfKilledWritesAreRemovedByTheNextWrite) {
+  const std::string stale = folder + "\\~corvane-2147483647-7.tmp";  // never a process id
+  files.WriteAll(stale, "partial");
+  files.WriteAll(folder + "\\other.txt", "x");
+  files.WriteAll(folder + "\\report.kik", "record\r\n");
+  EXPECT_FALSE(files.Exists(stale));
+  EXPECT_TRUE(files.Exists(folder + "\\other.txt"));
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = ::FindFirstFileA((folder + "\\~corvane-*").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+  if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+}
+
+// Each byte of a drive's serial is one ANSI character, so the file holds the byte itself.
+TEST_F(Win32FilesTest, SerialBytesComeBackAsTheSameBytesInTheFile) {
+  Win32SystemInfo info;
+  const std::string bytes = "A\xE9\xC9\xA0z";
+  const std::string path = folder + "\\serial.txt";
+  files.WriteAll(path, info.SingleByteText(bytes));
+  EXPECT_EQ(RawBytes(path), bytes);
+}
+
+TEST(Win32SystemInfo, UpperCaseIsTheSystemsForEveryScript) {
+  Win32SystemInfo info;
+  EXPECT_EQ(info.UpperCase("pc-7"), "PC-7");
+  EXPECT_EQ(info.UpperCase("\xD0\xB6\xD1\x91\xD0\xBB\xD1\x82\xD1\x8B\xD0\xB9"),
+            "\xD0\x96\xD0\x81\xD0\x9B\xD0\xA2\xD0\xAB\xD0\x99");              // жёлтый
+  EXPECT_EQ(info.UpperCase("\xCE\xB3\xCF\x81"), "\xCE\x93\xCE\xA1");          // γρ
+  EXPECT_EQ(info.UpperCase("jos\xC3\xA9 \xC3\xBF"), "JOS\xC3\x89 \xC5\xB8");  // josé ÿ
 }
 
 TEST(Win32Shell, StartsAProgramWithoutWaitingAndRefusesAMissingOne) {

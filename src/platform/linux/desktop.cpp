@@ -8,14 +8,30 @@ int LinuxDesktop::MessageBox(const std::string& text, const std::string& title, 
   return face_->MessageBox(text, title.empty() ? title_ : title, style);
 }
 
+namespace {
+
+// Stands for a copy that holds the lock but could not be reached: this copy ends without
+// raising anything, as it would after raising a copy it reached.
+constexpr WindowRef kUnreachableCopy = -1;
+
+}  // namespace
+
 std::optional<WindowRef> LinuxDesktop::FindRunningCopy(const std::string&) {
   // Every copy of this program answers on the same socket, whatever title it carries.
-  if (const std::optional<int> connection = instance_.ConnectToRunningCopy()) return *connection;
-  return std::nullopt;
+  int connection = -1;
+  switch (instance_.ConnectToRunningCopy(&connection)) {
+    case SingleInstance::Reach::kReached:
+      return connection;
+    case SingleInstance::Reach::kGone:
+      return std::nullopt;  // it ended meanwhile: this copy runs as the first
+    case SingleInstance::Reach::kUnreachable:
+      break;
+  }
+  return kUnreachableCopy;
 }
 
 void LinuxDesktop::RestoreAndRaise(WindowRef window) {
-  instance_.AskToRaise(static_cast<int>(window));
+  if (window != kUnreachableCopy) instance_.AskToRaise(static_cast<int>(window));
 }
 
 }  // namespace corvane

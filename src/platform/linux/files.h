@@ -1,6 +1,8 @@
 // Linux files: whole-file reads and atomic replacement (temporary file, fsync, rename).
 #pragma once
 
+#include <string>
+
 #include "platform/files.h"
 
 namespace corvane {
@@ -8,7 +10,7 @@ namespace corvane {
 class LinuxFiles : public Files {
  public:
   bool Exists(const std::string& path) override;
-  std::string ReadAll(const std::string& path) override;
+  std::string ReadAll(const std::string& path, FileKind kind) override;
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;
@@ -20,9 +22,23 @@ class LinuxFiles : public Files {
 // the write that failed.
 int WriteFully(int fd, const std::string& data);
 
-// Writes `content` to a temporary file beside `path`, syncs it and renames it over
-// `path`, so that readers see the old file or the new one, never a part. `mode` is
-// the new file's permission bits. Throws FileError.
-void ReplaceFileAtomically(const std::string& path, const std::string& content, unsigned mode);
+// Writes `content` to a temporary file in `path`'s folder, syncs it and renames it over
+// `path`, so that readers see the old file or the new one, never a part, and a link at
+// `path` is replaced rather than followed. A file replaced keeps its mode; a new one gets
+// `new_mode` less the umask. Run as root in a folder that another user owns, the file
+// becomes that user's. The temporary has no name while it is written where the
+// filesystem allows it; otherwise what an earlier killed write left in that folder is
+// removed first. Throws FileError.
+void ReplaceFileAtomically(const std::string& path, const std::string& content,
+                           unsigned new_mode = 0666);
+
+// Creates the folder and its missing parents with `mode` less the umask; as root, a
+// folder made inside another user's folder becomes that user's. False when one cannot be
+// made.
+bool MakeFolders(const std::string& path, unsigned mode);
+
+// Opens `path` with `flags` | O_CREAT; as root, a file so made inside another user's
+// folder becomes that user's. -1 with errno on failure.
+int OpenOrCreate(const std::string& path, int flags, unsigned mode);
 
 }  // namespace corvane

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -57,9 +58,15 @@ class MemoryFile {
   int fd_;
 };
 
+std::string Duration(std::chrono::milliseconds d) {
+  if (d.count() % 1000 == 0) return std::to_string(d.count() / 1000) + " s";
+  return std::to_string(d.count()) + " ms";
+}
+
 class SendmailApplication : public SpreadsheetApplication {
  public:
-  explicit SendmailApplication(std::string sendmail) : sendmail_(std::move(sendmail)) {}
+  SendmailApplication(std::string sendmail, std::chrono::milliseconds limit)
+      : sendmail_(std::move(sendmail)), limit_(limit) {}
 
   void SetScreenUpdating(bool) override { CheckRunning(); }
 
@@ -68,7 +75,7 @@ class SendmailApplication : public SpreadsheetApplication {
     const size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     try {
-      workbooks_[name] = LinuxFiles().ReadAll(path);
+      workbooks_[name] = ReadFileBytes(path, FileKind::kRecord);
     } catch (const FileError& e) {
       throw AutomationError(e.what());
     }
@@ -119,20 +126,26 @@ class SendmailApplication : public SpreadsheetApplication {
     MemoryFile input;
     MemoryFile output;
     input.WriteAndRewind(message);
-    int status = 0;
+    std::optional<int> status;
     try {
-      const pid_t pid = Spawn({sendmail_, "-t", "-oi"}, {input.fd(), output.fd()});
-      status = WaitForExit(pid);
+      SpawnOptions options{input.fd(), output.fd()};
+      options.own_group = true;
+      status = WaitForExit(Spawn({sendmail_, "-t", "-oi"}, options), limit_);
     } catch (const std::system_error& e) {
       throw AutomationError(e.what());
     }
-    if (status != 0) {
-      throw AutomationError(sendmail_ + ": " + DescribeExit(status) + ": " +
+    if (!status) {
+      throw AutomationError(sendmail_ + ": no answer within " + Duration(limit_) +
+                            "; it was stopped");
+    }
+    if (*status != 0) {
+      throw AutomationError(sendmail_ + ": " + DescribeExit(*status) + ": " +
                             Trim(output.ReadStart(kOutputShown), kWhiteSpace));
     }
   }
 
   std::string sendmail_;
+  std::chrono::milliseconds limit_;
   std::map<std::string, std::string> workbooks_;
   std::string caption_;
   bool quit_ = false;
@@ -141,7 +154,7 @@ class SendmailApplication : public SpreadsheetApplication {
 }  // namespace
 
 std::unique_ptr<SpreadsheetApplication> SendmailAutomation::Create(const std::string&) {
-  return std::make_unique<SendmailApplication>(sendmail_);
+  return std::make_unique<SendmailApplication>(sendmail_, limit_);
 }
 
 }  // namespace corvane

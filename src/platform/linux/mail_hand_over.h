@@ -3,6 +3,7 @@
 // the system's mail service through the sendmail interface.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,13 +17,17 @@ inline constexpr const char* kDefaultSendmail = "/usr/sbin/sendmail";
 
 class SendmailAutomation : public SpreadsheetAutomation {
  public:
-  explicit SendmailAutomation(std::string sendmail = kDefaultSendmail)
-      : sendmail_(std::move(sendmail)) {}
+  // A sendmail that has not taken the message within `limit` is stopped, and the mail
+  // counts as not sent.
+  explicit SendmailAutomation(std::string sendmail = kDefaultSendmail,
+                              std::chrono::milliseconds limit = std::chrono::seconds(60))
+      : sendmail_(std::move(sendmail)), limit_(limit) {}
   // Stands in for whichever program is asked for.
   std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) override;
 
  private:
   std::string sendmail_;
+  std::chrono::milliseconds limit_;
 };
 
 }  // namespace corvane

@@ -2,8 +2,10 @@
 #include "platform/linux/process.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 
 #include <cerrno>
 #include <system_error>
@@ -45,8 +47,16 @@ pid_t Spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  posix_spawnattr_t attributes;
+  Check(posix_spawnattr_init(&attributes), what);
+  if (options.own_group) {
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+  }
   pid_t pid = -1;
-  Check(posix_spawnp(&pid, args[0], &fa.actions, nullptr, args.data(), environ), what);
+  const int err = posix_spawnp(&pid, args[0], &fa.actions, &attributes, args.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  Check(err, what);
   return pid;
 }
 
@@ -56,6 +66,27 @@ int WaitForExit(pid_t pid) {
     if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "waitpid");
   }
   return status;
+}
+
+std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  long pause_ns = 1000000;
+  for (;;) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) return status;
+    if (done < 0 && errno != EINTR) {
+      throw std::system_error(errno, std::generic_category(), "waitpid");
+    }
+    if (std::chrono::steady_clock::now() >= deadline) break;
+    const timespec pause{0, pause_ns};
+    ::nanosleep(&pause, nullptr);
+    pause_ns = pause_ns < 50000000 ? pause_ns * 2 : pause_ns;
+  }
+  ::kill(-pid, SIGKILL);
+  ::kill(pid, SIGKILL);  // in case it left its group
+  WaitForExit(pid);
+  return std::nullopt;
 }
 
 std::string DescribeExit(int status) {

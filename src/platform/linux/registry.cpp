@@ -138,20 +138,11 @@ std::string RunValueOfEntry(const std::string& entry) {
   return data ? *data : ProgramOfExec(exec.value_or(""));
 }
 
-std::optional<std::string> ReadText(const std::string& path) {
+std::optional<std::string> ReadText(const std::string& path, FileKind kind) {
   try {
-    return LinuxFiles().ReadAll(path);
+    return ReadFileBytes(path, kind);
   } catch (const FileError&) {
     return std::nullopt;
-  }
-}
-
-// Creates the folder and its missing parents, private to the user; a failure shows when
-// the file inside is written.
-void MakeFolders(const std::string& path) {
-  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    ::mkdir(path.substr(0, slash).c_str(), 0700);
-    if (slash == std::string::npos) return;
   }
 }
 
@@ -159,7 +150,7 @@ void MakeFolders(const std::string& path) {
 
 std::optional<std::string> ReadMachineId(const std::vector<std::string>& files) {
   for (const std::string& file : files) {
-    const std::optional<std::string> text = ReadText(file);
+    const std::optional<std::string> text = ReadText(file, FileKind::kSystem);
     if (!text) continue;
     const std::string id = Trim(*text, kWhiteSpace);
     if (!id.empty()) return id;
@@ -194,7 +185,7 @@ long LinuxRegistry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
   std::optional<std::string> text;
   switch (ValueOf(key, name)) {
     case Known::kRunValue:
-      if ((text = ReadText(AutostartFile()))) text = RunValueOfEntry(*text);
+      if ((text = ReadText(AutostartFile(), FileKind::kSettings))) text = RunValueOfEntry(*text);
       break;
     case Known::kProductId:
       text = ReadMachineId(options_.machine_id_files);
@@ -225,7 +216,8 @@ long LinuxRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
   command = command.substr(0, command.find('\0'));  // the text before its NUL, as it reads
   const std::optional<std::string> entry = AutostartEntry(command);
   if (!entry) return kErrorAccessDenied;
-  MakeFolders(options_.config_folder + "/autostart");
+  // Private to the user; a failure shows when the entry is written.
+  MakeFolders(options_.config_folder + "/autostart", 0700);
   try {
     ReplaceFileAtomically(AutostartFile(), *entry, 0600);
     return kErrorSuccess;

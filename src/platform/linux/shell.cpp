@@ -28,8 +28,10 @@ bool LinuxShell::StartMailClient() { return Start(mail_client_); }
 
 bool LinuxShell::RequestRestart() {
   try {
-    const int status = WaitForExit(Spawn(restart_command_));
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    SpawnOptions options;
+    options.own_group = true;
+    const std::optional<int> status = WaitForExit(Spawn(restart_command_, options), restart_limit_);
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
   } catch (const std::system_error&) {
     return false;
   }

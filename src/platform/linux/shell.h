@@ -2,6 +2,7 @@
 // (xdg-email in the program).
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,9 +13,13 @@ namespace corvane {
 
 class LinuxShell : public Shell {
  public:
+  // A restart request that has no answer within `restart_limit` counts as refused.
   explicit LinuxShell(std::vector<std::string> mail_client = {},
-                      std::vector<std::string> restart_command = {"systemctl", "reboot"})
-      : mail_client_(std::move(mail_client)), restart_command_(std::move(restart_command)) {}
+                      std::vector<std::string> restart_command = {"systemctl", "reboot"},
+                      std::chrono::milliseconds restart_limit = std::chrono::seconds(30))
+      : mail_client_(std::move(mail_client)),
+        restart_command_(std::move(restart_command)),
+        restart_limit_(restart_limit) {}
   bool StartProgram(const std::string& path, int window_style) override;
   bool StartMailClient() override;
   bool RequestRestart() override;
@@ -24,6 +29,7 @@ class LinuxShell : public Shell {
 
   std::vector<std::string> mail_client_;
   std::vector<std::string> restart_command_;
+  std::chrono::milliseconds restart_limit_;
 };
 
 }  // namespace corvane

@@ -1,6 +1,6 @@
 // Single instance on Linux: flock on a lock file decides which copy runs; that copy
-// answers "raise" requests on a Unix socket from a listening thread. A copy that
-// cannot reach the socket starts normally.
+// answers "raise" requests on a Unix socket from a listening thread. A copy that finds
+// the lock taken but cannot reach the socket ends quietly, as one that reached it does.
 #include "platform/linux/single_instance.h"
 
 #include <fcntl.h>
@@ -14,8 +14,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <thread>
+
+#include "platform/linux/files.h"
 
 namespace corvane {
 
@@ -24,6 +27,7 @@ namespace {
 constexpr const char* kRaiseRequest = "raise\n";
 constexpr const char* kRaiseAnswer = "ok\n";
 constexpr int kAnswerTimeoutMs = 2000;
+constexpr int kConnectRetryMs = 50;
 
 bool FillAddress(const std::string& path, sockaddr_un* addr) {
   std::memset(addr, 0, sizeof *addr);
@@ -58,10 +62,25 @@ void WriteAll(int fd, const char* text) {
   }
 }
 
+// Makes the folder when missing; empty when it is usable, else why not.
+std::string PrepareFolder(const std::string& folder) {
+  if (folder.empty()) return "no folder for it";
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::strerror(errno);
+  // Only a private folder will do: not a link, not shared, ours (root may be pointed at a
+  // user's).
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISDIR(st.st_mode)) return "not a folder";
+  if (st.st_uid != ::geteuid() && ::geteuid() != 0) return "owned by another user";
+  if ((st.st_mode & 0077) != 0) return "open to other users";
+  return "";
+}
+
 }  // namespace
 
 struct SingleInstance::State {
   std::string folder;
+  std::chrono::milliseconds patience{0};
   int lock_fd = -1;
   int listen_fd = -1;
   int wake[2] = {-1, -1};
@@ -70,6 +89,49 @@ struct SingleInstance::State {
   std::function<void()> on_raise;
 
   std::string SocketPath() const { return folder + "/corvane.sock"; }
+
+  enum class Lock { kTaken, kHeldElsewhere, kUnavailable };
+  Lock TakeLock() {
+    const int fd = OpenOrCreate(folder + "/corvane.lock", O_RDWR, 0600);
+    if (fd < 0) return Lock::kUnavailable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      ::close(fd);
+      return err == EWOULDBLOCK ? Lock::kHeldElsewhere : Lock::kUnavailable;
+    }
+    lock_fd = fd;
+    return Lock::kTaken;
+  }
+
+  // The lock is ours, so a socket left by a copy that crashed is stale.
+  void StartListening() {
+    sockaddr_un addr{};
+    if (!FillAddress(SocketPath(), &addr)) return;
+    ::unlink(SocketPath().c_str());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    const mode_t old_mask = ::umask(0077);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::umask(old_mask);
+    if (!bound || ::listen(fd, 16) != 0 || ::pipe2(wake, O_CLOEXEC) != 0) {
+      ::close(fd);
+      return;
+    }
+    listen_fd = fd;
+    listener = std::thread([this] { Listen(); });
+  }
+
+  std::optional<int> Connect() const {
+    sockaddr_un addr{};
+    if (!FillAddress(SocketPath(), &addr)) return std::nullopt;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return std::nullopt;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    return fd;
+  }
 
   void Listen() {
     for (;;) {
@@ -96,8 +158,10 @@ struct SingleInstance::State {
   }
 };
 
-SingleInstance::SingleInstance(std::string folder) : state_(std::make_unique<State>()) {
+SingleInstance::SingleInstance(std::string folder, std::chrono::milliseconds patience)
+    : state_(std::make_unique<State>()) {
   state_->folder = std::move(folder);
+  state_->patience = patience;
 }
 
 SingleInstance::~SingleInstance() {
@@ -121,44 +185,40 @@ SingleInstance::~SingleInstance() {
 bool SingleInstance::AnotherRunning() {
   State& s = *state_;
   if (s.lock_fd >= 0) return false;  // this copy already holds the lock
-  if (s.folder.empty()) return false;
-  const std::string lock_path = s.folder + "/corvane.lock";
-  const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return false;  // no lock can be had: start normally
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return errno == EWOULDBLOCK;
+  std::string why = PrepareFolder(s.folder);
+  if (why.empty()) {
+    switch (s.TakeLock()) {
+      case State::Lock::kTaken:
+        s.StartListening();
+        return false;
+      case State::Lock::kHeldElsewhere:
+        return true;
+      case State::Lock::kUnavailable:
+        why = "its lock cannot be taken";
+        break;
+    }
   }
-  s.lock_fd = fd;
-
-  // The lock is ours, so a socket left by a copy that crashed is stale.
-  sockaddr_un addr{};
-  if (!FillAddress(s.SocketPath(), &addr)) return false;
-  ::unlink(s.SocketPath().c_str());
-  const int listen_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listen_fd < 0) return false;
-  const mode_t old_mask = ::umask(0077);
-  const bool bound = ::bind(listen_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  ::umask(old_mask);
-  if (!bound || ::listen(listen_fd, 4) != 0 || ::pipe2(s.wake, O_CLOEXEC) != 0) {
-    ::close(listen_fd);
-    return false;
-  }
-  s.listen_fd = listen_fd;
-  s.listener = std::thread([&s] { s.Listen(); });
+  std::cerr << "corvane: the single-instance folder " << (s.folder.empty() ? "" : s.folder + " ")
+            << "cannot be used (" << why << "); a second copy will not be noticed\n";
   return false;
 }
 
-std::optional<int> SingleInstance::ConnectToRunningCopy() {
-  sockaddr_un addr{};
-  if (!FillAddress(state_->SocketPath(), &addr)) return std::nullopt;
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return std::nullopt;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return std::nullopt;
+SingleInstance::Reach SingleInstance::ConnectToRunningCopy(int* connection) {
+  State& s = *state_;
+  const auto deadline = std::chrono::steady_clock::now() + s.patience;
+  for (;;) {
+    if (const std::optional<int> fd = s.Connect()) {
+      *connection = *fd;
+      return Reach::kReached;
+    }
+    // A copy that ended without listening leaves the lock free: this one takes its place.
+    if (s.lock_fd < 0 && s.TakeLock() == State::Lock::kTaken) {
+      s.StartListening();
+      return Reach::kGone;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return Reach::kUnreachable;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kConnectRetryMs));
   }
-  return fd;
 }
 
 void SingleInstance::AskToRaise(int connection) {
@@ -178,14 +238,7 @@ std::string DefaultRuntimeFolder() {
       xdg && xdg[0] == '/' && ::stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) {
     return xdg;
   }
-  const std::string folder = "/tmp/corvane-" + std::to_string(::getuid());
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return "";
-  // Only a private folder of ours will do: not a link, not shared.
-  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-      (st.st_mode & 0077) != 0) {
-    return "";
-  }
-  return folder;
+  return "/tmp/corvane-" + std::to_string(::getuid());
 }
 
 }  // namespace corvane

@@ -2,6 +2,7 @@
 // listens on a private local socket for a later copy's request to raise its window.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,17 +12,26 @@ namespace corvane {
 
 class SingleInstance {
  public:
-  // `folder` holds the lock and the socket: $XDG_RUNTIME_DIR, else a private folder
-  // (mode 0700) under /tmp.
-  explicit SingleInstance(std::string folder);
+  // `folder` holds the lock and the socket; it is made (mode 0700) when the first check
+  // needs it, and used only when it is a private folder of this user. A copy that finds
+  // the lock taken waits up to `patience` for the running copy to listen.
+  explicit SingleInstance(std::string folder,
+                          std::chrono::milliseconds patience = std::chrono::seconds(5));
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
 
-  // Takes the lock when free and starts listening; true when another copy holds it.
+  // Takes the lock when free and starts listening; true when another copy holds it. When
+  // the folder cannot be used it says so on stderr, and the answer is false.
   bool AnotherRunning();
-  // Connects to the running copy; empty when it cannot be reached.
-  std::optional<int> ConnectToRunningCopy();
+  enum class Reach {
+    kReached,      // `*connection` is connected to the running copy
+    kGone,         // the running copy ended meanwhile; this one now holds the lock
+    kUnreachable,  // a copy holds the lock but did not answer within the patience
+  };
+  // Connects to the running copy, trying again while it starts (it takes the lock before
+  // it listens).
+  Reach ConnectToRunningCopy(int* connection);
   // Asks the connected copy to restore and raise its window and closes the connection.
   void AskToRaise(int connection);
   // Runs `on_raise` (on the listening thread) for every raise request received.
@@ -32,7 +42,7 @@ class SingleInstance {
   std::unique_ptr<State> state_;
 };
 
-// $XDG_RUNTIME_DIR when set and usable, else /tmp/corvane-<uid> created with mode 0700.
+// $XDG_RUNTIME_DIR when set to a folder, else /tmp/corvane-<uid>. Nothing is made here.
 std::string DefaultRuntimeFolder();
 
 }  // namespace corvane

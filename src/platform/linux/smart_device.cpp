@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "disk/smart_records.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace corvane {
@@ -105,10 +106,11 @@ bool NameLess(const std::string& a, const std::string& b) {
 }
 
 std::string ReadSmallFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "";
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return content;
+  try {
+    return ReadFileBytes(path, FileKind::kSystem);
+  } catch (const FileError&) {
+    return "";
+  }
 }
 
 void PutDriveString(uint8_t* sector, size_t offset, size_t length, const std::string& text) {

@@ -21,6 +21,9 @@ class LinuxSystemInfo : public SystemInfo {
   std::string UserStateFolder() override;
   std::string DesktopFolder() override;
   LocalDate Today() override;
+  // towupper in a UTF-8 locale, character by character; bytes that are not UTF-8 stay.
+  std::string UpperCase(const std::string& text) override;
+  std::string SingleByteText(const std::string& bytes) override;
 };
 
 // The folder of the running executable (from /proc/self/exe); "/" for the root.

@@ -9,7 +9,7 @@ namespace corvane {
 class Win32Files : public Files {
  public:
   bool Exists(const std::string& path) override;
-  std::string ReadAll(const std::string& path) override;
+  std::string ReadAll(const std::string& path, FileKind kind) override;
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;

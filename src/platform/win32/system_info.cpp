@@ -97,6 +97,27 @@ std::optional<uint32_t> Win32SystemInfo::VolumeSerial(const std::string& root) {
   return static_cast<uint32_t>(serial);
 }
 
+std::string Win32SystemInfo::UpperCase(const std::string& text) {
+  if (text.empty()) return text;
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return text;
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  ::CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  const int m = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(m), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
+  return out;
+}
+
+// Byte by byte, so that a lead byte of a double-byte code page stays one character too.
+std::string Win32SystemInfo::SingleByteText(const std::string& bytes) {
+  std::string out;
+  for (const char c : bytes) out += AnsiToUtf8(std::string(1, c));
+  return out;
+}
+
 LocalDate Win32SystemInfo::Today() {
   SYSTEMTIME now{};
   ::GetLocalTime(&now);

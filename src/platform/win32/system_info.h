@@ -19,6 +19,9 @@ class Win32SystemInfo : public SystemInfo {
   std::string UserStateFolder() override;
   std::string DesktopFolder() override;
   LocalDate Today() override;
+  // CharUpperBuffW over the text's UTF-16 form.
+  std::string UpperCase(const std::string& text) override;
+  std::string SingleByteText(const std::string& bytes) override;
 };
 
 // The folder part of a program file's full path: no trailing backslash except at a drive
