@@ -16,6 +16,7 @@
 #include "disk/drive_identity.h"
 #include "fakes/scripted_smart_device.h"
 #include "platform/win32/smart_device.h"
+#include "platform/win32/system_info.h"
 #include "report/machine_record.h"
 
 namespace corvane::test {
@@ -95,6 +96,7 @@ TEST(Win32DriveCalls, SmartRequestsReachTheDriverByteForByte) {
        FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0xA0},
       {"9x", VER_PLATFORM_WIN32_WINDOWS, 1, "\\\\.\\SMARTVSD", 0, 0, CREATE_NEW, 0xB0},
   };
+  Win32SystemInfo system;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.family);
     ScriptedSmartDevice script;
@@ -104,7 +106,7 @@ TEST(Win32DriveCalls, SmartRequestsReachTheDriverByteForByte) {
     PutEntry(script.drives[c.drive].smart_data, 0, {194, 0x22, 0, 110, 95});
     const DriveIdentity d = Ask(script, c.drive);
     EXPECT_EQ(d.DriveType, 1);
-    EXPECT_EQ(DiskIdentifier(d), "S1DWJ60Z123456");
+    EXPECT_EQ(DiskIdentifier(d, system), "S1DWJ60Z123456");
     EXPECT_EQ(d.AttributeCount, 1);
 
     ASSERT_EQ(script.opens.size(), 1u);
@@ -179,13 +181,14 @@ TEST(Win32DriveCalls, TheStorageStackAnswersWhereSmartCannot) {
        },
        "Z9A1B2C3"},
   };
+  Win32SystemInfo system;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ScriptedSmartDevice script;
     c.script(script);
     const DriveIdentity d = Ask(script, 0);
     EXPECT_EQ(d.DriveType, c.identifier ? 1 : 0);
-    EXPECT_EQ(DiskIdentifier(d), c.identifier ? c.identifier : "");
+    EXPECT_EQ(DiskIdentifier(d, system), c.identifier ? c.identifier : "");
 
     ASSERT_EQ(script.opens.size(), 2u);
     EXPECT_EQ(script.opens[1].name, "\\\\.\\PhysicalDrive0");
