@@ -178,12 +178,21 @@ void Win32WindowFace::MakeChildren() {
   int id = 1;
   for (Control* c : {&f.OBESP, &f.OBENG, &f.OBPOR, &f.LBLOK, &f.LBLNO, &f.LBLYES, &f.CBCancel}) {
     const HWND child = ::CreateWindowExA(
-        0, "BUTTON", Utf8ToAnsi(c->caption).c_str(), WS_CHILD | WS_TABSTOP | BS_OWNERDRAW,
-        Pixels(c->left, true), Pixels(c->top, false),
-        Pixels(c->left + c->width, true) - Pixels(c->left, true),
-        Pixels(c->top + c->height, false) - Pixels(c->top, false), static_cast<HWND>(window_),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
+        0, "BUTTON", Utf8ToAnsi(c->caption).c_str(), WS_CHILD | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 0,
+        0, static_cast<HWND>(window_), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)),
+        instance, nullptr);
     children_.push_back({c, child});
+  }
+  PlaceChildren();
+}
+
+// Each button window covers its control at the current DPI.
+void Win32WindowFace::PlaceChildren() {
+  for (const Child& child : children_) {
+    const Control& c = *child.control;
+    ::MoveWindow(static_cast<HWND>(child.window), Pixels(c.left, true), Pixels(c.top, false),
+                 Pixels(c.left + c.width, true) - Pixels(c.left, true),
+                 Pixels(c.top + c.height, false) - Pixels(c.top, false), FALSE);
   }
 }
 
@@ -328,7 +337,8 @@ long long Win32WindowFace::Handle(void* window_handle, unsigned message, unsigne
       ::SetWindowPos(window, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-      ::InvalidateRect(window, nullptr, TRUE);
+      PlaceChildren();
+      ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
       return 0;
     }
     default:

@@ -31,6 +31,7 @@ class Win32WindowFace : public Face {
   void Paint(void* dc);
   void DrawChild(const void* draw_item);
   void MakeChildren();
+  void PlaceChildren();
   // A key typed on the form; false when it is not one of the form's keys.
   bool Type(unsigned virtual_key, long long lparam);
   // What a click on `control` does.
