@@ -123,8 +123,6 @@ const std::array<std::string, kTextCount>& LanguageTexts(int code) {
   }
 }
 
-bool IsNetworkFolder(const std::string& folder) { return folder.find("\\\\") != std::string::npos; }
-
 void LoadLanguageTexts(App& app) {
   FMain& f = app.form;
   const std::string code_text = f.LBLIDIOMA.caption;
@@ -136,7 +134,7 @@ void LoadLanguageTexts(App& app) {
     f.LBLABELS.items.push_back(text);
   }
 
-  if (!IsNetworkFolder(app.os.system.ProgramFolder())) return;
+  if (!app.os.system.IsNetworkFolder(app.os.system.ProgramFolder())) return;
   f.LBLSTAGE.caption = "4";
   f.back_color = kRefusalRed;
   f.LBLMSG.fore_color = kWhite;

@@ -22,7 +22,4 @@ std::string RestartRefusedText(const std::string& code);
 // unknown code, and puts up the refusal screen (stage "4") when run from a network folder.
 void LoadLanguageTexts(App& app);
 
-// True when the path holds two backslashes in a row, as a UNC path does.
-bool IsNetworkFolder(const std::string& folder);
-
 }  // namespace corvane

@@ -34,6 +34,14 @@ class SystemInfo {
   // The root of the system drive ("C:\" on Windows, the home folder on Linux).
   virtual std::string SystemDriveRoot() = 0;
   virtual LocalDate Today() = 0;
+  // Whether `folder` is reached over the network, where the program refuses to run.
+  virtual bool IsNetworkFolder(const std::string& folder) = 0;
 };
+
+// Windows' sign of a network folder: a UNC path ("\\server\share") holds two backslashes in a
+// row. A share mapped to a drive letter does not show it.
+inline bool HoldsDoubledBackslash(const std::string& path) {
+  return path.find("\\\\") != std::string::npos;
+}
 
 }  // namespace corvane

@@ -51,6 +51,7 @@ class FakeSystemInfo : public SystemInfo {
   }
   std::string SystemDriveRoot() override { return "C:\\"; }
   LocalDate Today() override { return today; }
+  bool IsNetworkFolder(const std::string& folder) override { return HoldsDoubledBackslash(folder); }
 
   std::string program_folder = "C:\\Tools";
   std::string system_folder = "C:\\WINDOWS\\SYSTEM";

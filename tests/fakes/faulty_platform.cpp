@@ -76,6 +76,11 @@ std::string FaultySystemInfo::SystemDriveRoot() {
   return counter_.Fails("SystemInfo.SystemDriveRoot") ? "" : inner_.SystemDriveRoot();
 }
 
+// A folder whose filesystem cannot be told is not refused.
+bool FaultySystemInfo::IsNetworkFolder(const std::string& folder) {
+  return !counter_.Fails("SystemInfo.IsNetworkFolder") && inner_.IsNetworkFolder(folder);
+}
+
 void FaultyFiles::Check(const std::string& op, const std::string& path) {
   if (counter_.Fails("Files." + op + " " + path)) throw FileError(path, "Input/output error");
 }

@@ -73,6 +73,7 @@ class FaultySystemInfo : public SystemInfo {
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override;
   LocalDate Today() override { return inner_.Today(); }
+  bool IsNetworkFolder(const std::string& folder) override;
 
  private:
   SystemInfo& inner_;

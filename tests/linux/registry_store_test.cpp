@@ -171,14 +171,22 @@ TEST_F(LinuxRegistryTest, RunValueIsAnAutostartEntryWithAQuotedExecLine) {
   EXPECT_EQ(Read(reg, kRunKey, kRunValueName), std::nullopt);
 }
 
-TEST_F(LinuxRegistryTest, ProductIdIsTheMachineIdThenTheDbusOne) {
+// The machine id's application-specific id, never the id itself; a file that holds no
+// machine id counts as missing.
+TEST_F(LinuxRegistryTest, ProductIdIsDerivedFromTheMachineIdThenTheDbusOne) {
   EXPECT_EQ(Read(reg, kCurrentVersionKey, kProductIdValueName), std::nullopt);
-  Spit(dir / "dbus-machine-id", "feedc0de\n");
+  Spit(dir / "dbus-machine-id", "feedc0defeedc0defeedc0defeedc0de\n");
   EXPECT_EQ(Read(reg, kCurrentVersionKey, kProductIdValueName),
-            std::optional<std::string>("feedc0de"));
-  Spit(dir / "machine-id", "0123abcd\n");
+            std::optional<std::string>("d93e307281424d119b13605c2a8815c5"));
+  Spit(dir / "machine-id", "0123456789abcdef0123456789abcdef\n");
   EXPECT_EQ(Read(reg, kCurrentVersionKey, kProductIdValueName),
-            std::optional<std::string>("0123abcd"));
+            std::optional<std::string>("7aeda0dd42534bbe896603a40df08c62"));
+  for (const char* not_an_id :
+       {"uninitialized\n", "0123abcd\n", "\n", "00000000000000000000000000000000\n"}) {
+    Spit(dir / "machine-id", not_an_id);
+    Spit(dir / "dbus-machine-id", not_an_id);
+    EXPECT_EQ(Read(reg, kCurrentVersionKey, kProductIdValueName), std::nullopt) << not_an_id;
+  }
 }
 
 TEST_F(LinuxRegistryTest, UnusableConfigFolderFailsQuietly) {

@@ -1,5 +1,6 @@
 // Registry on Linux: one text file, rewritten atomically under an exclusive lock; the
-// Run value "Corvane" lives in an XDG autostart entry and ProductId is the machine id.
+// Run value "Corvane" lives in an XDG autostart entry and ProductId is the machine's
+// application-specific id.
 #include "platform/linux/registry_store.h"
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 
 #include "platform/files.h"
 #include "platform/linux/files.h"
+#include "platform/linux/machine_app_id.h"
 #include "platform/linux/system_info.h"
 
 namespace corvane {
@@ -382,8 +384,9 @@ long LinuxRegistry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
       while (!id.empty() && (id.back() == '\n' || id.back() == '\r' || id.back() == ' ')) {
         id.pop_back();
       }
-      if (id.empty()) continue;
-      value = {kRegSz, id + '\0'};
+      const std::optional<std::string> product_id = AppSpecificId(id);
+      if (!product_id) continue;
+      value = {kRegSz, *product_id + '\0'};
       found = true;
       break;
     }

@@ -1,6 +1,7 @@
 // The registry on Linux: typed values kept in one text file under the user's config
 // folder, with the Run value "Corvane" as an XDG autostart entry and ProductId read
-// from the machine id. Security and other per-key attributes are not kept.
+// as the machine's application-specific id. Security and other per-key attributes are not
+// kept.
 #pragma once
 
 #include <map>

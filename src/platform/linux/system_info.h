@@ -19,7 +19,15 @@ class LinuxSystemInfo : public SystemInfo {
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override;
   LocalDate Today() override;
+  bool IsNetworkFolder(const std::string& folder) override;
 };
+
+// Whether a filesystem is reached over the network, from its statfs type and, for FUSE,
+// the type the mount table gives it ("fuse.sshfs"): the kernel cannot tell FUSE kinds apart.
+bool IsNetworkFilesystem(uint64_t statfs_type, const std::string& mount_type);
+// The filesystem type ("ext4", "fuse.sshfs") of the mount whose device is major:minor, from
+// the text of /proc/self/mountinfo; empty when no line has that device.
+std::string MountTypeOf(const std::string& mountinfo, unsigned major, unsigned minor);
 
 // The folder of the running executable (from /proc/self/exe); "/" for the root.
 std::string ExecutableFolder();

@@ -17,6 +17,7 @@ class Win32SystemInfo : public SystemInfo {
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override { return "C:\\"; }
   LocalDate Today() override;
+  bool IsNetworkFolder(const std::string& folder) override { return HoldsDoubledBackslash(folder); }
 };
 
 // The folder part of a program file's full path: no trailing backslash except at a drive
