@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/language_file.h"
+#include "form/language_file.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

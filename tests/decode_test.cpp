@@ -6,6 +6,7 @@
 #include "app/dispatch.h"
 #include "fakes/fake_platform.h"
 #include "platform/registry_helpers.h"
+#include "platform/text.h"
 #include "report/record_decode.h"
 
 namespace corvane {
@@ -153,9 +154,10 @@ TEST(DecodeMachineRecord, RecordsWrittenHereDecodeToTheirValues) {
         EXPECT_NE(std::find(r.candidates.begin(), r.candidates.end(), v), r.candidates.end()) << v;
       }
     }
-    const bool long_values =
-        CharacterCount(v.disk_identifier) >= 1000 || CharacterCount(v.computer_name) >= 1000 ||
-        CharacterCount(v.product_id) >= 1000 || CharacterCount(v.user_name) >= 1000;
+    const bool long_values = Utf8CharacterCount(v.disk_identifier) >= 1000 ||
+                             Utf8CharacterCount(v.computer_name) >= 1000 ||
+                             Utf8CharacterCount(v.product_id) >= 1000 ||
+                             Utf8CharacterCount(v.user_name) >= 1000;
     EXPECT_EQ(r.ambiguous(), long_values) << v;
   }
   EXPECT_GT(ambiguous, 50u);  // the rounds did reach the ambiguous records

@@ -1,4 +1,4 @@
-#include "app/language_file.h"
+#include "form/language_file.h"
 
 #include <gtest/gtest.h>
 

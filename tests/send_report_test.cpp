@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "app/dispatch.h"
-#include "app/texts.h"
 #include "app/wizard.h"
 #include "fakes/fake_platform.h"
+#include "form/screens.h"
+#include "form/texts.h"
 
 namespace corvane::test {
 namespace {

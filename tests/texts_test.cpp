@@ -1,7 +1,8 @@
-#include "app/texts.h"
+#include "form/texts.h"
 
 #include <gtest/gtest.h>
 
+#include "app/language.h"
 #include "fakes/fake_platform.h"
 
 namespace corvane::test {

@@ -4,6 +4,7 @@
 
 #include "app/dispatch.h"
 #include "fakes/fake_platform.h"
+#include "form/screens.h"
 #include "platform/registry_helpers.h"
 
 namespace corvane::test {

@@ -3,9 +3,10 @@
 #include <exception>
 #include <string>
 
-#include "app/app.h"
 #include "app/startup.h"
 #include "app/wizard.h"
+#include "form/app.h"
+#include "form/texts.h"
 
 namespace corvane {
 
@@ -20,8 +21,7 @@ Outcome Guarded(App& app, Step step) {
     UnloadForm(app);
     return Outcome::kEnded;
   } catch (const std::exception& e) {
-    app.os.desktop.MessageBox(std::string("Corvane cannot go on: ") + e.what(), "",
-                              kMbOk + kMbIconError);
+    app.os.desktop.MessageBox(std::string(kCannotGoOn) + e.what(), "", kMbOk + kMbIconError);
     UnloadForm(app);
     return Outcome::kFailed;
   }

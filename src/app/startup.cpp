@@ -3,31 +3,20 @@
 #include <exception>
 #include <string>
 
-#include "app/app.h"
-#include "app/language_file.h"
-#include "app/layout.h"
-#include "app/texts.h"
+#include "app/language.h"
+#include "form/app.h"
+#include "form/language_file.h"
+#include "form/layout.h"
+#include "form/screens.h"
 #include "platform/registry_helpers.h"
 
 namespace corvane {
 
 namespace {
 
-void PrepareLanguageChoice(FMain& f) {
-  f.LBLSTAGE.caption = "0";
-  f.LBLMSG.visible = false;
-  f.ShowOkOrYesNo(true);
-  f.Frame1.visible = true;
-  f.OBESP.selected = f.OBPOR.selected = f.OBENG.selected = false;
-}
-
 void PrepareRestartScreen(App& app) {
   FMain& f = app.form;
-  f.LBLSTAGE.caption = "9";
-  f.LBLMSG.visible = true;
-  f.ShowOkOrYesNo(true);
-  f.Frame1.visible = false;
-  f.ClearAndHideOptions();
+  PrepareRestartStage(f);
 
   // From here on a failing step is skipped; ending the program is not a failure.
   std::string code = "1";
@@ -41,8 +30,8 @@ void PrepareRestartScreen(App& app) {
     LoadLanguageTexts(app);
   } catch (const std::exception&) {
   }
-  if (f.LBLSTAGE.caption == "4") return;
-  f.LBLMSG.caption = f.Entry(20) + kCr + f.Entry(21);
+  if (AtStage(f, Stage::kNetworkRefusal)) return;
+  FillRestartMessage(f);
 }
 
 }  // namespace
@@ -70,7 +59,7 @@ void Main(App& app) {
   if (ReadRegistryString(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName)) {
     PrepareRestartScreen(app);
   } else {
-    PrepareLanguageChoice(f);
+    PrepareLanguageChoiceStage(f);
   }
   ShowForm(app);
 }

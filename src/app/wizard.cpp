@@ -1,11 +1,13 @@
 #include "app/wizard.h"
 
+#include <optional>
 #include <string>
 
-#include "app/app.h"
-#include "app/language_file.h"
-#include "app/layout.h"
-#include "app/texts.h"
+#include "app/language.h"
+#include "form/app.h"
+#include "form/language_file.h"
+#include "form/screens.h"
+#include "form/texts.h"
 #include "mail/send_report.h"
 #include "platform/registry_helpers.h"
 #include "report/gather.h"
@@ -23,7 +25,7 @@ void ConfirmLanguage(App& app) {
   if (f.OBENG.selected) f.LBLIDIOMA.caption = "3";
   HideForm(app);
   LoadLanguageTexts(app);
-  if (f.LBLSTAGE.caption == "4") return;
+  if (AtStage(f, Stage::kNetworkRefusal)) return;
   // Not guarded: a failed write ends the program with a message naming it.
   app.os.files.WriteAll(ProgramFile(app, kLanguageFileName), f.LBLIDIOMA.caption + "\r\n");
   ShowConfirmStage(app);
@@ -38,84 +40,57 @@ void ContinueAfterRestart(App& app) {
 
 void Decline(App& app) {
   app.os.files.Delete(ProgramFile(app, kLanguageFileName));
-  app.os.desktop.MessageBox("Chauuu...", ":)", kMbOk);
+  app.os.desktop.MessageBox(kGoodbyeText, kGoodbyeTitle, kMbOk);
   UnloadAndEnd(app);
 }
 
 }  // namespace
 
-void ShowStage(App& app, const char* stage, Buttons buttons, int font_size,
-               const std::string& message) {
-  FMain& f = app.form;
-  f.LBLSTAGE.caption = stage;
-  f.back_color = kPaleYellow;
-  f.LBLMSG.fore_color = kBlack;
-  f.LBLMSG.visible = true;
-  f.LBLMSG.font.size = font_size;
-  f.LBLMSG.font.bold = true;
-  const bool ok = buttons == Buttons::kOk;
-  f.ShowOkOrYesNo(ok);
-  f.Frame1.visible = false;
-  if (!ok) {
-    f.LBLYES.caption = f.Entry(0);
-    f.LBLNO.caption = f.Entry(1);
-  }
-  f.LBLMSG.caption = message;
-  ShowForm(app);
-}
-
-void ShowConfirmStage(App& app) {
-  FMain& f = app.form;
-  f.OBESP.visible = f.OBPOR.visible = f.OBENG.visible = false;
-  ShowStage(app, "1", Buttons::kYesNo, kStageFontSize, f.Entry(2) + kCr + kCr + f.Entry(3));
-}
-
-void ShowMailQuestionStage(App& app) {
-  ShowStage(app, "2", Buttons::kYesNo, kStageFontSize, app.form.Entry(7));
-}
-
-void ShowSendFileStage(App& app) {
-  FMain& f = app.form;
-  ShowStage(app, "3", Buttons::kOk, kStageFontSize,
-            f.Entry(8) + kCr + kCr + f.LBLFILENAME.caption + kCr + kCr + f.Entry(9));
-  f.LBLFILENAME.caption.clear();
-}
-
 void LBLOK_Click(App& app) {
-  const std::string stage = app.form.LBLSTAGE.caption;
-  if (stage == "0") {
-    ConfirmLanguage(app);
-  } else if (stage == "3" || stage == "4" || stage == "6" || stage == "7") {
-    UnloadAndEnd(app);
-  } else if (stage == "8") {
-    RebootWithAutoStart(app);
-  } else if (stage == "9") {
-    ContinueAfterRestart(app);
+  const std::optional<Stage> stage = CurrentStage(app.form);
+  if (!stage) return;
+  switch (*stage) {
+    case Stage::kLanguageChoice:
+      ConfirmLanguage(app);
+      break;
+    case Stage::kSendFile:
+    case Stage::kNetworkRefusal:
+    case Stage::kDriverMissing:
+    case Stage::kClosingInstructions:
+      UnloadAndEnd(app);
+      break;
+    case Stage::kAboutToReboot:
+      RebootWithAutoStart(app);
+      break;
+    case Stage::kRestarted:
+      ContinueAfterRestart(app);
+      break;
+    case Stage::kConfirm:
+    case Stage::kMailQuestion:
+      break;
   }
 }
 
 void LBLYES_Click(App& app) {
-  const std::string stage = app.form.LBLSTAGE.caption;
-  if (stage == "1") {
+  if (AtStage(app.form, Stage::kConfirm)) {
     HideForm(app);
     GatherMachineIdentity(app);
-  } else if (stage == "2") {
+  } else if (AtStage(app.form, Stage::kMailQuestion)) {
     SendReportByMail(app);
   }
 }
 
 void LBLNO_Click(App& app) {
-  const std::string stage = app.form.LBLSTAGE.caption;
-  if (stage == "1") {
+  if (AtStage(app.form, Stage::kConfirm)) {
     Decline(app);
-  } else if (stage == "2") {
+  } else if (AtStage(app.form, Stage::kMailQuestion)) {
     ShowSendFileStage(app);
   }
 }
 
 void CBCancel_Click(App& app) {
   FMain& f = app.form;
-  if (f.LBLSTAGE.caption != "0") return;
+  if (!AtStage(f, Stage::kLanguageChoice)) return;
   f.LBLIDIOMA.caption = "0";
   f.OBESP.selected = f.OBPOR.selected = f.OBENG.selected = false;
 }

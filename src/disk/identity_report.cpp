@@ -3,19 +3,16 @@
 #include <cstdio>
 #include <sstream>
 
+#include "platform/text.h"
+
 namespace corvane {
 
 namespace {
 
 std::string DisplayText(const std::string& s) {
-  const auto is_pad = [](char c) { return c == ' ' || c == '\0'; };
-  size_t begin = 0;
-  size_t end = s.size();
-  while (begin < end && is_pad(s[begin])) ++begin;
-  while (end > begin && is_pad(s[end - 1])) --end;
   std::string out;
-  for (size_t i = begin; i < end; ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
+  for (char ch : Trim(s, kDrivePadding)) {
+    const unsigned char c = static_cast<unsigned char>(ch);
     out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
   }
   return out;

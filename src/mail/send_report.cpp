@@ -5,17 +5,14 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/app.h"
-#include "app/texts.h"
+#include "form/app.h"
+#include "form/screens.h"
+#include "form/texts.h"
 #include "platform/spreadsheet.h"
 
 namespace corvane {
 
 namespace {
-
-constexpr size_t kMailClientQuestion = 22;
-constexpr size_t kPleaseSendFile = 8;
-constexpr size_t kToSupportAddress = 9;
 
 // The spreadsheet program may still be running with the workbook open: each step is tried
 // on its own, and a failing one is skipped.
@@ -34,19 +31,6 @@ void TidyUp(std::unique_ptr<SpreadsheetApplication>& sheet, const std::string& f
   } catch (const std::exception&) {
   }
   sheet.reset();
-}
-
-void ShowManualSendScreen(App& app) {
-  FMain& f = app.form;
-  f.LBLSTAGE.caption = "7";
-  f.LBLMSG.visible = true;
-  f.ShowOkOrYesNo(true);
-  f.Frame1.visible = false;
-  f.ClearAndHideOptions();
-  f.LBLMSG.caption = f.Entry(kPleaseSendFile) + kCr + kCr + f.LBLFILENAME.caption + kCr + kCr +
-                     f.Entry(kToSupportAddress);
-  f.LBLFILENAME.caption.clear();
-  ShowForm(app);
 }
 
 }  // namespace
@@ -70,14 +54,14 @@ void SendReportByMail(App& app) {
     sheet.reset();
 
     const int answer =
-        app.os.desktop.MessageBox(f.Entry(kMailClientQuestion), "", kMbYesNo + kMbIconQuestion);
+        app.os.desktop.MessageBox(f.Entry(Text::kOpenMailClient), "", kMbYesNo + kMbIconQuestion);
     if (answer == kIdYes && !app.os.shell.StartProgram(kMailClientPath, kWindowNormalFocus)) {
       throw std::runtime_error(std::string("cannot start ") + kMailClientPath);
     }
     app.os.files.Delete(file_path);
   } catch (const std::exception&) {
     TidyUp(sheet, file_name);
-    ShowManualSendScreen(app);
+    ShowManualSendStage(app);
     return;
   }
   UnloadAndEnd(app);

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "platform/text.h"
 #include "report/record_decode.h"
 
 namespace corvane {
@@ -44,18 +45,7 @@ std::optional<std::string> ReadRecordFile(const std::string& path, std::string* 
 
 // Text in a single-byte code page is shown as Latin-1, so that the output stays UTF-8.
 std::string Shown(const std::string& value, RecordUnit unit) {
-  if (unit == RecordUnit::kCharacters) return value;
-  std::string out;
-  for (char ch : value) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return unit == RecordUnit::kCharacters ? value : Latin1ToUtf8(value);
 }
 
 std::string CsvField(const std::string& s) {

@@ -1,9 +1,9 @@
 #include "report/gather.h"
 
-#include "app/app.h"
-#include "app/language_file.h"
-#include "app/wizard.h"
 #include "disk/drive_identity.h"
+#include "form/app.h"
+#include "form/language_file.h"
+#include "form/screens.h"
 #include "report/machine_record.h"
 #include "report/provision.h"
 

@@ -5,16 +5,9 @@
 #include "disk/drive_identity.h"
 #include "platform/platform.h"
 #include "platform/registry_helpers.h"
+#include "platform/text.h"
 
 namespace corvane {
-
-size_t CharacterCount(const std::string& utf8) {
-  size_t count = 0;
-  for (unsigned char c : utf8) {
-    if ((c & 0xC0) != 0x80) ++count;  // continuation bytes belong to the character before
-  }
-  return count;
-}
 
 std::string LengthField(size_t characters) {
   char field[8];
@@ -26,7 +19,7 @@ std::string MachineRecord(const MachineValues& v) {
   std::string record;
   for (const std::string* value :
        {&v.disk_identifier, &v.volume_serial, &v.computer_name, &v.product_id, &v.user_name}) {
-    record += LengthField(CharacterCount(*value));
+    record += LengthField(Utf8CharacterCount(*value));
   }
   return record + v.disk_identifier + v.volume_serial + v.computer_name + v.product_id +
          v.user_name;
@@ -78,13 +71,8 @@ std::string DiskIdentifier(const DriveIdentity& drive) {
   if (drive.DriveType != kDriveTypeAta) return "";
   // Spaces are trimmed before the NULs go, so a space before a NUL survives.
   const std::string& serial = drive.SerialNumber;
-  const size_t first = serial.find_first_not_of(' ');
-  std::string trimmed;
-  if (first != std::string::npos) {
-    trimmed = serial.substr(first, serial.find_last_not_of(' ') - first + 1);
-  }
   std::string identifier;
-  for (char c : trimmed) {
+  for (char c : Trim(serial, " ")) {
     if (c != '\0') identifier += c;
   }
   return UpperCase(identifier);

@@ -22,8 +22,6 @@ struct MachineValues {
   std::string user_name;
 };
 
-// Characters of a UTF-8 text, as a reader of the record cuts them.
-size_t CharacterCount(const std::string& utf8);
 // "00n" for 0 to 9, "0nn" for 10 to 99, the last three digits from 100 on.
 std::string LengthField(size_t characters);
 std::string MachineRecord(const MachineValues& values);

@@ -1,28 +1,19 @@
 #include "report/provision.h"
 
-#include "app/app.h"
-#include "app/language_file.h"
-#include "app/texts.h"
-#include "app/wizard.h"
+#include "form/app.h"
+#include "form/language_file.h"
+#include "form/screens.h"
+#include "form/texts.h"
 #include "platform/registry_helpers.h"
 
 namespace corvane {
 
-namespace {
-
-constexpr int kMissingDriverFontSize = 12;
-
-}  // namespace
-
 void ProvisionSmartDriver(App& app, const std::string& program_folder,
                           const std::string& system_folder) {
   const char sep = app.os.system.PathSeparator();
-  const FMain& f = app.form;
   const std::string source = program_folder + sep + kDriverFileName;
   if (!app.os.files.Exists(source)) {
-    ShowStage(
-        app, "6", Buttons::kOk, kMissingDriverFontSize,
-        f.Entry(12) + kCr + f.Entry(13) + kCr + kCr + program_folder + sep + kCr + f.Entry(18));
+    ShowDriverMissingStage(app, program_folder);
     return;
   }
   try {
@@ -30,11 +21,10 @@ void ProvisionSmartDriver(App& app, const std::string& program_folder,
     // Only a copied driver leaves the marker, so a failed copy is tried again next run.
     app.os.files.WriteAll(program_folder + sep + kMarkerFileName, "0\r\n");
   } catch (const FileError&) {
-    ShowStage(app, "7", Buttons::kOk, kStageFontSize,
-              f.Entry(14) + kCr + f.Entry(15) + kCr + f.Entry(16));
+    ShowDriverCopyFailedStage(app);
     return;
   }
-  ShowStage(app, "8", Buttons::kOk, kStageFontSize, f.Entry(17) + kCr + kCr + f.Entry(19));
+  ShowRebootStage(app);
 }
 
 void RebootWithAutoStart(App& app) {

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace corvane {
 
 namespace {
@@ -15,45 +17,6 @@ constexpr size_t kProductIdField = 3;
 constexpr size_t kUserNameField = 4;
 constexpr const char* kFieldNames[kFields] = {"disk identifier", "volume serial", "computer name",
                                               "product identifier", "user name"};
-
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t extra = 0;
-    uint32_t code = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1;
-      code = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2;
-      code = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3;
-      code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (s.size() - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if (!IsContinuation(d)) return false;
-      code = (code << 6) | (d & 0x3F);
-    }
-    if ((extra == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-        (extra == 3 && (code < 0x10000 || code > 0x10FFFF))) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
 
 // Shows a short piece of the file in a message, control characters escaped.
 std::string Quoted(const std::string& s) {
@@ -116,7 +79,8 @@ DecodedRecord DecodeMachineRecord(const std::string& content) {
   // starts[u] is the byte offset of unit u of the values; one past the end closes it.
   std::vector<size_t> starts;
   for (size_t i = kHeaderSize; i < text.size(); ++i) {
-    if (result.unit == RecordUnit::kBytes || !IsContinuation(static_cast<unsigned char>(text[i]))) {
+    if (result.unit == RecordUnit::kBytes ||
+        !IsUtf8Continuation(static_cast<unsigned char>(text[i]))) {
       starts.push_back(i);
     }
   }

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_spreadsheet.h"
 #include "fakes/scripted_smart_device.h"
+#include "form/app.h"
 #include "platform/platform.h"
 
 namespace corvane::test {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/texts.h"
+#include "form/texts.h"
 #include "linux/temp_folder.h"
 #include "linux/tool_process.h"
 

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "form/geometry.h"
 #include "linux/temp_folder.h"
-#include "platform/fltk/form_geometry.h"
 #include "platform/linux/window_loader.h"
 
 namespace corvane {

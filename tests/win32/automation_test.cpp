@@ -2,17 +2,22 @@
 // flags, every failure becomes AutomationError, and on Wine, which has no spreadsheet
 // program, the mail goes to the manual-send screen.
 #include <gtest/gtest.h>
-#include <oleauto.h>
+
+// oleauto.h needs the types of windows.h.
+// clang-format off
 #include <windows.h>
+#include <oleauto.h>
+// clang-format on
 
 #include <map>
 #include <string>
 #include <vector>
 
 #include "app/dispatch.h"
-#include "app/texts.h"
 #include "app/wizard.h"
 #include "fakes/fake_platform.h"
+#include "form/screens.h"
+#include "form/texts.h"
 #include "mail/send_report.h"
 #include "platform/win32/spreadsheet.h"
 

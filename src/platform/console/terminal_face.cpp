@@ -5,18 +5,16 @@
 #include <ostream>
 #include <vector>
 
-#include "app/app.h"
 #include "app/dispatch.h"
-#include "app/layout.h"
+#include "form/app.h"
+#include "form/layout.h"
+#include "form/texts.h"
 #include "platform/desktop.h"
+#include "platform/text.h"
 
 namespace corvane {
 
 namespace {
-
-constexpr const char* kHiddenHint = "That control is not on the screen now.";
-constexpr const char* kUnknownHint =
-    "Unknown command; use es, pt, en, ok, yes, no, cancel or close.";
 
 void PrintLines(std::ostream& out, const std::string& text) {
   std::string line;
@@ -40,22 +38,7 @@ bool IsNoWord(const std::string& w) { return w == "no" || w == "n" || w == "não
 }  // namespace
 
 std::string NormaliseCommand(const std::string& line) {
-  size_t b = line.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  size_t e = line.find_last_not_of(" \t\r\n");
-  std::string s = line.substr(b, e - b + 1);
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c >= 'A' && c <= 'Z') {
-      s[i] = static_cast<char>(c - 'A' + 'a');
-    } else if (c == 0xC3 && i + 1 < s.size()) {
-      // UTF-8 Latin-1 capitals À..Þ (but ×) have their small letter 0x20 further on.
-      unsigned char d = static_cast<unsigned char>(s[i + 1]);
-      if (d >= 0x80 && d <= 0x9E && d != 0x97) s[i + 1] = static_cast<char>(d + 0x20);
-      ++i;
-    }
-  }
-  return s;
+  return LowerCaseLatin(Trim(line, kWhiteSpace));
 }
 
 bool TerminalFace::ReadLine(std::string& line) {
@@ -76,7 +59,7 @@ int TerminalFace::MessageBox(const std::string& text, const std::string& title, 
     const std::string answer = NormaliseCommand(line);
     if (IsYesWord(answer)) return kIdYes;
     if (IsNoWord(answer)) return kIdNo;
-    out_ << "Answer yes or no.\n> " << std::flush;
+    out_ << kAnswerYesOrNo << "\n> " << std::flush;
   }
   return kIdNo;
 }
@@ -137,7 +120,7 @@ int TerminalFace::Run(App& app) {
     }
     // While the form is hidden nothing is printed, hints included.
     if (next == Outcome::kIgnored && shown) {
-      out_ << (known ? kHiddenHint : kUnknownHint) << "\n> " << std::flush;
+      out_ << (known ? kHiddenControlHint : kUnknownCommandHint) << "\n> " << std::flush;
     }
     outcome = next;
   }

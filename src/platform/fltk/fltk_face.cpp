@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
-#include "app/layout.h"
+#include "form/app.h"
+#include "form/geometry.h"
+#include "form/layout.h"
 #include "platform/desktop.h"
 #include "platform/fltk/corvane_icon.xpm"
-#include "platform/fltk/form_geometry.h"
 #include "platform/linux/window_module.h"
 
 namespace corvane {

@@ -20,6 +20,7 @@
 #include "platform/linux/mime_mail.h"
 #include "platform/linux/process.h"
 #include "platform/linux/system_info.h"
+#include "platform/text.h"
 
 namespace corvane {
 
@@ -65,13 +66,6 @@ uint64_t RandomBits() {
     bits = static_cast<uint64_t>(std::clock()) ^ (static_cast<uint64_t>(::getpid()) << 32);
   }
   return bits;
-}
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
 }
 
 class SendmailApplication : public SpreadsheetApplication {
@@ -157,7 +151,7 @@ class SendmailApplication : public SpreadsheetApplication {
     }
     if (status != 0) {
       throw AutomationError(sendmail_ + ": " + DescribeExit(status) + ": " +
-                            Trimmed(output.ReadStart(kOutputShown)));
+                            Trim(output.ReadStart(kOutputShown), kWhiteSpace));
     }
   }
 

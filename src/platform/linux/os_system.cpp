@@ -7,10 +7,10 @@
 #include <iostream>
 #include <string>
 
-#include "app/app.h"
 #include "app/dispatch.h"
-#include "app/layout.h"
-#include "app/texts.h"
+#include "form/app.h"
+#include "form/layout.h"
+#include "form/texts.h"
 #include "mail/send_report.h"
 #include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"

@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "disk/smart_records.h"
+#include "platform/text.h"
 
 namespace corvane {
 
@@ -108,13 +109,6 @@ std::string ReadSmallFile(const std::string& path) {
   if (!in) return "";
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return content;
-}
-
-std::string Trim(const std::string& s) {
-  const auto pad = [](char c) { return std::isspace(static_cast<unsigned char>(c)) || c == '\0'; };
-  const auto first = std::find_if_not(s.begin(), s.end(), pad);
-  const auto last = std::find_if_not(s.rbegin(), s.rend(), pad).base();
-  return first < last ? std::string(first, last) : "";
 }
 
 void PutDriveString(uint8_t* sector, size_t offset, size_t length, const std::string& text) {
@@ -259,25 +253,26 @@ std::optional<Bytes> IdentifyFromSysfs(const std::string& dir) {
     const auto* begin = reinterpret_cast<const uint8_t*>(vpd89.data()) + kVpd89IdentifyOffset;
     return Bytes(begin, begin + kSectorSize);
   }
-  std::string serial = Trim(ReadSmallFile(dir + "/serial"));            // virtio
-  if (serial.empty()) serial = Trim(ReadSmallFile(device + "serial"));  // nvme, mmc
+  std::string serial = Trim(ReadSmallFile(dir + "/serial"), kWhiteSpaceOrNul);  // virtio
+  if (serial.empty())
+    serial = Trim(ReadSmallFile(device + "serial"), kWhiteSpaceOrNul);  // nvme, mmc
   if (serial.empty()) {
     const std::string vpd80 = ReadSmallFile(device + "vpd_pg80");
     if (vpd80.size() > kVpd80SerialOffset) {
       const size_t length = (static_cast<uint8_t>(vpd80[2]) << 8) | static_cast<uint8_t>(vpd80[3]);
-      serial = Trim(vpd80.substr(kVpd80SerialOffset, length));
+      serial = Trim(vpd80.substr(kVpd80SerialOffset, length), kWhiteSpaceOrNul);
     }
   }
-  std::string model = Trim(ReadSmallFile(device + "model"));
-  if (model.empty()) model = Trim(ReadSmallFile(device + "name"));  // mmc
-  const std::string vendor = Trim(ReadSmallFile(device + "vendor"));
+  std::string model = Trim(ReadSmallFile(device + "model"), kWhiteSpaceOrNul);
+  if (model.empty()) model = Trim(ReadSmallFile(device + "name"), kWhiteSpaceOrNul);  // mmc
+  const std::string vendor = Trim(ReadSmallFile(device + "vendor"), kWhiteSpaceOrNul);
   // SCSI disks and USB bridges name their maker apart; libata's is always "ATA".
   if (!model.empty() && !vendor.empty() && vendor != "ATA" && vendor.rfind("0x", 0) != 0) {
     model = vendor + " " + model;
   }
-  std::string firmware = Trim(ReadSmallFile(device + "firmware_rev"));  // nvme
-  if (firmware.empty()) firmware = Trim(ReadSmallFile(device + "rev"));
-  if (firmware.empty()) firmware = Trim(ReadSmallFile(device + "fwrev"));  // mmc
+  std::string firmware = Trim(ReadSmallFile(device + "firmware_rev"), kWhiteSpaceOrNul);  // nvme
+  if (firmware.empty()) firmware = Trim(ReadSmallFile(device + "rev"), kWhiteSpaceOrNul);
+  if (firmware.empty()) firmware = Trim(ReadSmallFile(device + "fwrev"), kWhiteSpaceOrNul);  // mmc
   if (serial.empty() && model.empty() && firmware.empty()) return std::nullopt;
   Bytes sector(kSectorSize, 0);
   PutDriveString(sector.data(), kSerialOffset, kSerialLength, serial);

@@ -6,9 +6,18 @@
 
 #include <string>
 
+#include "platform/text.h"
+
 namespace corvane {
 
 namespace {
+
+std::wstring ToWide(const char* text, int n, UINT from) {
+  const int wide_size = ::MultiByteToWideChar(from, 0, text, n, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(wide_size), L'\0');
+  ::MultiByteToWideChar(from, 0, text, n, wide.data(), wide_size);
+  return wide;
+}
 
 std::string Convert(const std::string& text, UINT from, UINT to) {
   std::string result;
@@ -18,9 +27,8 @@ std::string Convert(const std::string& text, UINT from, UINT to) {
     if (end == std::string::npos) end = text.size();
     const int n = static_cast<int>(end - start);
     if (n > 0) {
-      const int wide_size = ::MultiByteToWideChar(from, 0, text.data() + start, n, nullptr, 0);
-      std::wstring wide(static_cast<size_t>(wide_size), L'\0');
-      ::MultiByteToWideChar(from, 0, text.data() + start, n, wide.data(), wide_size);
+      const std::wstring wide = ToWide(text.data() + start, n, from);
+      const int wide_size = static_cast<int>(wide.size());
       const int out_size =
           ::WideCharToMultiByte(to, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
       std::string out(static_cast<size_t>(out_size), '\0');
@@ -40,14 +48,16 @@ std::string Utf8ToAnsi(const std::string& utf8) { return Convert(utf8, CP_UTF8, 
 
 std::string AnsiToUtf8(const std::string& ansi) { return Convert(ansi, CP_ACP, CP_UTF8); }
 
+std::wstring Utf8ToWide(const std::string& utf8) {
+  return utf8.empty() ? std::wstring()
+                      : ToWide(utf8.data(), static_cast<int>(utf8.size()), CP_UTF8);
+}
+
 std::string Win32ErrorText(unsigned long code) {
   char buffer[512] = {};
   const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                    nullptr, code, 0, buffer, sizeof buffer, nullptr);
-  std::string text(buffer, n);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
+  const std::string text = Trim(std::string(buffer, n), kWhiteSpace);
   if (text.empty()) return "error " + std::to_string(code);
   return AnsiToUtf8(text);
 }

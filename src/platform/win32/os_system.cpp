@@ -5,8 +5,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/app.h"
-#include "app/layout.h"
+#include "form/app.h"
+#include "form/layout.h"
 #include "platform/console/terminal_face.h"
 #include "platform/win32/desktop.h"
 #include "platform/win32/files.h"

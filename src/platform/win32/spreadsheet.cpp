@@ -10,18 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/ansi.h"
+
 namespace corvane {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return L"";
-  const int n =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
 
 [[noreturn]] void Fail(const std::string& what, HRESULT hr) {
   char code[16];
@@ -54,9 +47,9 @@ DispatchRef InvokeMember(const DispatchRef& object, const std::string& member, I
                          const std::vector<AutomationArg>& args, bool want_object) {
   if (!object.get()) throw AutomationError(member + ": no object");
   // Names: the member first, then each named argument.
-  std::vector<std::wstring> names{Wide(member)};
+  std::vector<std::wstring> names{Utf8ToWide(member)};
   for (const AutomationArg& a : args) {
-    if (!a.name.empty()) names.push_back(Wide(a.name));
+    if (!a.name.empty()) names.push_back(Utf8ToWide(a.name));
   }
   std::vector<LPOLESTR> name_ptrs;
   for (std::wstring& n : names) name_ptrs.push_back(n.data());
@@ -77,7 +70,7 @@ DispatchRef InvokeMember(const DispatchRef& object, const std::string& member, I
     ::VariantInit(&v);
     if (a.is_text) {
       v.vt = VT_BSTR;
-      v.bstrVal = ::SysAllocString(Wide(a.text).c_str());
+      v.bstrVal = ::SysAllocString(Utf8ToWide(a.text).c_str());
     } else {
       v.vt = VT_BOOL;
       v.boolVal = a.truth ? VARIANT_TRUE : VARIANT_FALSE;
@@ -186,7 +179,7 @@ ComSpreadsheetAutomation::~ComSpreadsheetAutomation() {
 std::unique_ptr<SpreadsheetApplication> ComSpreadsheetAutomation::Create(
     const std::string& prog_id) {
   CLSID clsid{};
-  Check("CLSIDFromProgID(" + prog_id + ")", ::CLSIDFromProgID(Wide(prog_id).c_str(), &clsid));
+  Check("CLSIDFromProgID(" + prog_id + ")", ::CLSIDFromProgID(Utf8ToWide(prog_id).c_str(), &clsid));
   IDispatch* app = nullptr;
   Check("CoCreateInstance(" + prog_id + ")",
         ::CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER,

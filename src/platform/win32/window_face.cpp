@@ -1,4 +1,4 @@
-// Twips become pixels at the screen's DPI (1440 twips to the inch). Labels are drawn last,
+// Twips become pixels at the screen's DPI. Labels are drawn last,
 // transparent, so that the button captions sit on their coloured shapes.
 #include "platform/win32/window_face.h"
 
@@ -8,8 +8,9 @@
 
 #include <string>
 
-#include "app/app.h"
 #include "app/dispatch.h"
+#include "form/app.h"
+#include "form/geometry.h"
 #include "platform/win32/ansi.h"
 
 namespace corvane {
@@ -17,7 +18,6 @@ namespace corvane {
 namespace {
 
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // no min/max boxes
-constexpr int kTwipsPerInch = 1440;
 
 COLORREF Colour(uint32_t bgr) { return static_cast<COLORREF>(bgr & 0xFFFFFF); }
 
@@ -32,7 +32,7 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 }
 
 HFONT MakeFont(const Font& font, int dpi_y) {
-  return ::CreateFontA(-::MulDiv(font.size, dpi_y, 72), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
+  return ::CreateFontA(-PointsToPixels(font.size, dpi_y), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
                        FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                        DEFAULT_QUALITY, DEFAULT_PITCH, Utf8ToAnsi(font.name).c_str());
 }
@@ -50,7 +50,7 @@ std::string WithLineBreaks(const std::string& caption) {
 }  // namespace
 
 int Win32WindowFace::Pixels(int twips, bool horizontal) const {
-  return ::MulDiv(twips, horizontal ? dpi_x_ : dpi_y_, kTwipsPerInch);
+  return TwipsToPixels(twips, horizontal ? dpi_x_ : dpi_y_);
 }
 
 int Win32WindowFace::MessageBox(const std::string& text, const std::string& title, int style) {

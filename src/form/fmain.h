@@ -2,11 +2,14 @@
 // colours (0x00BBGGRR), font and position in twips. Faces draw it; handlers change it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace corvane {
+
+enum class Text : size_t;  // form/texts.h
 
 enum class ControlKind { kLabel, kListBox, kOptionButton, kShape, kFrame, kCommandButton };
 
@@ -80,6 +83,7 @@ struct FMain {
   void SelectOption(Control& option);
   // The entry of LBLABELS at `index`, or "" when the list is shorter.
   std::string Entry(size_t index) const;
+  std::string Entry(Text text) const { return Entry(static_cast<size_t>(text)); }
 };
 
 // Carriage return: breaks the line in LBLMSG.

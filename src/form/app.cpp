@@ -1,4 +1,4 @@
-#include "app/app.h"
+#include "form/app.h"
 
 namespace corvane {
 

@@ -1,5 +1,5 @@
-// How the window face turns the form's design (twips, points, 0x00BBGGRR, CR breaks)
-// into pixels and FLTK text. Header-only so that the tests need no FLTK.
+// How the window faces turn the form's design (twips, points, 0x00BBGGRR, CR breaks)
+// into pixels and label text. Header-only so that the tests need no window toolkit.
 #pragma once
 
 #include <algorithm>

@@ -1,25 +1,16 @@
-#include "app/language_file.h"
+#include "form/language_file.h"
 
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app.h"
+#include "form/app.h"
+#include "platform/text.h"
 
 namespace corvane {
 
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Trim(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
 
 std::string PlainDecimal(double value) {
   char buffer[64];
@@ -46,7 +37,7 @@ std::string ProgramFile(App& app, const std::string& name) {
 }
 
 std::optional<double> ParseNumber(const std::string& text) {
-  const std::string t = Trim(text);
+  const std::string t = Trim(text, kBlanks);
   if (t.empty()) return std::nullopt;
   size_t i = 0;
   if (t[i] == '+' || t[i] == '-') ++i;
@@ -72,8 +63,7 @@ std::optional<double> ParseNumber(const std::string& text) {
 }
 
 std::optional<std::string> FirstFreeFormatItem(const std::string& content) {
-  size_t i = 0;
-  while (i < content.size() && IsBlank(content[i])) ++i;
+  size_t i = std::min(content.find_first_not_of(kBlanks), content.size());
   std::string item;
   if (i < content.size() && content[i] == '"') {
     const size_t close = content.find('"', i + 1);
@@ -81,7 +71,7 @@ std::optional<std::string> FirstFreeFormatItem(const std::string& content) {
     return item;  // a quoted item is text, never a number
   }
   const size_t end = content.find_first_of(",\r\n", i);
-  item = Trim(content.substr(i, end == std::string::npos ? std::string::npos : end - i));
+  item = Trim(content.substr(i, end == std::string::npos ? std::string::npos : end - i), kBlanks);
   if (item.empty()) return std::nullopt;
   if (const std::optional<double> number = ParseNumber(item)) return PlainDecimal(*number);
   return item;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/fmain.h"
+#include "form/fmain.h"
 #include "platform/platform.h"
 
 namespace corvane {

@@ -1,6 +1,6 @@
-#include "app/fmain.h"
+#include "form/fmain.h"
 
-#include "app/layout.h"
+#include "form/layout.h"
 
 namespace corvane {
 

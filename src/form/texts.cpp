@@ -1,8 +1,8 @@
-#include "app/texts.h"
+#include "form/texts.h"
 
-#include "app/app.h"
-#include "app/language_file.h"
-#include "app/layout.h"
+#include <optional>
+
+#include "form/language_file.h"
 
 namespace corvane {
 
@@ -99,12 +99,12 @@ const std::array<std::string, kTextCount> kEnglish = {
 }  // namespace
 
 std::string RestartRefusedText(const std::string& code) {
-  const std::optional<double> n = ParseNumber(code);
-  if (n == 2.0) {
+  const int language = LanguageCode(code);
+  if (language == 2) {
     return "A Maquina Nao Pode Reiniciar Sozinha.\rTem que Reiniciar a Maquina e Rodar esta "
            "Aplicação Novamente!!!";
   }
-  if (n == 3.0) {
+  if (language == 3) {
     return "The Computer Could Not Reboot by Itself.\rReboot the Machine and Run This "
            "Application Again!!!";
   }
@@ -123,25 +123,9 @@ const std::array<std::string, kTextCount>& LanguageTexts(int code) {
   }
 }
 
-void LoadLanguageTexts(App& app) {
-  FMain& f = app.form;
-  const std::string code_text = f.LBLIDIOMA.caption;
-  if (f.LBLSTAGE.caption.empty()) UnloadAndEnd(app);
-  const std::optional<double> code = ParseNumber(code_text);
-  if (!code || (*code != 1 && *code != 2 && *code != 3)) UnloadAndEnd(app);
-
-  for (const std::string& text : LanguageTexts(static_cast<int>(*code))) {
-    f.LBLABELS.items.push_back(text);
-  }
-
-  if (!app.os.system.IsNetworkFolder(app.os.system.ProgramFolder())) return;
-  f.LBLSTAGE.caption = "4";
-  f.back_color = kRefusalRed;
-  f.LBLMSG.fore_color = kWhite;
-  f.Frame1.visible = false;
-  f.LBLMSG.visible = true;
-  f.LBLMSG.caption = f.Entry(10) + kCr + f.Entry(11);
-  ShowForm(app);
+int LanguageCode(const std::string& caption) {
+  const std::optional<double> n = ParseNumber(caption);
+  return n && (*n == 1 || *n == 2 || *n == 3) ? static_cast<int>(*n) : 0;
 }
 
 }  // namespace corvane

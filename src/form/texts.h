@@ -1,0 +1,62 @@
+// Every text the program shows: the 26 entries of each language, named by their place in
+// LBLABELS, and the fixed texts outside the list. Entry numbers are the list's contract.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+namespace corvane {
+
+inline constexpr const char* kSupportAddress = "soporte@lumbrook.example";
+constexpr size_t kTextCount = 26;
+
+// The entries of LBLABELS by index.
+enum class Text : size_t {
+  kYes = 0,
+  kNo = 1,
+  kMustRunOnThisMachine = 2,
+  kWorkingOnThatMachine = 3,
+  kFileLoaded = 4,  // 4, 5 and 6 are filled but shown by no screen
+  kMailClientComing = 5,
+  kFileWillBeDeleted = 6,
+  kMailQuestion = 7,
+  kPleaseSendFile = 8,
+  kToSupportAddress = 9,
+  kCannotRun = 10,
+  kFromTheNetwork = 11,
+  kCopyDriverFile = 12,
+  kInTheSameFolder = 13,
+  kCopyDriverFileIn = 14,
+  kDriverFolder = 15,
+  kRunAgainAfterReboot = 16,
+  kGoingToReboot = 17,
+  kRunAgainAfterwards = 18,
+  kIfNoAutomaticStart = 19,
+  kStartedAgain = 20,
+  kLetsContinue = 21,
+  kOpenMailClient = 22,
+};
+
+// The 26 entries of language code 1 (Spanish), 2 (Portuguese) or 3 (English).
+const std::array<std::string, kTextCount>& LanguageTexts(int code);
+
+// The language code of a LBLIDIOMA caption read as a number: 1, 2 or 3, else 0.
+int LanguageCode(const std::string& caption);
+
+// What to do when the system refuses to restart the machine, in the language of the
+// code ("1", "2" or "3"; Spanish otherwise).
+std::string RestartRefusedText(const std::string& code);
+
+// The goodbye box of the decline path.
+inline constexpr const char* kGoodbyeText = "Chauuu...";
+inline constexpr const char* kGoodbyeTitle = ":)";
+// The failure box: this prefix, then what failed.
+inline constexpr const char* kCannotGoOn = "Corvane cannot go on: ";
+// The terminal face's own lines.
+inline constexpr const char* kHiddenControlHint = "That control is not on the screen now.";
+inline constexpr const char* kUnknownCommandHint =
+    "Unknown command; use es, pt, en, ok, yes, no, cancel or close.";
+inline constexpr const char* kAnswerYesOrNo = "Answer yes or no.";
+
+}  // namespace corvane

@@ -1,0 +1,33 @@
+// Text helpers shared by the core and the backends: trimming, case folding, and the
+// Latin-1 and UTF-8 forms of text. Portable; no OS headers.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// What callers trim: the language file's blanks, white space around a line, the padding of
+// drive strings (spaces and NULs), and sysfs values (line breaks, VPD padding).
+inline constexpr std::string_view kBlanks = " \t";
+inline constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
+inline constexpr std::string_view kDrivePadding{" \0", 2};
+inline constexpr std::string_view kWhiteSpaceOrNul{" \t\r\n\v\f\0", 7};
+
+// `text` without the characters of `pad` at either end.
+std::string Trim(const std::string& text, std::string_view pad);
+
+// ASCII letters and the Latin-1 capitals (as UTF-8) in small letters; other text as is.
+std::string LowerCaseLatin(const std::string& utf8);
+
+// Each byte taken as one Latin-1 character, written as UTF-8.
+std::string Latin1ToUtf8(const std::string& bytes);
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(const std::string& text);
+inline bool IsUtf8Continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+// The characters of UTF-8 text: continuation bytes belong to the character before.
+size_t Utf8CharacterCount(const std::string& utf8);
+
+}  // namespace corvane
