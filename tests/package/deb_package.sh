@@ -22,11 +22,15 @@ fi
 
 # 1. The package, from a release build of its own (kept between runs, so only the first
 # run compiles everything).
-cmake -S "$source_folder" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF \
-  -DCORVANE_SANITIZE=OFF >/dev/null
-cmake --build "$build" -j2 >/dev/null
-rm -f "$build"/corvane_*.deb
-(cd "$build" && cpack -G DEB >/dev/null) || fail "cpack -G DEB failed"
+mkdir -p "$build"
+log=$build/package-test.log
+{
+  cmake -S "$source_folder" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF \
+    -DCORVANE_SANITIZE=OFF &&
+    cmake --build "$build" -j2 &&
+    rm -f "$build"/corvane_*.deb &&
+    (cd "$build" && cpack -G DEB)
+} >"$log" 2>&1 || { tail -n 30 "$log" >&2; fail "building the package (see $log)"; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb="$build/corvane_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "no $deb (found: $(ls "$build"/*.deb 2>/dev/null))"
