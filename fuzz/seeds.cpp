@@ -1,8 +1,6 @@
-// Writes the seed corpora: records, registry store files and language files as the
-// program itself writes them, and the drive captures recast as device answers.
+// Writes the seed corpora: records and language files as the program itself writes them,
+// and the drive captures recast as device answers.
 // Usage: fuzz_seeds OUT_FOLDER [CAPTURE_FOLDER]
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,7 +8,6 @@
 #include <sstream>
 
 #include "disk/capture.h"
-#include "platform/linux/registry_store.h"
 #include "report/machine_record.h"
 
 namespace fs = std::filesystem;
@@ -58,24 +55,6 @@ int main(int argc, char** argv) {
   for (const char* item : {"1\r\n", "2\r\n", "3\r\n", "01\r\n", " 2 , 9\r\n", "\"3\"\r\n", "1e1"}) {
     Put(out / "language", "language" + std::to_string(i++), item);
   }
-
-  // A store file written by the store itself.
-  const fs::path config =
-      fs::temp_directory_path() / ("corvane-seeds-" + std::to_string(::getpid()));
-  {
-    LinuxRegistry reg({config.string(), {}});
-    RegKey key = 0;
-    reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", &key);
-    const std::string pid = "55274-640-1\0";
-    reg.SetValue(key, "ProductId", kRegSz, reinterpret_cast<const uint8_t*>(pid.data()), 12);
-    const uint8_t word[4] = {1, 0, 0, 0};
-    reg.SetValue(key, "Odd name with spaces", kRegDword, word, 4);
-    reg.CloseKey(key);
-    reg.CreateKey(kHkeyCurrentUser, "Software\\Corvane\\Empty", &key);
-    reg.CloseKey(key);
-    Put(out / "registry", "store", Slurp(reg.StoreFile()));
-  }
-  fs::remove_all(config);
 
   // Each capture as the identify target reads its input: device map, flags, three sectors.
   if (argc > 2 && fs::is_directory(argv[2])) {

@@ -1,19 +1,23 @@
-// The behaviour of the registry helpers that every registry backend must give.
-// A backend's test file instantiates RegistryContract with a fixture type that has
-// `Registry& reg()`.
+// The behaviour of the registry helpers that registry backends must give. Every backend
+// gives RegistryContract, on the values the program uses; a backend that stores any key
+// (Windows, the fake) also gives GeneralRegistryContract. A backend's test file
+// instantiates them with a fixture type that has `Registry& reg()`.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/registry_helpers.h"
 
 namespace corvane::test {
 
 template <typename Backend>
-class RegistryContract : public ::testing::Test {
+class RegistryFixture : public ::testing::Test {
  protected:
   // Stores raw bytes through the raw interface, as another program could.
   void PutRaw(const std::string& path, const std::string& name, uint32_t type,
@@ -32,11 +36,17 @@ class RegistryContract : public ::testing::Test {
   Backend backend_;
 };
 
+template <typename Backend>
+class RegistryContract : public RegistryFixture<Backend> {};
+template <typename Backend>
+class GeneralRegistryContract : public RegistryFixture<Backend> {};
+
 TYPED_TEST_SUITE_P(RegistryContract);
+TYPED_TEST_SUITE_P(GeneralRegistryContract);
 
 constexpr const char* kTestKey = "SOFTWARE\\Corvane Test\\Values";
 
-TYPED_TEST_P(RegistryContract, ValueTypesAndDataShapes) {
+TYPED_TEST_P(GeneralRegistryContract, ValueTypesAndDataShapes) {
   this->PutRaw(kTestKey, "empty", kRegSz, std::string("\0", 1));
   this->PutRaw(kTestKey, "zero bytes", kRegSz, "");
   this->PutRaw(kTestKey, "expand", kRegExpandSz, std::string("%TEMP%\0", 7));
@@ -60,7 +70,7 @@ TYPED_TEST_P(RegistryContract, MissingKeyReadsAbsentAndDeletesNothing) {
   EXPECT_EQ(this->Read(nowhere, "x"), std::nullopt);
 }
 
-TYPED_TEST_P(RegistryContract, WriteCreatesKeysAndReadsBackUnchanged) {
+TYPED_TEST_P(GeneralRegistryContract, WriteCreatesKeysAndReadsBackUnchanged) {
   const std::string deep = "SOFTWARE\\Corvane Test\\New\\Deeper\\Still";
   const std::string text = "C:\\Program Files\\Corvane\\Corvane.exe = \xC3\xA9\n next";
   WriteRegistryString(this->backend_.reg(), kHkeyLocalMachine, deep, "Run Me", text);
@@ -74,7 +84,7 @@ TYPED_TEST_P(RegistryContract, WriteCreatesKeysAndReadsBackUnchanged) {
   this->backend_.reg().CloseKey(key);
 }
 
-TYPED_TEST_P(RegistryContract, DeleteRemovesOnlyThatValue) {
+TYPED_TEST_P(GeneralRegistryContract, DeleteRemovesOnlyThatValue) {
   WriteRegistryString(this->backend_.reg(), kHkeyLocalMachine, kTestKey, "a", "1");
   WriteRegistryString(this->backend_.reg(), kHkeyLocalMachine, kTestKey, "b", "2");
   DeleteRegistryValue(this->backend_.reg(), kHkeyLocalMachine, kTestKey, "a");
@@ -92,9 +102,22 @@ TYPED_TEST_P(RegistryContract, RunValueRoundTrips) {
   EXPECT_EQ(this->Read(kRunKey, kRunValueName), std::nullopt);
 }
 
-REGISTER_TYPED_TEST_SUITE_P(RegistryContract, ValueTypesAndDataShapes,
-                            MissingKeyReadsAbsentAndDeletesNothing,
-                            WriteCreatesKeysAndReadsBackUnchanged, DeleteRemovesOnlyThatValue,
-                            RunValueRoundTrips);
+// The data shapes of a string value, on the Run value: every backend keeps it.
+TYPED_TEST_P(RegistryContract, RunValueDataShapes) {
+  for (const auto& [bytes, text] : std::initializer_list<std::pair<std::string, std::string>>{
+           {std::string("\0", 1), ""},
+           {"", ""},
+           {std::string("C:\\Tools\\Corvane.exe\0more\0", 26), "C:\\Tools\\Corvane.exe"},
+           {"/opt/whole", "/opt/whole"}}) {
+    this->PutRaw(kRunKey, kRunValueName, kRegSz, bytes);
+    EXPECT_EQ(this->Read(kRunKey, kRunValueName), std::optional<std::string>(text));
+  }
+  DeleteRegistryValue(this->backend_.reg(), kHkeyLocalMachine, kRunKey, kRunValueName);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(RegistryContract, MissingKeyReadsAbsentAndDeletesNothing,
+                            RunValueRoundTrips, RunValueDataShapes);
+REGISTER_TYPED_TEST_SUITE_P(GeneralRegistryContract, ValueTypesAndDataShapes,
+                            WriteCreatesKeysAndReadsBackUnchanged, DeleteRemovesOnlyThatValue);
 
 }  // namespace corvane::test

@@ -12,6 +12,7 @@ struct FakeBackend {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Fake, RegistryContract, FakeBackend);
+INSTANTIATE_TYPED_TEST_SUITE_P(Fake, GeneralRegistryContract, FakeBackend);
 
 TEST(RegistryHelpers, EveryHelperClosesTheKeyItOpened) {
   FakeRegistry reg;

@@ -17,6 +17,6 @@ expect_contains() {  # haystack needle what
 # The Run value "Corvane" as the Linux registry keeps it.
 put_run_value() {
   mkdir -p "$XDG_CONFIG_HOME/autostart"
-  printf '[Desktop Entry]\nType=Application\nName=Corvane\nExec="%s"\nX-Corvane-Run-Value=1 :%s%%00\n' \
+  printf '[Desktop Entry]\nType=Application\nName=Corvane\nExec="%s"\nX-Corvane-Run-Value=%s\n' \
     "$corvane" "$corvane" > "$XDG_CONFIG_HOME/autostart/Corvane.desktop"
 }

@@ -30,6 +30,7 @@ struct Win32Backend {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, RegistryContract, Win32Backend);
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, GeneralRegistryContract, Win32Backend);
 
 class Win32RegistryTest : public ::testing::Test {
  protected:

@@ -16,7 +16,7 @@
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
 #include "platform/linux/mail_hand_over.h"
-#include "platform/linux/registry_store.h"
+#include "platform/linux/registry.h"
 #include "platform/linux/shell.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/smart_device.h"
@@ -76,7 +76,7 @@ class LinuxOsSystem : public OsSystem {
     return status;
   }
 
-  LinuxRegistry registry_{RegistryStoreOptions{}};
+  LinuxRegistry registry_;
   LinuxSmartDevice smart_;
   LinuxSystemInfo system_;
   LinuxFiles files_;
