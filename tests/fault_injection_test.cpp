@@ -77,6 +77,18 @@ const std::vector<WizardPath>& Paths() {
        {A::kEnglish, A::kOk, A::kYes, A::kOk, A::kRestart, A::kOk, A::kNo, A::kOk},
        Outcome::kEnded,
        "0 1 8 9 2 3"},
+      // An installed copy: own files per user, the report on the desktop, the default client.
+      {"InstalledCopyRestartsAndMails",
+       [](FakePlatform& p) {
+         p.system.program_folder = "C:\\Program Files\\Corvane";
+         p.files.read_only_folders = {p.system.program_folder, "C:"};
+         p.files.files["C:\\Program Files\\Corvane\\smartvsd.vxd"] = "driver";
+         p.spreadsheet.installed = true;
+         p.desktop.answers = {kIdYes};
+       },
+       {A::kEnglish, A::kOk, A::kYes, A::kOk, A::kRestart, A::kOk, A::kYes},
+       Outcome::kEnded,
+       "0 1 8 9 2"},
       {"RestartRefused",
        [](FakePlatform& p) {
          p.files.files[kDriverSource] = "driver";

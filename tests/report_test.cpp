@@ -114,7 +114,7 @@ TEST_F(ReportTest, SecondRunReplacesTodaysFileAndTomorrowAddsOne) {
 TEST_F(ReportTest, FailedWriteShowsNoMailQuestionAndKeepsTheEarlierFile) {
   AtaDrive("S");
   run.files.files[kReportFile] = "earlier\r\n";
-  run.files.read_only_folders = {"C:"};
+  run.files.read_only_folders = {"C:", run.system.desktop_folder};
   EXPECT_EQ(ConfirmAndGather(), Outcome::kFailed);
   EXPECT_EQ(run.files.files[kReportFile], "earlier\r\n");
   ASSERT_EQ(run.desktop.boxes.size(), 1u);

@@ -99,6 +99,7 @@ TEST_F(SendReportByMailTest, HandsTheFileOverAndEndsWhenTheClientIsDeclined) {
 
 TEST_F(SendReportByMailTest, StartsTheMailClientFocusedWhenAskedAndEnds) {
   run.desktop.answers = {kIdYes};
+  run.files.files[kMailClientPath] = "";
   EXPECT_EQ(PressYes(), Outcome::kEnded);
   EXPECT_THAT(run.shell.started,
               ElementsAre(std::make_pair(std::string(kMailClientPath), kWindowNormalFocus)));
@@ -140,42 +141,58 @@ TEST_P(SendReportByMailFailure, FallsBackAfterTidyingUp) {
 
 INSTANTIATE_TEST_SUITE_P(
     EachCall, SendReportByMailFailure,
-    ::testing::Values(
-        FailurePoint{"Create", {"Create"}},
-        FailurePoint{
-            "SetScreenUpdating",
-            {"Create", "SetScreenUpdating", "CloseWorkbook", "SetCaption", "Quit", "Release"}},
-        FailurePoint{"OpenWorkbook",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "CloseWorkbook", "SetCaption",
-                      "Quit", "Release"}},
-        FailurePoint{"SendMail",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
-                      "SetCaption", "Quit", "Release"}},
-        FailurePoint{"CloseWorkbook",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
-                      "CloseWorkbook", "SetCaption", "Quit", "Release"}},
-        FailurePoint{"SetCaption",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
-                      "SetCaption", "CloseWorkbook", "SetCaption", "Quit", "Release"}},
-        FailurePoint{"Quit",
-                     {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail", "CloseWorkbook",
-                      "SetCaption", "Quit", "CloseWorkbook", "SetCaption", "Quit", "Release"}}),
+    ::testing::Values(FailurePoint{"Create", {"Create"}},
+                      FailurePoint{"SetScreenUpdating",
+                                   {"Create", "SetScreenUpdating", "CloseWorkbook", "SetCaption",
+                                    "Quit", "Release"}},
+                      FailurePoint{"OpenWorkbook",
+                                   {"Create", "SetScreenUpdating", "OpenWorkbook", "CloseWorkbook",
+                                    "SetCaption", "Quit", "Release"}},
+                      FailurePoint{"SendMail",
+                                   {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
+                                    "CloseWorkbook", "SetCaption", "Quit", "Release"}}),
     [](const ::testing::TestParamInfo<FailurePoint>& info) { return info.param.member; });
 
-TEST_F(SendReportByMailTest, MissingMailClientAfterTheHandOverKeepsTheFile) {
-  run.desktop.answers = {kIdYes};
-  run.shell.start_succeeds = false;
-  ExpectManualSendScreen(PressYes());
-  EXPECT_EQ(run.shell.started.size(), 1u);
-  // The program was already released; the fallback has nothing left to tidy.
-  EXPECT_EQ(run.spreadsheet.Members().back(), "Release");
-  EXPECT_EQ(run.spreadsheet.calls.size(), 8u);
+class SendReportByMailAfterHandOver : public SendReportByMailFailure {};
+
+// The mail has gone: a step of letting the program go that fails is skipped, and the run
+// ends as after any send, the file deleted.
+TEST_P(SendReportByMailAfterHandOver, FailingStepStillEndsTheRun) {
+  run.spreadsheet.fail = GetParam().member;
+  EXPECT_EQ(PressYes(), Outcome::kEnded);
+  EXPECT_THAT(run.spreadsheet.Members(), ElementsAreArray(GetParam().expected_calls));
+  EXPECT_EQ(run.desktop.boxes.size(), 1u) << "the mail-client question";
+  EXPECT_EQ(run.files.files.count(kReportFile), 0u);
 }
 
-TEST_F(SendReportByMailTest, UndeletableFileFallsBack) {
+INSTANTIATE_TEST_SUITE_P(
+    EachCall, SendReportByMailAfterHandOver,
+    ::testing::Values(FailurePoint{"CloseWorkbook",
+                                   {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
+                                    "CloseWorkbook", "SetCaption", "Quit", "Release"}},
+                      FailurePoint{"SetCaption",
+                                   {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
+                                    "CloseWorkbook", "SetCaption", "Quit", "Release"}},
+                      FailurePoint{"Quit",
+                                   {"Create", "SetScreenUpdating", "OpenWorkbook", "SendMail",
+                                    "CloseWorkbook", "SetCaption", "Quit", "Release"}}),
+    [](const ::testing::TestParamInfo<FailurePoint>& info) { return info.param.member; });
+
+// Once the mail has gone, the user is never told to send it by hand.
+TEST_F(SendReportByMailTest, NoMailClientToStartEndsWithTheFileGone) {
+  run.desktop.answers = {kIdYes};
+  run.shell.mail_client_succeeds = false;
+  EXPECT_EQ(PressYes(), Outcome::kEnded);
+  EXPECT_THAT(run.shell.started, IsEmpty()) << "the fixed client is not installed";
+  EXPECT_EQ(run.shell.mail_client_starts, 1);
+  EXPECT_EQ(run.files.files.count(kReportFile), 0u);
+}
+
+TEST_F(SendReportByMailTest, UndeletableFileStillEndsTheRun) {
   run.files.fail = {"Delete"};
-  ExpectManualSendScreen(PressYes());
+  EXPECT_EQ(PressYes(), Outcome::kEnded);
   EXPECT_EQ(run.desktop.boxes.size(), 1u);
+  EXPECT_FALSE(run.app.form.loaded);
 }
 
 TEST_F(SendReportByMailTest, ManualSendScreenIsInTheRunsLanguage) {

@@ -78,7 +78,7 @@ TEST(TerminalFace, FailureExitsWithStatusOne) {
   TerminalRun run("es\nok\n");
   TerminalDesktop desktop;
   desktop.face = &run.face;
-  run.files.read_only_folders = {"C:\\Tools"};
+  run.files.read_only_folders = {"C:\\Tools", run.system.user_state_folder};
   Platform platform{run.registry, run.smart,       run.system, run.files,
                     run.shell,    run.spreadsheet, desktop};
   App app(platform);

@@ -93,7 +93,7 @@ TEST_F(WizardTest, NetworkFolderRefusesAtStageFourAndOkEnds) {
 }
 
 TEST_F(WizardTest, ReadOnlyProgramFolderEndsWithAMessageNamingTheFailure) {
-  run.files.read_only_folders = {"C:\\Tools"};
+  run.files.read_only_folders = {"C:\\Tools", run.system.user_state_folder};
   StartProgram(run.app);
   SelectOption(run.app, f.OBESP);
   EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kFailed);
@@ -107,7 +107,7 @@ TEST_F(WizardTest, ReadOnlyProgramFolderEndsWithAMessageNamingTheFailure) {
 TEST_F(WizardTest, StageOneYesHidesTheFormForTheGathering) {
   ConfirmLanguage(f.OBENG);
   // The gathering cannot write its file: its failure box shows what the user sees then.
-  run.files.read_only_folders = {"C:"};
+  run.files.read_only_folders = {"C:", run.system.desktop_folder};
   run.smart.device_map = 1;
   run.smart.drives[0];
   bool visible_at_box = true;
@@ -215,6 +215,50 @@ TEST_F(WizardTest, StageNineWithTheLanguageFileGoneEndsAfterDeletingTheRunValue)
   ASSERT_EQ(run.desktop.boxes.size(), 1u);
   EXPECT_NE(run.desktop.boxes[0].text.find(kLanguageFile), std::string::npos);
   EXPECT_NE(run.desktop.boxes[0].text.find("No such file"), std::string::npos);
+}
+
+// An installed copy: the user can write neither beside the program nor in the root of C:.
+// The own files go to the per-user folder, the report to the desktop, and the restart
+// path finds the language file where the first run left it.
+TEST_F(WizardTest, InstalledCopyKeepsItsFilesPerUserAndTheReportOnTheDesktop) {
+  run.system.program_folder = "C:\\Program Files\\Corvane";
+  run.files.read_only_folders = {run.system.program_folder, "C:"};
+  const std::string language_file = run.system.user_state_folder + "\\idioma.txt";
+  ConfirmLanguage(f.OBENG);
+  EXPECT_EQ(run.files.files[language_file], "3\r\n");
+  EXPECT_EQ(run.files.folders.count(run.system.user_state_folder), 1u);
+
+  // The driver restart: the next run opens at stage "9" in English.
+  SetRunValue();
+  FakeRun next;
+  next.system.program_folder = run.system.program_folder;
+  next.files.read_only_folders = run.files.read_only_folders;
+  next.files.files = run.files.files;
+  next.registry.PutValue(kHkeyLocalMachine, kRunKey, kRunValueName, {kRegSz, std::string(1, 0)});
+  next.smart.device_map = 0x01;
+  PutAtaString(next.smart.drives[0].identify, 20, 20, "WD-WCAV12345678");
+  ASSERT_EQ(StartProgram(next.app), Outcome::kRunning);
+  ASSERT_EQ(next.app.form.LBLSTAGE.caption, "9");
+  EXPECT_EQ(next.app.form.LBLMSG.caption, "Corvane Started Succesfully!\rLet's Continue.....");
+  EXPECT_EQ(DispatchClick(next.app, Click::kOk), Outcome::kRunning);
+  EXPECT_EQ(next.files.files.count(language_file), 0u);
+  const std::string report = next.system.desktop_folder + "\\Lumbrook20260131PC-7.kik";
+  EXPECT_EQ(next.app.form.LBLFILENAME.caption, report);
+  EXPECT_EQ(next.files.files.count(report), 1u);
+  EXPECT_EQ(next.app.form.LBLSTAGE.caption, "2");
+}
+
+TEST_F(WizardTest, StageNineRunValueThatStaysEndsWithAMessageNamingIt) {
+  SetRunValue();
+  run.files.files[kLanguageFile] = "3\r\n";
+  run.registry.fail = {"DeleteValue"};
+  StartProgram(run.app);
+  EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kFailed);
+  ASSERT_EQ(run.desktop.boxes.size(), 1u);
+  EXPECT_NE(run.desktop.boxes[0].text.find(std::string(kRunKey)), std::string::npos);
+  EXPECT_NE(run.desktop.boxes[0].text.find("cannot be removed"), std::string::npos);
+  EXPECT_TRUE(run.files.files.count(kLanguageFile)) << "nothing after the failed delete runs";
+  EXPECT_FALSE(run.files.files.count(kReportFile));
 }
 
 TEST_F(WizardTest, ClosingTheWindowEndsAndKeepsTheRestartState) {

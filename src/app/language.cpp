@@ -9,7 +9,7 @@ namespace corvane {
 void LoadLanguageTexts(App& app) {
   FMain& f = app.form;
   const std::string code_text = f.LBLIDIOMA.caption;
-  if (f.LBLSTAGE.caption.empty()) UnloadAndEnd(app);
+  if (!HasStage(f)) UnloadAndEnd(app);
   const int code = LanguageCode(code_text);
   if (code == 0) UnloadAndEnd(app);
 

@@ -21,7 +21,7 @@ void PrepareRestartScreen(App& app) {
   // From here on a failing step is skipped; ending the program is not a failure.
   std::string code = "1";
   try {
-    const std::string path = ProgramFile(app, kLanguageFileName);
+    const std::string path = FindOwnFile(app, kLanguageFileName);
     if (const auto item = FirstFreeFormatItem(app.os.files.ReadAll(path))) code = *item;
   } catch (const std::exception&) {
   }

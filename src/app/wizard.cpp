@@ -1,6 +1,7 @@
 #include "app/wizard.h"
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "app/language.h"
@@ -27,19 +28,24 @@ void ConfirmLanguage(App& app) {
   LoadLanguageTexts(app);
   if (AtStage(f, Stage::kNetworkRefusal)) return;
   // Not guarded: a failed write ends the program with a message naming it.
-  app.os.files.WriteAll(ProgramFile(app, kLanguageFileName), f.LBLIDIOMA.caption + "\r\n");
+  app.os.files.WriteAll(NewOwnFile(app, kLanguageFileName), f.LBLIDIOMA.caption + "\r\n");
   ShowConfirmStage(app);
 }
 
 void ContinueAfterRestart(App& app) {
-  const std::string language_file = ProgramFile(app, kLanguageFileName);
-  DeleteRegistryValue(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName);
+  const std::string language_file = FindOwnFile(app, kLanguageFileName);
+  const long status =
+      DeleteRegistryValue(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName);
+  // A Run value that stays would start the program at every logon: say so and stop.
+  if (ReadRegistryString(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName)) {
+    throw std::runtime_error(RunValueStaysText(status));
+  }
   app.os.files.Delete(language_file);
   GatherMachineIdentity(app);
 }
 
 void Decline(App& app) {
-  app.os.files.Delete(ProgramFile(app, kLanguageFileName));
+  app.os.files.Delete(FindOwnFile(app, kLanguageFileName));
   app.os.desktop.MessageBox(kGoodbyeText, kGoodbyeTitle, kMbOk);
   UnloadAndEnd(app);
 }
@@ -95,6 +101,6 @@ void CBCancel_Click(App& app) {
   f.OBESP.selected = f.OBPOR.selected = f.OBENG.selected = false;
 }
 
-void Form_Terminate(App& app) { app.form.LBLSTAGE.caption.clear(); }
+void Form_Terminate(App& app) { ClearStage(app.form); }
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "form/app.h"
 #include "platform/text.h"
@@ -34,6 +35,39 @@ std::string GetProgramFolder(App& app) {
 
 std::string ProgramFile(App& app, const std::string& name) {
   return GetProgramFolder(app) + app.os.system.PathSeparator() + name;
+}
+
+namespace {
+
+bool OwnFilesBesideProgram(App& app) {
+  return app.os.files.CanCreateIn(app.os.system.ProgramFolder());
+}
+
+std::string UserStateFile(App& app, const std::string& name) {
+  return app.os.system.UserStateFolder() + app.os.system.PathSeparator() + name;
+}
+
+}  // namespace
+
+std::string NewOwnFile(App& app, const std::string& name) {
+  if (!OwnFilesBesideProgram(app)) {
+    const std::string folder = app.os.system.UserStateFolder();
+    try {
+      app.os.files.MakeFolders(folder);
+    } catch (const FileError&) {
+    }
+    if (app.os.files.CanCreateIn(folder)) return UserStateFile(app, name);
+  }
+  // Beside the program; when that fails too, its failure is the one reported.
+  return ProgramFile(app, name);
+}
+
+std::string FindOwnFile(App& app, const std::string& name) {
+  std::string chosen = ProgramFile(app, name);
+  std::string other = UserStateFile(app, name);
+  if (!OwnFilesBesideProgram(app)) std::swap(chosen, other);
+  if (app.os.files.Exists(chosen) || !app.os.files.Exists(other)) return chosen;
+  return other;
 }
 
 std::optional<double> ParseNumber(const std::string& text) {

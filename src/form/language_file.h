@@ -1,4 +1,5 @@
-// The language file idioma.txt beside the program, and the free-format reading of its item.
+// The program's own files (the language file idioma.txt and the marker), where they live,
+// and the free-format reading of the language file's item.
 #pragma once
 
 #include <optional>
@@ -9,12 +10,21 @@ namespace corvane {
 struct App;
 
 inline constexpr const char* kLanguageFileName = "idioma.txt";
+inline constexpr const char* kMarkerFileName = "hd.txt";
 
 // The program folder without a trailing separator; a root ("C:\", "/") loses its
 // separator so that a separator and a file name can always be appended.
 std::string GetProgramFolder(App& app);
 // GetProgramFolder + separator + name.
 std::string ProgramFile(App& app, const std::string& name);
+
+// Where a new own file is written: beside the program when this user can create files there
+// (a copy run from a download folder), else in the per-user folder (an installed copy),
+// which is made when missing.
+std::string NewOwnFile(App& app, const std::string& name);
+// Where an own file is: the chosen folder first, then the other one (a run with other
+// rights may have written it there); the chosen place when it is in neither.
+std::string FindOwnFile(App& app, const std::string& name);
 
 // A decimal number with optional sign, fraction and surrounding blanks; empty otherwise.
 std::optional<double> ParseNumber(const std::string& text);

@@ -40,6 +40,10 @@ const char* StageLabel(Stage stage) {
 
 bool AtStage(const FMain& f, Stage stage) { return f.LBLSTAGE.caption == StageLabel(stage); }
 
+void ClearStage(FMain& f) { f.LBLSTAGE.caption.clear(); }
+
+bool HasStage(const FMain& f) { return !f.LBLSTAGE.caption.empty(); }
+
 std::optional<Stage> CurrentStage(const FMain& f) {
   for (const StageName& s : kStages) {
     if (f.LBLSTAGE.caption == s.label) return s.stage;

@@ -25,6 +25,9 @@ enum class Stage {
 // The caption of LBLSTAGE for a stage. Handlers compare it as text.
 const char* StageLabel(Stage stage);
 bool AtStage(const FMain& f, Stage stage);
+// The form torn down: no stage (""), which the language loading takes as the end.
+void ClearStage(FMain& f);
+bool HasStage(const FMain& f);
 // The stage LBLSTAGE names; nothing once the form is torn down ("") or for any other text.
 std::optional<Stage> CurrentStage(const FMain& f);
 

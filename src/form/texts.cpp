@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "form/language_file.h"
+#include "platform/registry_helpers.h"
 
 namespace corvane {
 
@@ -121,6 +122,16 @@ const std::array<std::string, kTextCount>& LanguageTexts(int code) {
     default:
       return kSpanish;
   }
+}
+
+std::string RunValueStaysText(long status) {
+  const std::string reason = status == kErrorAccessDenied ? "access is denied"
+                             : status == kErrorSuccess    ? "it came back"
+                                                          : "error " + std::to_string(status);
+  return std::string("the value ") + kRunValueName + " under HKEY_LOCAL_MACHINE\\" + kRunKey +
+         " cannot be removed (" + reason +
+         "), so Corvane would start at every logon; remove it with the rights of whoever ran "
+         "Corvane before the restart";
 }
 
 int LanguageCode(const std::string& caption) {

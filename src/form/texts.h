@@ -48,6 +48,9 @@ int LanguageCode(const std::string& caption);
 // code ("1", "2" or "3"; Spanish otherwise).
 std::string RestartRefusedText(const std::string& code);
 
+// The failure when the Run value outlives its delete (`status`: the delete's answer).
+std::string RunValueStaysText(long status);
+
 // The goodbye box of the decline path.
 inline constexpr const char* kGoodbyeText = "Chauuu...";
 inline constexpr const char* kGoodbyeTitle = ":)";

@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "form/app.h"
@@ -14,8 +13,8 @@ namespace corvane {
 
 namespace {
 
-// The spreadsheet program may still be running with the workbook open: each step is tried
-// on its own, and a failing one is skipped.
+// Closes the workbook and lets the spreadsheet program go, after a send or a failure: each
+// step is tried on its own, and a failing one is skipped.
 void TidyUp(std::unique_ptr<SpreadsheetApplication>& sheet, const std::string& file_name) {
   if (!sheet) return;
   try {
@@ -33,6 +32,15 @@ void TidyUp(std::unique_ptr<SpreadsheetApplication>& sheet, const std::string& f
   sheet.reset();
 }
 
+// The client of the fixed path where it is installed, else the system's default one.
+void StartMailClient(App& app) {
+  if (app.os.files.Exists(kMailClientPath)) {
+    app.os.shell.StartProgram(kMailClientPath, kWindowNormalFocus);
+  } else {
+    app.os.shell.StartMailClient();
+  }
+}
+
 }  // namespace
 
 void SendReportByMail(App& app) {
@@ -48,21 +56,20 @@ void SendReportByMail(App& app) {
     sheet->OpenWorkbook(file_path);
     // The workbook is named after the file, so the attachment and the subject carry its name.
     sheet->SendMail(file_name, kSupportAddress, file_name);
-    sheet->CloseWorkbook(file_name, false);
-    sheet->SetCaption(kSpreadsheetCaption);
-    sheet->Quit();
-    sheet.reset();
-
-    const int answer =
-        app.os.desktop.MessageBox(f.Entry(Text::kOpenMailClient), "", kMbYesNo + kMbIconQuestion);
-    if (answer == kIdYes && !app.os.shell.StartProgram(kMailClientPath, kWindowNormalFocus)) {
-      throw std::runtime_error(std::string("cannot start ") + kMailClientPath);
-    }
-    app.os.files.Delete(file_path);
   } catch (const std::exception&) {
     TidyUp(sheet, file_name);
     ShowManualSendStage(app);
     return;
+  }
+  // The mail has gone. Nothing after this may tell the user to send the file by hand: a
+  // step that fails is skipped, and the run ends as after any successful send.
+  TidyUp(sheet, file_name);
+  const int answer =
+      app.os.desktop.MessageBox(f.Entry(Text::kOpenMailClient), "", kMbYesNo + kMbIconQuestion);
+  if (answer == kIdYes) StartMailClient(app);
+  try {
+    app.os.files.Delete(file_path);
+  } catch (const FileError&) {
   }
   UnloadAndEnd(app);
 }

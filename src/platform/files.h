@@ -33,6 +33,11 @@ class Files {
   virtual void Delete(const std::string& path) = 0;
   // Replaces `to`; throws FileError on failure.
   virtual void Copy(const std::string& from, const std::string& to) = 0;
+  // True when this user can create a file in the folder (tried, not guessed from bits:
+  // the root of C: takes folders but no files from a standard user).
+  virtual bool CanCreateIn(const std::string& folder) = 0;
+  // Creates the folder and any missing parents, for this user only; throws FileError.
+  virtual void MakeFolders(const std::string& folder) = 0;
 };
 
 }  // namespace corvane

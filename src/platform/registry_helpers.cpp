@@ -37,12 +37,13 @@ void WriteRegistryString(Registry& reg, RegKey root, const std::string& key_path
   reg.CloseKey(key);
 }
 
-void DeleteRegistryValue(Registry& reg, RegKey root, const std::string& key_path,
+long DeleteRegistryValue(Registry& reg, RegKey root, const std::string& key_path,
                          const std::string& value_name) {
   RegKey key = 0;
   reg.OpenKey(root, key_path, &key);
-  reg.DeleteValue(key, value_name);
+  const long status = reg.DeleteValue(key, value_name);
   reg.CloseKey(key);
+  return status;
 }
 
 }  // namespace corvane

@@ -18,7 +18,8 @@ std::optional<std::string> ReadRegistryString(Registry& reg, RegKey root,
                                               const std::string& value_name);
 void WriteRegistryString(Registry& reg, RegKey root, const std::string& key_path,
                          const std::string& value_name, const std::string& text);
-void DeleteRegistryValue(Registry& reg, RegKey root, const std::string& key_path,
+// The delete's own status, for a caller that checks; nothing else happens on failure.
+long DeleteRegistryValue(Registry& reg, RegKey root, const std::string& key_path,
                          const std::string& value_name);
 
 }  // namespace corvane

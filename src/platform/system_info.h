@@ -33,6 +33,12 @@ class SystemInfo {
   virtual std::optional<uint32_t> VolumeSerial(const std::string& root) = 0;
   // The root of the system drive ("C:\" on Windows, the home folder on Linux).
   virtual std::string SystemDriveRoot() = 0;
+  // This user's folder for the program's own files when the program folder takes none:
+  // %LOCALAPPDATA%\Corvane on Windows, $XDG_STATE_HOME/corvane on Linux. It may not exist.
+  virtual std::string UserStateFolder() = 0;
+  // This user's desktop folder, where the report goes when the system drive's root takes
+  // no files.
+  virtual std::string DesktopFolder() = 0;
   virtual LocalDate Today() = 0;
   // Whether `folder` is reached over the network, where the program refuses to run.
   virtual bool IsNetworkFolder(const std::string& folder) = 0;

@@ -21,7 +21,7 @@ void GatherMachineIdentity(App& app) {
   if (drive.DriveType == kDriveTypeAta || drive.DriveType == kDriveTypeAtapi) {
     values.disk_identifier = DiskIdentifier(drive);
   } else {
-    const std::string marker = ProgramFile(app, kMarkerFileName);
+    const std::string marker = FindOwnFile(app, kMarkerFileName);
     if (!os.files.Exists(marker)) {
       ProvisionSmartDriver(app, program_folder, system_folder);
       return;
@@ -32,10 +32,16 @@ void GatherMachineIdentity(App& app) {
   }
   const std::string record = MachineRecord(values);
 
-  const std::string language_file = ProgramFile(app, kLanguageFileName);
+  const std::string language_file = FindOwnFile(app, kLanguageFileName);
   if (os.files.Exists(language_file)) os.files.Delete(language_file);
 
+  // A standard user on Windows may not create files in C:\; the desktop takes them. When
+  // neither can, the root's failure is the one reported.
   std::string root = os.system.SystemDriveRoot();
+  if (!os.files.CanCreateIn(root)) {
+    const std::string desktop = os.system.DesktopFolder();
+    if (os.files.CanCreateIn(desktop)) root = desktop;
+  }
   if (root.empty() || root.back() != os.system.PathSeparator()) root += os.system.PathSeparator();
   const std::string name = ReportFileName(os.system.Today(), values.computer_name);
   const std::string path = root + name;

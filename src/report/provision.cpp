@@ -19,7 +19,7 @@ void ProvisionSmartDriver(App& app, const std::string& program_folder,
   try {
     app.os.files.Copy(source, system_folder + sep + kDriverFolderName + sep + kDriverFileName);
     // Only a copied driver leaves the marker, so a failed copy is tried again next run.
-    app.os.files.WriteAll(program_folder + sep + kMarkerFileName, "0\r\n");
+    app.os.files.WriteAll(NewOwnFile(app, kMarkerFileName), "0\r\n");
   } catch (const FileError&) {
     ShowDriverCopyFailedStage(app);
     return;

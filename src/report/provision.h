@@ -9,7 +9,6 @@ struct App;
 
 inline constexpr const char* kDriverFileName = "smartvsd.vxd";
 inline constexpr const char* kDriverFolderName = "iosubsys";
-inline constexpr const char* kMarkerFileName = "hd.txt";
 
 // Copies the driver beside the program into the system folder's iosubsys folder and
 // leaves the marker, then puts up stage "8"; stage "6" when there is no driver to copy,

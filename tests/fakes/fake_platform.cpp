@@ -49,6 +49,17 @@ void FakeFiles::Copy(const std::string& from, const std::string& to) {
   files[to] = it->second;
 }
 
+bool FakeFiles::CanCreateIn(const std::string& folder) {
+  calls.push_back("CanCreateIn " + folder);
+  const std::string name = !folder.empty() && folder.back() == '\\' ? FolderOf(folder) : folder;
+  return !read_only_folders.count(name);
+}
+
+void FakeFiles::MakeFolders(const std::string& folder) {
+  Check("MakeFolders", folder);
+  folders.insert(folder);
+}
+
 int FakeDesktop::MessageBox(const std::string& text, const std::string& t, int style) {
   boxes.push_back({text, t, style});
   if (on_box) on_box();

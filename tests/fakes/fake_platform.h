@@ -26,10 +26,12 @@ class FakeFiles : public Files {
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;
+  bool CanCreateIn(const std::string& folder) override;
+  void MakeFolders(const std::string& folder) override;
 
   std::map<std::string, std::string> files;
   std::set<std::string> folders;
-  std::set<std::string> read_only_folders;  // writes and deletes of files in them fail
+  std::set<std::string> read_only_folders;  // no trailing "\\"; writes, deletes fail in them
   std::set<std::string> fail;               // operation names that fail ("WriteAll", ...)
   std::vector<std::string> calls;
 
@@ -50,6 +52,8 @@ class FakeSystemInfo : public SystemInfo {
     return volume_serial;
   }
   std::string SystemDriveRoot() override { return "C:\\"; }
+  std::string UserStateFolder() override { return user_state_folder; }
+  std::string DesktopFolder() override { return desktop_folder; }
   LocalDate Today() override { return today; }
   bool IsNetworkFolder(const std::string& folder) override { return HoldsDoubledBackslash(folder); }
 
@@ -58,6 +62,8 @@ class FakeSystemInfo : public SystemInfo {
   std::string computer_name = "pc-7";
   std::string user_name = "ana";
   std::optional<uint32_t> volume_serial = 0x9C3A1F22u;
+  std::string user_state_folder = "C:\\Users\\ana\\AppData\\Local\\Corvane";
+  std::string desktop_folder = "C:\\Users\\ana\\Desktop";
   LocalDate today{2026, 1, 31};
   std::vector<std::string> volume_roots;
 };
@@ -104,11 +110,17 @@ class FakeShell : public Shell {
     started.push_back({path, style});
     return start_succeeds;
   }
+  bool StartMailClient() override {
+    ++mail_client_starts;
+    return mail_client_succeeds;
+  }
   bool RequestRestart() override {
     ++restart_requests;
     return restart_succeeds;
   }
   bool start_succeeds = true;
+  bool mail_client_succeeds = true;
+  int mail_client_starts = 0;
   bool restart_succeeds = true;
   std::vector<std::pair<std::string, int>> started;
   int restart_requests = 0;

@@ -81,6 +81,14 @@ bool FaultySystemInfo::IsNetworkFolder(const std::string& folder) {
   return !counter_.Fails("SystemInfo.IsNetworkFolder") && inner_.IsNetworkFolder(folder);
 }
 
+std::string FaultySystemInfo::UserStateFolder() {
+  return counter_.Fails("SystemInfo.UserStateFolder") ? "" : inner_.UserStateFolder();
+}
+
+std::string FaultySystemInfo::DesktopFolder() {
+  return counter_.Fails("SystemInfo.DesktopFolder") ? "" : inner_.DesktopFolder();
+}
+
 void FaultyFiles::Check(const std::string& op, const std::string& path) {
   if (counter_.Fails("Files." + op + " " + path)) throw FileError(path, "Input/output error");
 }
@@ -111,9 +119,22 @@ void FaultyFiles::Copy(const std::string& from, const std::string& to) {
   inner_.Copy(from, to);
 }
 
+bool FaultyFiles::CanCreateIn(const std::string& folder) {
+  return !counter_.Fails("Files.CanCreateIn " + folder) && inner_.CanCreateIn(folder);
+}
+
+void FaultyFiles::MakeFolders(const std::string& folder) {
+  Check("MakeFolders", folder);
+  inner_.MakeFolders(folder);
+}
+
 bool FaultyShell::StartProgram(const std::string& path, int window_style) {
   if (counter_.Fails("Shell.StartProgram " + path)) return false;
   return inner_.StartProgram(path, window_style);
+}
+
+bool FaultyShell::StartMailClient() {
+  return !counter_.Fails("Shell.StartMailClient") && inner_.StartMailClient();
 }
 
 bool FaultyShell::RequestRestart() {

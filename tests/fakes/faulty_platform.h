@@ -72,6 +72,8 @@ class FaultySystemInfo : public SystemInfo {
   std::string UserName() override;
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override;
+  std::string UserStateFolder() override;
+  std::string DesktopFolder() override;
   LocalDate Today() override { return inner_.Today(); }
   bool IsNetworkFolder(const std::string& folder) override;
 
@@ -88,6 +90,8 @@ class FaultyFiles : public Files {
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;
+  bool CanCreateIn(const std::string& folder) override;
+  void MakeFolders(const std::string& folder) override;
 
  private:
   void Check(const std::string& op, const std::string& path);
@@ -99,6 +103,7 @@ class FaultyShell : public Shell {
  public:
   FaultyShell(Shell& inner, FaultCounter& counter) : inner_(inner), counter_(counter) {}
   bool StartProgram(const std::string& path, int window_style) override;
+  bool StartMailClient() override;
   bool RequestRestart() override;
 
  private:

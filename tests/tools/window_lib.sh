@@ -1,7 +1,8 @@
 # Shared by the window scripts, sourced after tests/cli/lib.sh: an Xvfb display at 96 DPI
-# (15 twips to a pixel), the window module beside the copied binary, clicks at the
-# controls' places and colours read from screenshots. CORVANE_SCREENSHOTS, when set,
-# names a folder that keeps the screenshots.
+# (15 twips to a pixel; a script may set `dpi` before sourcing, for a larger screen at that
+# DPI), the window module beside the copied binary, clicks at the controls' places and
+# colours read from screenshots. CORVANE_SCREENSHOTS, when set, names a folder that keeps
+# the screenshots.
 for tool in Xvfb xdotool convert import python3; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
@@ -12,7 +13,9 @@ tools="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # FLTK and fontconfig keep their caches until exit; those are not this program's leaks.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 
-Xvfb -displayfd 5 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 5>"$work/display" \
+dpi=${dpi:-96}
+Xvfb -displayfd 5 -screen 0 "$((1024 * dpi / 96))x$((768 * dpi / 96))x24" -dpi "$dpi" -nolisten tcp \
+  5>"$work/display" \
   2>"$work/xvfb.log" &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$work"' EXIT
@@ -20,7 +23,7 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -1 "$work/display")"
 
-twips() { echo $(( ($1 + 7) / 15 )); }
+twips() { echo $(( ($1 * dpi / 96 + 7) / 15 )); }
 # Waits up to 10 s for a visible window whose title is exactly $1; prints its id.
 window_named() {
   local id
@@ -39,6 +42,12 @@ click() {
 }
 # Clicks the middle of a control given as LEFT TOP WIDTH HEIGHT.
 click_control() { click "$1" $(( $2 + $4 / 2 )) $(( $3 + $5 / 2 )); }
+# keys WINDOW KEY...: types the keys into the window, as xdotool names them.
+keys() {
+  xdotool windowfocus --sync "$1"
+  local key
+  for key in "${@:2}"; do xdotool key "$key"; sleep 0.2; done
+}
 shot() { import -window "$1" "$2"; }
 # pixel FILE LEFT TOP: RRGGBB at that place.
 pixel() { convert "$1" -format "%[hex:p{$(twips "$2"),$(twips "$3")}]" info:; }
@@ -80,3 +89,4 @@ ok_only="3545 3490"        # between Yes and No, below the OK caption
 yes_only="1800 3185"       # the left end of Yes, outside OK
 no_only="5300 3185"        # the right end of No, outside OK
 message_top=(120 120 6850 300)
+yes_mark=(1800 2895 1500 60)  # along the top of LBLYES, where its focus mark runs

@@ -1,14 +1,51 @@
 // The single-instance channel on Wine: the named mutex, and the running copy found by its
-// application window's class and title.
+// application window's class and title; the message boxes' keys and owner.
 #include "platform/win32/desktop.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace corvane::test {
 namespace {
+
+// Keys typed into the message box titled kBoxTitle once it is up, and its owner as found.
+constexpr const char* kBoxTitle = "Corvane keys test";
+std::vector<WPARAM> g_keys;
+HWND g_box_owner = nullptr;
+
+void CALLBACK TypeIntoBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND box = ::FindWindowA(nullptr, kBoxTitle);
+  if (!box) return;
+  ::KillTimer(nullptr, timer);
+  g_box_owner = ::GetWindow(box, GW_OWNER);
+  for (WPARAM key : g_keys) {
+    const HWND focus = ::GetFocus() ? ::GetFocus() : box;
+    ::PostMessageA(focus, WM_KEYDOWN, key, 1);
+    ::PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+  }
+}
+
+int Answer(HWND owner, int style, std::vector<WPARAM> keys) {
+  g_keys = std::move(keys);
+  g_box_owner = nullptr;
+  ::SetTimer(nullptr, 0, 100, TypeIntoBox);
+  return OwnedMessageBox(owner, "Are you there?", kBoxTitle, style);
+}
+
+TEST(Win32Desktop, MessageBoxesAnswerEnterTabAndEscapeAndSitOnTheirOwner) {
+  Win32Desktop desktop("Corvane box test", "Corvane.Test.Box");
+  const HWND owner = static_cast<HWND>(desktop.ApplicationWindow());
+  if (!owner) GTEST_SKIP() << "no window can be made here";
+  EXPECT_EQ(Answer(owner, kMbYesNo, {VK_RETURN}), kIdYes);
+  EXPECT_EQ(g_box_owner, owner);
+  EXPECT_EQ(Answer(owner, kMbYesNo, {VK_TAB, VK_RETURN}), kIdNo);
+  EXPECT_EQ(Answer(owner, kMbYesNo, {VK_ESCAPE}), kIdNo);
+  EXPECT_EQ(Answer(owner, kMbOk, {VK_ESCAPE}), kIdOk);
+  EXPECT_EQ(Answer(owner, kMbOk, {VK_RETURN}), kIdOk);
+}
 
 TEST(Win32Desktop, TheSecondHolderOfTheMutexSeesTheFirst) {
   const std::string mutex = "Corvane.Test." + std::to_string(::GetCurrentProcessId());

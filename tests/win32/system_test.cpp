@@ -142,6 +142,51 @@ TEST_F(Win32FilesTest, ExistsCopyAndDelete) {
   }
 }
 
+// The folders an installed copy falls back on, and the probe that decides it.
+TEST_F(Win32FilesTest, PerUserFoldersAndTheCreateProbe) {
+  Win32SystemInfo info;
+  const std::string state = info.UserStateFolder();
+  ASSERT_GT(state.size(), 8u);
+  EXPECT_EQ(state.substr(state.size() - 8), "\\Corvane");
+  EXPECT_TRUE(files.CanCreateIn(info.DesktopFolder()));
+  EXPECT_TRUE(files.CanCreateIn(folder));
+  EXPECT_FALSE(files.CanCreateIn(folder + "\\missing"));
+  files.MakeFolders(folder + "\\x\\y");
+  files.MakeFolders(folder + "\\x\\y");  // already there
+  EXPECT_TRUE(files.CanCreateIn(folder + "\\x\\y"));
+  ::RemoveDirectoryA((folder + "\\x\\y").c_str());
+  ::RemoveDirectoryA((folder + "\\x").c_str());
+  WIN32_FIND_DATAA found;
+  const HANDLE search = ::FindFirstFileA((folder + "\\*.tmp").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "the probe leaves nothing behind";
+  if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+}
+
+// The default mail client is the one the user's Software\Clients\Mail names.
+TEST(Win32Shell, StartsTheRegisteredMailClient) {
+  Win32Shell shell;
+  const char* kClients = "Software\\Clients\\Mail";
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyA(HKEY_CURRENT_USER, kClients, &key), ERROR_SUCCESS);
+  const char name[] = "Corvane Test Client";
+  ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name);
+  ::RegCloseKey(key);
+  const std::string command_key =
+      std::string("Software\\Clients\\Mail\\") + name + "\\shell\\open\\command";
+  EXPECT_FALSE(shell.StartMailClient()) << "a named client without a command";
+  ASSERT_EQ(::RegCreateKeyA(HKEY_LOCAL_MACHINE, command_key.c_str(), &key), ERROR_SUCCESS);
+  const char command[] = "\"%SystemRoot%\\system32\\hostname.exe\" /?";
+  ::RegSetValueExA(key, nullptr, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(command),
+                   sizeof command);
+  ::RegCloseKey(key);
+  EXPECT_TRUE(shell.StartMailClient());
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, command_key.c_str());
+  // The default value goes again: no client chosen.
+  ::RegOpenKeyA(HKEY_CURRENT_USER, kClients, &key);
+  ::RegDeleteValueA(key, nullptr);
+  ::RegCloseKey(key);
+}
+
 TEST(Win32Shell, StartsAProgramWithoutWaitingAndRefusesAMissingOne) {
   Win32Shell shell;
   EXPECT_FALSE(shell.StartProgram("C:\\Program Files\\Outlook Express\\MSIMN.EXE", 1));

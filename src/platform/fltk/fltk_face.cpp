@@ -1,14 +1,14 @@
 // The form in an FLTK 1.3 window on X11, built as libcorvane-window.so. It draws the
-// model, forwards clicks of visible controls and redraws after each handler and before
-// each message box. It cannot hide the form in the middle of a handler's work, and the
-// minimise button goes only where the window manager honours Motif hints.
+// model, forwards clicks of visible controls and keys as the clicks they stand for, and
+// redraws after each handler and before each message box. It cannot hide the form in the
+// middle of a handler's work, the minimise button goes only where the window manager
+// honours Motif hints, and FLTK 1.3 has no bridge to screen readers.
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_RGB_Image.H>
-#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
@@ -16,12 +16,15 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "form/app.h"
+#include "form/focus.h"
 #include "form/geometry.h"
 #include "form/layout.h"
 #include "platform/desktop.h"
@@ -55,22 +58,76 @@ Fl_Color ToFl(uint32_t bgr) {
 // The window the single-instance listener asks to raise; touched on the main thread only.
 Fl_Window* g_form_window = nullptr;
 
+// The key FLTK reports, as the form's keyboard rules name it; none for other keys and for
+// keys held with Ctrl, Alt or Meta.
+std::optional<Key> FormKey() {
+  if (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) return std::nullopt;
+  const bool shift = (Fl::event_state() & FL_SHIFT) != 0;
+  switch (Fl::event_key()) {
+    case FL_Tab:
+    case 0xfe20:  // ISO_Left_Tab: Shift+Tab on most keyboard maps
+      return shift || Fl::event_key() != FL_Tab ? Key::kBackTab : Key::kTab;
+    case FL_Up:
+      return Key::kUp;
+    case FL_Down:
+      return Key::kDown;
+    case ' ':
+      return Key::kSpace;
+    case FL_Enter:
+    case FL_KP_Enter:
+      return Key::kEnter;
+    case FL_Escape:
+      return Key::kEscape;
+    default:
+      return std::nullopt;
+  }
+}
+
 void RaiseOnMainThread(void*) {
   if (g_form_window && g_form_window->shown()) g_form_window->show();
 }
 
-// A button's face: a transparent label over its shape that takes the button's clicks.
-// A press counts when it is released over the label, as a click does on Windows.
+// A button's face: a transparent label over its shape that takes the button's clicks and,
+// like a button, the focus. A press counts when it is released over the label, as a click
+// does on Windows.
 class ClickLabel : public Fl_Box {
  public:
   ClickLabel() : Fl_Box(FL_NO_BOX, 0, 0, 0, 0, nullptr) {}
   int handle(int event) override {
-    if (event == FL_PUSH) return 1;
+    if (event == FL_PUSH) {
+      Fl::focus(this);
+      return 1;
+    }
     if (event == FL_RELEASE) {
       if (Fl::event_inside(this)) do_callback();
       return 1;
     }
+    if (event == FL_FOCUS || event == FL_UNFOCUS) {
+      redraw();
+      return 1;
+    }
     return Fl_Box::handle(event);
+  }
+  void draw() override {
+    Fl_Box::draw();
+    // Inside the shape's rounded ends, in the colour that stands out from its fill.
+    const int inset = h() / 4;
+    if (Fl::focus() == this) draw_focus(FL_NO_BOX, x() + inset, y() + 2, w() - 2 * inset, h() - 4);
+  }
+};
+
+// A message box's button: Enter presses it, as Space does, when it has the focus, so that
+// Enter answers with the button whose focus mark shows.
+class BoxButton : public Fl_Button {
+ public:
+  BoxButton(int x, int y, int w, int h) : Fl_Button(x, y, w, h) {}
+  int handle(int event) override {
+    if (event == FL_KEYBOARD && Fl::focus() == this &&
+        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+      do_callback();
+      return 1;
+    }
+    return Fl_Button::handle(event);
   }
 };
 
@@ -86,6 +143,9 @@ void RemoveMinimiseAndMaximise(Fl_Window* window) {
                   reinterpret_cast<unsigned char*>(&hints), 5);
 }
 
+class FltkFace;
+FltkFace* g_face = nullptr;  // the face whose form takes the keys
+
 class FltkFace : public Face {
  public:
   explicit FltkFace(const WindowHooks* hooks) : hooks_(hooks) {
@@ -97,10 +157,14 @@ class FltkFace : public Face {
   }
   ~FltkFace() override {
     if (g_form_window == window_.get()) g_form_window = nullptr;
+    if (g_face == this) g_face = nullptr;
   }
 
   int MessageBox(const std::string& text, const std::string& title, int style) override;
   int Run(App& app) override;
+  // A key on the form: moves the focus, and unless `repeated` presses what it presses, as a
+  // click would.
+  void Type(Key key, bool repeated);
 
  private:
   struct Binding {
@@ -122,6 +186,11 @@ class FltkFace : public Face {
     return TwipsRectToPixels(c.left, c.top, c.width, c.height, ppi_);
   }
   int FontPixels(const Control& c) const { return PointsToPixels(c.font.size, ppi_); }
+  // Message boxes are laid out in pixels at 96 DPI and scaled as the form is.
+  int Scaled(int pixels) const { return static_cast<int>(std::lround(pixels * ppi_ / 96.0)); }
+  const Control* ControlOf(const Fl_Widget* widget) const;
+  Fl_Widget* WidgetOf(const Control* control) const;
+  void PlaceFocus();
 
   const WindowHooks* hooks_;
   App* app_ = nullptr;
@@ -134,7 +203,60 @@ class FltkFace : public Face {
   std::unique_ptr<Fl_Double_Window> window_;
   std::vector<Binding> bindings_;
   std::string caption_;
+  std::string focus_stage_;  // the stage the focus was placed for
 };
+
+// Keys on the form go to its keyboard rules before any widget sees them, so that FLTK's own
+// navigation never moves the focus another way; message boxes keep FLTK's.
+// A key pressed again without being let go is the keyboard's repeat (FLTK asks X for
+// detectable repeat, so no release comes between): it moves the focus but presses nothing,
+// as a held mouse button clicks once.
+int g_held_key = 0;
+
+int DispatchEvent(int event, Fl_Window* window) {
+  if (event == FL_KEYUP || event == FL_FOCUS || event == FL_UNFOCUS) g_held_key = 0;
+  if (event == FL_KEYBOARD && g_face && window && window == g_form_window && !Fl::modal()) {
+    if (const std::optional<Key> key = FormKey()) {
+      const bool repeated = Fl::event_key() == g_held_key;
+      g_held_key = Fl::event_key();
+      g_face->Type(*key, repeated);
+      return 1;
+    }
+  }
+  return Fl::handle_(event, window);
+}
+
+const Control* FltkFace::ControlOf(const Fl_Widget* widget) const {
+  for (const Binding& b : bindings_) {
+    if (widget && b.widget == widget) return b.control;
+  }
+  return nullptr;
+}
+
+Fl_Widget* FltkFace::WidgetOf(const Control* control) const {
+  for (const Binding& b : bindings_) {
+    if (control && b.control == control) return b.widget;
+  }
+  return nullptr;
+}
+
+void FltkFace::Type(Key key, bool repeated) {
+  const Control* focus = ControlOf(Fl::focus());
+  const KeyAction action = hooks_->key(app_->form, focus, key);
+  if (action.focus != focus) {
+    if (Fl_Widget* widget = WidgetOf(action.focus)) Fl::focus(widget);
+    window_->redraw();
+  }
+  // The widget's own callback: exactly what a click on it does.
+  if (Fl_Widget* pressed = WidgetOf(action.press); pressed && !repeated) pressed->do_callback();
+}
+
+void FltkFace::PlaceFocus() {
+  const FMain& f = app_->form;
+  const Control* focus = hooks_->focus_after(f, ControlOf(Fl::focus()), focus_stage_);
+  focus_stage_ = f.LBLSTAGE.caption;
+  if (Fl_Widget* widget = WidgetOf(focus)) Fl::focus(widget);
+}
 
 void FltkFace::Build() {
   FMain& f = app_->form;
@@ -190,7 +312,6 @@ void FltkFace::Build() {
   }
   auto* cancel = Bind(f.CBCancel, new Fl_Button(0, 0, 0, 0));
   cancel->align(FL_ALIGN_CENTER | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
-  cancel->clear_visible_focus();
   cancel->callback(
       [](Fl_Widget*, void* self) {
         auto* face = static_cast<FltkFace*>(self);
@@ -199,6 +320,8 @@ void FltkFace::Build() {
       this);
   window_->end();
   g_form_window = window_.get();
+  g_face = this;
+  Fl::event_dispatch(DispatchEvent);
 }
 
 void FltkFace::Sync() {
@@ -234,6 +357,15 @@ void FltkFace::Sync() {
         break;
       default:
         if (!c.transparent) w->color(ToFl(c.back_color));
+        // A label over a shape takes the shape's fill, against which its focus mark shows.
+        for (const Binding& under : bindings_) {
+          const Control& s = *under.control;
+          if (c.transparent && s.kind == ControlKind::kShape && s.left <= c.left &&
+              s.top <= c.top && s.left + s.width >= c.left + c.width &&
+              s.top + s.height >= c.top + c.height) {
+            w->color(ToFl(s.fill_color));
+          }
+        }
         break;
     }
     if (c.visible) {
@@ -247,6 +379,7 @@ void FltkFace::Sync() {
   } else if (window_->shown()) {
     window_->hide();
   }
+  PlaceFocus();
   window_->redraw();
   Fl::flush();
 }
@@ -282,17 +415,25 @@ int FltkFace::Run(App& app) {
 
 int FltkFace::MessageBox(const std::string& text, const std::string& title, int style) {
   if (app_ && window_) Sync();
-  const bool yes_no = (style & 0xF) == kMbYesNo;
+  bool yes_no_box = (style & 0xF) == kMbYesNo;
+  const bool yes_no = yes_no_box;
   const std::string caption = title.empty() ? kProgramTitle : title;
-  fl_font(FL_HELVETICA, kMessageFontSize);
-  const std::string body = BreakLongWords(LabelText(text), 480, [](const std::string& s) {
+  // Yes and No speak the wizard's language once it has one (the module reads the form's
+  // texts as data: it reaches no code of the core but the hooks).
+  const std::vector<std::string> no_texts;
+  const std::vector<std::string>& texts = app_ ? app_->form.LBLABELS.items : no_texts;
+  const std::string yes = texts.size() > 0 && !texts[0].empty() ? texts[0] : "Yes";
+  const std::string no = texts.size() > 1 && !texts[1].empty() ? texts[1] : "No";
+  const int font_size = Scaled(kMessageFontSize);
+  fl_font(FL_HELVETICA, font_size);
+  const std::string body = BreakLongWords(LabelText(text), Scaled(480), [](const std::string& s) {
     return static_cast<int>(fl_width(s.c_str(), static_cast<int>(s.size())) + 0.5);
   });
-  int text_w = 360, text_h = 0;
+  int text_w = Scaled(360), text_h = 0;
   fl_measure(body.c_str(), text_w, text_h, 0);
-  text_w = std::max(text_w, 120);
-  text_h = std::max(text_h, 40);
-  const int margin = 12, icon = 40, button_w = 80, button_h = 26;
+  text_w = std::max(text_w, Scaled(120));
+  text_h = std::max(text_h, Scaled(40));
+  const int margin = Scaled(12), icon = Scaled(40), button_w = Scaled(80), button_h = Scaled(26);
   const int w = margin + icon + margin + text_w + margin;
   const int h = margin + text_h + margin + button_h + margin;
 
@@ -301,7 +442,7 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
   Fl_Box glyph(FL_THIN_UP_BOX, margin, margin, icon, icon, nullptr);
   glyph.labeltype(kPlainLabel);
   glyph.labelfont(FL_TIMES_BOLD);
-  glyph.labelsize(30);
+  glyph.labelsize(Scaled(30));
   const bool error = (style & kMbIconError) != 0;
   glyph.label(yes_no ? "?" : (error ? "!" : "i"));
   glyph.labelcolor(error ? FL_RED : FL_BLUE);
@@ -309,26 +450,24 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
   Fl_Box message(FL_NO_BOX, 2 * margin + icon, margin, text_w, text_h, nullptr);
   message.labeltype(kPlainLabel);
   message.labelfont(FL_HELVETICA);
-  message.labelsize(kMessageFontSize);
+  message.labelsize(font_size);
   message.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
   message.copy_label(body.c_str());
 
-  int answer = 0;
   struct Choice {
     int id;
     int* answer;
   };
+  // Escape answers No in a Yes/No box and OK in an OK box.
+  int answer = yes_no ? kIdNo : kIdOk;
   Choice choices[2] = {{0, &answer}, {0, &answer}};
   const int buttons_y = h - margin - button_h;
-  std::vector<std::unique_ptr<Fl_Button>> buttons;
-  auto add_button = [&](const char* label, int id, int x, bool is_default) {
-    std::unique_ptr<Fl_Button> b;
-    if (is_default) {
-      b = std::make_unique<Fl_Return_Button>(x, buttons_y, button_w, button_h);
-    } else {
-      b = std::make_unique<Fl_Button>(x, buttons_y, button_w, button_h);
-    }
-    b->copy_label(label);
+  std::vector<std::unique_ptr<BoxButton>> buttons;
+  auto add_button = [&](const std::string& label, int id, int x) {
+    auto b = std::make_unique<BoxButton>(x, buttons_y, button_w, button_h);
+    b->labeltype(kPlainLabel);
+    b->labelsize(font_size);
+    b->copy_label(label.c_str());
     Choice& choice = choices[buttons.size()];
     choice.id = id;
     b->callback(
@@ -341,22 +480,21 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
     buttons.push_back(std::move(b));
   };
   if (yes_no) {
-    add_button("Yes", kIdYes, w / 2 - button_w - margin / 2, true);
-    add_button("No", kIdNo, w / 2 + margin / 2, false);
+    add_button(yes, kIdYes, w / 2 - button_w - margin / 2);
+    add_button(no, kIdNo, w / 2 + margin / 2);
   } else {
-    add_button("OK", kIdOk, (w - button_w) / 2, true);
+    add_button("OK", kIdOk, (w - button_w) / 2);
   }
   box.end();
-  // Closing an OK box, or Escape on it, answers OK; a Yes/No box needs one of its buttons.
+  // Escape, and the close button of an OK box, close the box with its Escape answer; a
+  // Yes/No box has no close answer of its own, as on Windows.
   box.callback(
       [](Fl_Widget* w, void* data) {
-        int* result = static_cast<int*>(data);
-        if (*result == -1) return;
-        *result = kIdOk;
+        const bool escape = Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape;
+        if (!escape && *static_cast<bool*>(data)) return;
         w->hide();
       },
-      &answer);
-  if (yes_no) answer = -1;
+      &yes_no_box);
   box.set_modal();
   int sx = 0, sy = 0, sw = 0, sh = 0;
   Fl::screen_work_area(sx, sy, sw, sh, 0);
@@ -366,16 +504,17 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
     box.position(sx + (sw - w) / 2, sy + (sh - h) / 2);
   }
   box.show();
+  // The focus starts on the first button, Yes or OK; Tab moves it to the other.
+  Fl::focus(buttons.front().get());
   while (box.shown()) Fl::wait();
-  if (yes_no) return answer == kIdYes ? kIdYes : kIdNo;
-  return kIdOk;
+  return answer;
 }
 
 }  // namespace
 
 }  // namespace corvane
 
-extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_window_face_v1(
+extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_window_face_v2(
     const corvane::WindowHooks* hooks) {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return nullptr;
@@ -389,6 +528,6 @@ extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_wi
   return new corvane::FltkFace(hooks);
 }
 
-extern "C" __attribute__((visibility("default"))) void corvane_raise_window_v1() {
+extern "C" __attribute__((visibility("default"))) void corvane_raise_window_v2() {
   Fl::awake(corvane::RaiseOnMainThread, nullptr);
 }

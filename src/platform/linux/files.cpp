@@ -107,4 +107,22 @@ void LinuxFiles::Copy(const std::string& from, const std::string& to) {
   ReplaceFileAtomically(to, ReadAll(from), 0644);
 }
 
+// The kernel's own answer for this process's rights, a read-only mount included.
+bool LinuxFiles::CanCreateIn(const std::string& folder) {
+  struct stat st {};
+  return !folder.empty() && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+void LinuxFiles::MakeFolders(const std::string& folder) {
+  for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+    const std::string part = folder.substr(0, end);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) Fail(part, errno);
+    if (end == std::string::npos) break;
+  }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) Fail(folder, errno);
+  if (!S_ISDIR(st.st_mode)) Fail(folder, ENOTDIR);
+}
+
 }  // namespace corvane

@@ -12,6 +12,8 @@ class LinuxFiles : public Files {
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;
+  bool CanCreateIn(const std::string& folder) override;
+  void MakeFolders(const std::string& folder) override;
 };
 
 // Writes every byte to `fd`, going on after interrupted writes; returns 0, or the errno of

@@ -11,7 +11,6 @@
 #include "form/app.h"
 #include "form/layout.h"
 #include "form/texts.h"
-#include "mail/send_report.h"
 #include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
@@ -57,7 +56,8 @@ class LinuxOsSystem : public OsSystem {
   std::unique_ptr<Face> OpenWindow(std::string* why) {
     WindowModule module;
     if (!LoadWindowModule(ExecutableFolder(), &module, why)) return nullptr;
-    static const WindowHooks hooks{&StartProgram, &DispatchClick, &SelectOption, &CloseWindow};
+    static const WindowHooks hooks{&StartProgram, &DispatchClick, &SelectOption,
+                                   &CloseWindow,  &OnKey,         &FocusAfterHandler};
     std::unique_ptr<Face> face(module.open(&hooks));
     if (!face) {
       *why = "the display cannot be opened";
@@ -80,7 +80,7 @@ class LinuxOsSystem : public OsSystem {
   LinuxSmartDevice smart_;
   LinuxSystemInfo system_;
   LinuxFiles files_;
-  LinuxShell shell_{{{kMailClientPath, {"xdg-email", kSupportAddress}}}};
+  LinuxShell shell_{{"xdg-email", kSupportAddress}};
   SendmailAutomation spreadsheet_{SendmailProgram()};
   SingleInstance instance_{DefaultRuntimeFolder()};
   LinuxDesktop desktop_{instance_, kProgramTitle};

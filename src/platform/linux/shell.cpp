@@ -12,10 +12,8 @@
 namespace corvane {
 
 // The program is not waited for; when this one ends soon after, init reaps it.
-bool LinuxShell::StartProgram(const std::string& path, int) {
-  const auto it = substitutes_.find(path);
-  const std::vector<std::string> argv =
-      it != substitutes_.end() ? it->second : std::vector<std::string>{path};
+bool LinuxShell::Start(const std::vector<std::string>& argv) {
+  if (argv.empty()) return false;
   try {
     Spawn(argv);
     return true;
@@ -23,6 +21,10 @@ bool LinuxShell::StartProgram(const std::string& path, int) {
     return false;
   }
 }
+
+bool LinuxShell::StartProgram(const std::string& path, int) { return Start({path}); }
+
+bool LinuxShell::StartMailClient() { return Start(mail_client_); }
 
 bool LinuxShell::RequestRestart() {
   try {

@@ -1,8 +1,7 @@
-// Starting programs on Linux. A Windows program file the core names (such as the mail
-// client's) is started through the command that stands in for it here.
+// Starting programs on Linux. The default mail client is the command given for it
+// (xdg-email in the program).
 #pragma once
 
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,17 +12,17 @@ namespace corvane {
 
 class LinuxShell : public Shell {
  public:
-  // Program file -> the argument vector started in its place.
-  using Substitutes = std::map<std::string, std::vector<std::string>>;
-
-  explicit LinuxShell(Substitutes substitutes = {},
+  explicit LinuxShell(std::vector<std::string> mail_client = {},
                       std::vector<std::string> restart_command = {"systemctl", "reboot"})
-      : substitutes_(std::move(substitutes)), restart_command_(std::move(restart_command)) {}
+      : mail_client_(std::move(mail_client)), restart_command_(std::move(restart_command)) {}
   bool StartProgram(const std::string& path, int window_style) override;
+  bool StartMailClient() override;
   bool RequestRestart() override;
 
  private:
-  Substitutes substitutes_;
+  bool Start(const std::vector<std::string>& argv);
+
+  std::vector<std::string> mail_client_;
   std::vector<std::string> restart_command_;
 };
 

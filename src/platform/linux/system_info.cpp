@@ -140,6 +140,15 @@ bool LinuxSystemInfo::IsNetworkFolder(const std::string& folder) {
   return IsNetworkFilesystem(type, mount_type);
 }
 
+// XDG base directories: a relative value is invalid and ignored.
+std::string LinuxSystemInfo::UserStateFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  const std::string base = state && *state == '/' ? state : HomeFolder() + "/.local/state";
+  return base + "/corvane";
+}
+
+std::string LinuxSystemInfo::DesktopFolder() { return HomeFolder() + "/Desktop"; }
+
 LocalDate LinuxSystemInfo::Today() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -18,6 +18,8 @@ class LinuxSystemInfo : public SystemInfo {
   std::string UserName() override;
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override;
+  std::string UserStateFolder() override;
+  std::string DesktopFolder() override;
   LocalDate Today() override;
   bool IsNetworkFolder(const std::string& folder) override;
 };

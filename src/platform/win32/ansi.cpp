@@ -53,6 +53,15 @@ std::wstring Utf8ToWide(const std::string& utf8) {
                       : ToWide(utf8.data(), static_cast<int>(utf8.size()), CP_UTF8);
 }
 
+std::string WideToUtf8(const std::wstring& wide) {
+  if (wide.empty()) return "";
+  const int n = static_cast<int>(wide.size());
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, out.data(), size, nullptr, nullptr);
+  return out;
+}
+
 std::string Win32ErrorText(unsigned long code) {
   char buffer[512] = {};
   const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -10,6 +10,7 @@ std::string Utf8ToAnsi(const std::string& utf8);
 std::string AnsiToUtf8(const std::string& ansi);
 // UTF-8 as the UTF-16 of the "W" functions and COM.
 std::wstring Utf8ToWide(const std::string& utf8);
+std::string WideToUtf8(const std::wstring& wide);
 // The system's message for a Win32 error code, in UTF-8, without the trailing line break.
 std::string Win32ErrorText(unsigned long code);
 

@@ -33,7 +33,32 @@ BOOL CALLBACK FindOwnedForm(HWND candidate, LPARAM data) {
   return FALSE;
 }
 
+// The system's Yes/No box ignores Escape, having no Cancel; here Escape answers No.
+LRESULT CALLBACK EscapeAnswersNo(int code, WPARAM wparam, LPARAM lparam) {
+  const MSG* message = reinterpret_cast<const MSG*>(lparam);
+  if (code == MSGF_DIALOGBOX && message->message == WM_KEYDOWN && message->wParam == VK_ESCAPE) {
+    const HWND box = ::GetAncestor(message->hwnd, GA_ROOT);
+    if (const HWND no = ::GetDlgItem(box, IDNO)) {
+      ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(no));
+      return TRUE;
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 }  // namespace
+
+int OwnedMessageBox(void* owner, const std::string& text, const std::string& title, int style) {
+  const bool yes_no = (style & 0xF) == kMbYesNo;
+  const HHOOK hook =
+      yes_no ? ::SetWindowsHookExA(WH_MSGFILTER, EscapeAnswersNo, nullptr, ::GetCurrentThreadId())
+             : nullptr;
+  const int answer = ::MessageBoxA(static_cast<HWND>(owner), Utf8ToAnsi(text).c_str(),
+                                   Utf8ToAnsi(title).c_str(), static_cast<UINT>(style));
+  if (hook) ::UnhookWindowsHookEx(hook);
+  // An OK box has one answer however it is closed (Wine answers Escape with IDCANCEL).
+  return yes_no ? answer : kIdOk;
+}
 
 void* FormOfApplicationWindow(void* application_window) {
   const HWND application = static_cast<HWND>(application_window);
@@ -69,8 +94,7 @@ void* Win32Desktop::ApplicationWindow() {
 int Win32Desktop::MessageBox(const std::string& text, const std::string& title, int style) {
   const std::string shown_title = title.empty() ? title_ : title;
   if (face_) return face_->MessageBox(text, shown_title, style);
-  return ::MessageBoxA(nullptr, Utf8ToAnsi(text).c_str(), Utf8ToAnsi(shown_title).c_str(),
-                       static_cast<UINT>(style));
+  return OwnedMessageBox(nullptr, text, shown_title, style);
 }
 
 bool Win32Desktop::AnotherInstanceRunning() {

@@ -42,6 +42,10 @@ class Win32Desktop : public Desktop {
   Face* face_ = nullptr;
 };
 
+// A modal message box owned by `owner` (none when nullptr). Enter presses the focused
+// button, Tab moves between them, and Escape answers OK in an OK box and No in a Yes/No box.
+int OwnedMessageBox(void* owner, const std::string& text, const std::string& title, int style);
+
 // The form window of the copy whose application window is given: the window just above it
 // in the z-order when that one is its form, else any window of the form class it owns.
 void* FormOfApplicationWindow(void* application_window);

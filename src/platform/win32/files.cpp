@@ -3,6 +3,8 @@
 #include "platform/win32/files.h"
 
 #include <windows.h>
+// After windows.h: SHCreateDirectoryExA needs its types.
+#include <shlobj.h>
 
 #include <string>
 
@@ -97,6 +99,24 @@ void Win32Files::Delete(const std::string& path) {
 
 void Win32Files::Copy(const std::string& from, const std::string& to) {
   ReplaceWithBytes(to, ReadBytes(from));
+}
+
+// Access checks lie here (the root of C: takes folders but no files from a standard user,
+// and a folder's read-only flag means nothing): a file is created and removed instead.
+bool Win32Files::CanCreateIn(const std::string& folder) {
+  char probe[MAX_PATH + 1] = {};
+  if (folder.empty() || !::GetTempFileNameA(Utf8ToAnsi(folder).c_str(), "cvn", 0, probe)) {
+    return false;
+  }
+  ::DeleteFileA(probe);
+  return true;
+}
+
+void Win32Files::MakeFolders(const std::string& folder) {
+  const int result = ::SHCreateDirectoryExA(nullptr, Utf8ToAnsi(folder).c_str(), nullptr);
+  if (result != ERROR_SUCCESS && result != ERROR_ALREADY_EXISTS && result != ERROR_FILE_EXISTS) {
+    Fail(folder, static_cast<DWORD>(result));
+  }
 }
 
 }  // namespace corvane

@@ -13,6 +13,8 @@ class Win32Files : public Files {
   void WriteAll(const std::string& path, const std::string& content) override;
   void Delete(const std::string& path) override;
   void Copy(const std::string& from, const std::string& to) override;
+  bool CanCreateIn(const std::string& folder) override;
+  void MakeFolders(const std::string& folder) override;
 };
 
 }  // namespace corvane

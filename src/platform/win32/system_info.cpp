@@ -3,6 +3,9 @@
 #include "platform/win32/system_info.h"
 
 #include <windows.h>
+// After windows.h: the known-folder API needs its types.
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -23,6 +26,15 @@ std::string BeforeFirstNul(const std::vector<char>& buffer) {
   return text.substr(0, text.find('\0'));
 }
 
+// A known folder's path in UTF-8; empty when the system has none for this user.
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::string folder;
+  if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path))) folder = WideToUtf8(path);
+  ::CoTaskMemFree(path);
+  return folder;
+}
+
 }  // namespace
 
 std::string FolderOfProgramFile(const std::string& path) {
@@ -32,6 +44,13 @@ std::string FolderOfProgramFile(const std::string& path) {
   if (folder.size() == 2 && folder[1] == ':') folder += '\\';
   return folder;
 }
+
+std::string Win32SystemInfo::UserStateFolder() {
+  const std::string local = KnownFolder(FOLDERID_LocalAppData);
+  return local.empty() ? "" : local + "\\Corvane";
+}
+
+std::string Win32SystemInfo::DesktopFolder() { return KnownFolder(FOLDERID_Desktop); }
 
 std::string Win32SystemInfo::ProgramFolder() {
   std::vector<char> buffer(MAX_PATH + 1, '\0');

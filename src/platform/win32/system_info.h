@@ -16,6 +16,8 @@ class Win32SystemInfo : public SystemInfo {
   std::string UserName() override;
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override { return "C:\\"; }
+  std::string UserStateFolder() override;
+  std::string DesktopFolder() override;
   LocalDate Today() override;
   bool IsNetworkFolder(const std::string& folder) override { return HoldsDoubledBackslash(folder); }
 };

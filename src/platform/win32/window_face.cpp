@@ -1,11 +1,15 @@
-// Twips become pixels at the screen's DPI. Labels are drawn last,
-// transparent, so that the button captions sit on their coloured shapes.
+// Twips become pixels at the screen's DPI. Labels are drawn last, transparent, so that the
+// button captions sit on their coloured shapes. Each BUTTON window paints the whole form
+// clipped to its place, so the form looks as one drawing, and adds the focus mark. The
+// form's keys go to its keyboard rules, not to the dialog manager, so that they act as in
+// the Linux window.
 #include "platform/win32/window_face.h"
 
 #include <windows.h>
-#include <windowsx.h>
 #undef MessageBox
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "app/dispatch.h"
@@ -17,7 +21,8 @@ namespace corvane {
 
 namespace {
 
-constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // no min/max boxes
+// No min/max boxes; the BUTTON windows paint their own places.
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
 COLORREF Colour(uint32_t bgr) { return static_cast<COLORREF>(bgr & 0xFFFFFF); }
 
@@ -47,6 +52,26 @@ std::string WithLineBreaks(const std::string& caption) {
   return out;
 }
 
+std::optional<Key> FormKey(WPARAM virtual_key) {
+  if (::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_MENU) < 0) return std::nullopt;
+  switch (virtual_key) {
+    case VK_TAB:
+      return ::GetKeyState(VK_SHIFT) < 0 ? Key::kBackTab : Key::kTab;
+    case VK_UP:
+      return Key::kUp;
+    case VK_DOWN:
+      return Key::kDown;
+    case VK_SPACE:
+      return Key::kSpace;
+    case VK_RETURN:
+      return Key::kEnter;
+    case VK_ESCAPE:
+      return Key::kEscape;
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace
 
 int Win32WindowFace::Pixels(int twips, bool horizontal) const {
@@ -56,8 +81,7 @@ int Win32WindowFace::Pixels(int twips, bool horizontal) const {
 int Win32WindowFace::MessageBox(const std::string& text, const std::string& title, int style) {
   HWND owner = window_ && ::IsWindowVisible(static_cast<HWND>(window_)) ? static_cast<HWND>(window_)
                                                                         : nullptr;
-  return ::MessageBoxA(owner, Utf8ToAnsi(text).c_str(), Utf8ToAnsi(title).c_str(),
-                       static_cast<UINT>(style));
+  return OwnedMessageBox(owner, text, title, style);
 }
 
 void Win32WindowFace::Paint(void* dc_handle) {
@@ -148,30 +172,99 @@ void Win32WindowFace::Paint(void* dc_handle) {
   }
 }
 
-void Win32WindowFace::Click(int x, int y) {
+void Win32WindowFace::MakeChildren() {
   FMain& f = app_->form;
-  auto hit = [&](const Control& c) {
-    return c.visible && x >= Pixels(c.left, true) && x < Pixels(c.left + c.width, true) &&
-           y >= Pixels(c.top, false) && y < Pixels(c.top + c.height, false);
-  };
+  const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+  int id = 1;
+  for (Control* c : {&f.OBESP, &f.OBENG, &f.OBPOR, &f.LBLOK, &f.LBLNO, &f.LBLYES, &f.CBCancel}) {
+    const HWND child = ::CreateWindowExA(
+        0, "BUTTON", Utf8ToAnsi(c->caption).c_str(), WS_CHILD | WS_TABSTOP | BS_OWNERDRAW,
+        Pixels(c->left, true), Pixels(c->top, false),
+        Pixels(c->left + c->width, true) - Pixels(c->left, true),
+        Pixels(c->top + c->height, false) - Pixels(c->top, false), static_cast<HWND>(window_),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
+    children_.push_back({c, child});
+  }
+}
+
+const Control* Win32WindowFace::ControlOf(void* window) const {
+  for (const Child& child : children_) {
+    if (window && child.window == window) return child.control;
+  }
+  return nullptr;
+}
+
+void* Win32WindowFace::WindowOf(const Control* control) const {
+  for (const Child& child : children_) {
+    if (control && child.control == control) return child.window;
+  }
+  return nullptr;
+}
+
+void Win32WindowFace::DrawChild(const void* draw_item) {
+  const auto* item = static_cast<const DRAWITEMSTRUCT*>(draw_item);
+  const Control* c = ControlOf(item->hwndItem);
+  if (!c) return;
+  // The form's drawing, moved so that this window's place is at its origin.
+  RECT place{};
+  ::GetWindowRect(item->hwndItem, &place);
+  ::MapWindowPoints(nullptr, static_cast<HWND>(window_), reinterpret_cast<POINT*>(&place), 2);
+  POINT old_origin{};
+  ::SetViewportOrgEx(item->hDC, -place.left, -place.top, &old_origin);
+  Paint(item->hDC);
+  ::SetViewportOrgEx(item->hDC, old_origin.x, old_origin.y, nullptr);
+  if ((item->itemState & ODS_FOCUS) && !(item->itemState & ODS_NOFOCUSRECT)) {
+    RECT mark = item->rcItem;
+    // A button's face: inside its shape's rounded ends.
+    const int inset = c->kind == ControlKind::kLabel ? (mark.bottom - mark.top) / 4 : 1;
+    ::InflateRect(&mark, -inset, -2);
+    ::SetTextColor(item->hDC, RGB(0, 0, 0));
+    ::SetBkColor(item->hDC, RGB(255, 255, 255));
+    ::DrawFocusRect(item->hDC, &mark);
+  }
+}
+
+bool Win32WindowFace::Type(unsigned virtual_key, long long lparam) {
+  const std::optional<Key> key = FormKey(virtual_key);
+  if (!key) return false;
+  const HWND window = static_cast<HWND>(window_);
+  // Keys show the focus marks, as the dialog manager shows them once a key is used.
+  ::SendMessageA(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  const Control* focus = ControlOf(::GetFocus());
+  const KeyAction action = OnKey(app_->form, focus, *key);
+  if (action.focus != focus) {
+    if (void* child = WindowOf(action.focus)) ::SetFocus(static_cast<HWND>(child));
+  }
+  // A held key presses once, as a held mouse button clicks once.
+  const bool repeated = (lparam & (1LL << 30)) != 0;
+  if (action.press && !repeated) Press(action.press);
+  return true;
+}
+
+void Win32WindowFace::Press(const Control* control) {
+  FMain& f = app_->form;
   Outcome outcome = Outcome::kIgnored;
-  if (hit(f.LBLOK)) {
-    outcome = DispatchClick(*app_, corvane::Click::kOk);
-  } else if (hit(f.LBLYES)) {
-    outcome = DispatchClick(*app_, corvane::Click::kYes);
-  } else if (hit(f.LBLNO)) {
-    outcome = DispatchClick(*app_, corvane::Click::kNo);
-  } else if (hit(f.CBCancel)) {
-    outcome = DispatchClick(*app_, corvane::Click::kCancel);
+  if (control == &f.LBLOK) {
+    outcome = DispatchClick(*app_, Click::kOk);
+  } else if (control == &f.LBLYES) {
+    outcome = DispatchClick(*app_, Click::kYes);
+  } else if (control == &f.LBLNO) {
+    outcome = DispatchClick(*app_, Click::kNo);
+  } else if (control == &f.CBCancel) {
+    outcome = DispatchClick(*app_, Click::kCancel);
   } else {
     for (Control* option : {&f.OBESP, &f.OBENG, &f.OBPOR}) {
-      if (f.Frame1.visible && hit(*option)) {
-        outcome = SelectOption(*app_, *option);
-        break;
-      }
+      if (control == option) outcome = SelectOption(*app_, *option);
     }
   }
   Follow(static_cast<int>(outcome));
+}
+
+void Win32WindowFace::PlaceFocus() {
+  const FMain& f = app_->form;
+  const Control* focus = FocusAfterHandler(f, ControlOf(::GetFocus()), focus_stage_);
+  focus_stage_ = f.LBLSTAGE.caption;
+  if (void* child = WindowOf(focus)) ::SetFocus(static_cast<HWND>(child));
 }
 
 void Win32WindowFace::Follow(int outcome_value) {
@@ -187,8 +280,17 @@ void Win32WindowFace::Follow(int outcome_value) {
     return;
   }
   ::SetWindowTextA(window, Utf8ToAnsi(app_->form.caption).c_str());
+  // A control takes clicks and the focus exactly while the keyboard rules list it.
+  const std::vector<const Control*> order = FocusOrder(app_->form);
+  for (const Child& child : children_) {
+    const HWND button = static_cast<HWND>(child.window);
+    ::SetWindowTextA(button, Utf8ToAnsi(child.control->caption).c_str());
+    const bool takes = std::find(order.begin(), order.end(), child.control) != order.end();
+    ::ShowWindow(button, takes ? SW_SHOWNA : SW_HIDE);
+  }
   ::ShowWindow(window, app_->form.visible ? SW_SHOW : SW_HIDE);
-  ::InvalidateRect(window, nullptr, TRUE);
+  PlaceFocus();
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 long long Win32WindowFace::Handle(void* window_handle, unsigned message, unsigned long long wparam,
@@ -204,8 +306,15 @@ long long Win32WindowFace::Handle(void* window_handle, unsigned message, unsigne
     }
     case WM_ERASEBKGND:
       return 1;
-    case WM_LBUTTONUP:
-      if (app_ && !ended_) Click(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
+    case WM_DRAWITEM:
+      if (app_) DrawChild(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+      return TRUE;
+    case WM_COMMAND:
+      // A click on a BUTTON window; a double click is a second click, as on the form.
+      if (app_ && !ended_ && lparam &&
+          (HIWORD(wparam) == BN_CLICKED || HIWORD(wparam) == BN_DOUBLECLICKED)) {
+        Press(ControlOf(reinterpret_cast<HWND>(lparam)));
+      }
       return 0;
     case WM_CLOSE:
       if (app_ && !ended_) Follow(static_cast<int>(CloseWindow(*app_)));
@@ -243,10 +352,16 @@ int Win32WindowFace::Run(App& app) {
                               top, width, height, static_cast<HWND>(desktop_.ApplicationWindow()),
                               nullptr, instance, this);
   if (!window_) return 1;
+  MakeChildren();
 
   Follow(static_cast<int>(StartProgram(app)));
   MSG message;
   while (!ended_ && ::GetMessageA(&message, nullptr, 0, 0) > 0) {
+    const HWND form = static_cast<HWND>(window_);
+    if (message.message == WM_KEYDOWN && (message.hwnd == form || ::IsChild(form, message.hwnd)) &&
+        Type(static_cast<unsigned>(message.wParam), message.lParam)) {
+      continue;
+    }
     ::TranslateMessage(&message);
     ::DispatchMessageA(&message);
   }

@@ -1,8 +1,14 @@
-// The native window of the form: draws the model with GDI, hands clicks on visible controls
-// to the dispatcher and repaints, hides, shows and closes as the model says afterwards.
+// The native window of the form: draws the model with GDI, hands clicks and keys on visible
+// controls to the dispatcher and repaints, hides, shows and closes as the model says
+// afterwards. The controls that take clicks are owner-drawn BUTTON windows, painted as the
+// form is, so that they take the focus and screen readers announce them by their captions.
 // Message boxes are owned by the form's window.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "form/focus.h"
 #include "platform/face.h"
 #include "platform/win32/desktop.h"
 
@@ -18,15 +24,29 @@ class Win32WindowFace : public Face {
   long long Handle(void* window, unsigned message, unsigned long long wparam, long long lparam);
 
  private:
+  struct Child {
+    Control* control;
+    void* window;
+  };
   void Paint(void* dc);
-  void Click(int x, int y);
+  void DrawChild(const void* draw_item);
+  void MakeChildren();
+  // A key typed on the form; false when it is not one of the form's keys.
+  bool Type(unsigned virtual_key, long long lparam);
+  // What a click on `control` does.
+  void Press(const Control* control);
   // Shows, hides, repaints or closes the window after a handler returned `outcome`.
   void Follow(int outcome);
+  void PlaceFocus();
+  const Control* ControlOf(void* window) const;
+  void* WindowOf(const Control* control) const;
   int Pixels(int twips, bool horizontal) const;
 
   Win32Desktop& desktop_;
   App* app_ = nullptr;
   void* window_ = nullptr;
+  std::vector<Child> children_;
+  std::string focus_stage_;  // the stage the focus was placed for
   bool ended_ = false;
   bool failed_ = false;
   int dpi_x_ = 96;
