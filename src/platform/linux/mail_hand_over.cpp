@@ -97,7 +97,7 @@ class SendmailApplication : public SpreadsheetApplication {
     mail.date = MailDate(now);
     mail.message_id = MessageId(now, ::getpid(), RandomBits(), computer);
     mail.text = "The attached file " + workbook +
-                " holds the machine information of the computer " + computer + ".\n";
+                "\nholds the machine information of the computer " + computer + ".\n";
     mail.file_name = workbook;
     mail.content = content;
     std::string message;

@@ -52,8 +52,8 @@ std::string EncodeHeaderText(const std::string& name, const std::string& text) {
   return out;
 }
 
-// Text that can go as 7bit: printable ASCII in lines of at most 76 characters, none of them
-// starting with the boundary's dashes.
+// Text that can go as 7bit: printable ASCII in lines within the 998 characters mail allows,
+// none of them starting with the boundary's dashes.
 bool IsPlainText(const std::string& text) {
   size_t line = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -62,7 +62,7 @@ bool IsPlainText(const std::string& text) {
       line = 0;
       continue;
     }
-    if (c < 0x20 || c > 0x7E || ++line > 76) return false;
+    if (c < 0x20 || c > 0x7E || ++line > 998) return false;
     if (line == 1 && text.compare(i, 2, "--") == 0) return false;
   }
   return true;
