@@ -85,7 +85,7 @@ TEST(LoadLanguageTexts, NetworkTestRefusesOnlyDoubledBackslashes) {
   for (const Case& c : {Case{"\\\\server\\share\\tools", true}, Case{"C:\\Tools\\\\x", true},
                         Case{"C:\\", false}, Case{"C:\\Tools", false}, Case{"Z:\\mapped", false},
                         Case{"/home/ana/corvane", false}, Case{"", false}}) {
-    EXPECT_EQ(IsNetworkFolder(c.folder), c.network) << c.folder;
+    EXPECT_EQ(HoldsDoubledBackslash(c.folder), c.network) << c.folder;
   }
 }
 

@@ -6,8 +6,6 @@
 
 namespace corvane {
 
-bool IsNetworkFolder(const std::string& folder) { return folder.find("\\\\") != std::string::npos; }
-
 void LoadLanguageTexts(App& app) {
   FMain& f = app.form;
   const std::string code_text = f.LBLIDIOMA.caption;
@@ -17,7 +15,7 @@ void LoadLanguageTexts(App& app) {
 
   for (const std::string& text : LanguageTexts(code)) f.LBLABELS.items.push_back(text);
 
-  if (IsNetworkFolder(app.os.system.ProgramFolder())) ShowNetworkRefusalStage(app);
+  if (app.os.system.IsNetworkFolder(app.os.system.ProgramFolder())) ShowNetworkRefusalStage(app);
 }
 
 }  // namespace corvane

@@ -11,7 +11,4 @@ struct App;
 // unknown code, and puts up the refusal screen (stage "4") when run from a network folder.
 void LoadLanguageTexts(App& app);
 
-// True when the path holds two backslashes in a row, as a UNC path does.
-bool IsNetworkFolder(const std::string& folder);
-
 }  // namespace corvane

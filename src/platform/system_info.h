@@ -45,6 +45,14 @@ class SystemInfo {
   // Text a drive gives as bytes, each byte one character of the system's single-byte
   // code page (the ANSI code page on Windows, Latin-1 on Linux), as UTF-8.
   virtual std::string SingleByteText(const std::string& bytes) = 0;
+  // Whether `folder` is reached over the network, where the program refuses to run.
+  virtual bool IsNetworkFolder(const std::string& folder) = 0;
 };
+
+// Windows' sign of a network folder: a UNC path ("\\server\share") holds two backslashes in a
+// row. A share mapped to a drive letter does not show it.
+inline bool HoldsDoubledBackslash(const std::string& path) {
+  return path.find("\\\\") != std::string::npos;
+}
 
 }  // namespace corvane

@@ -59,6 +59,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string UpperCase(const std::string& text) override;
   // The fake machine's code page is Latin-1.
   std::string SingleByteText(const std::string& bytes) override;
+  bool IsNetworkFolder(const std::string& folder) override { return HoldsDoubledBackslash(folder); }
 
   std::string program_folder = "C:\\Tools";
   std::string system_folder = "C:\\WINDOWS\\SYSTEM";

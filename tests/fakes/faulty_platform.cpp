@@ -76,6 +76,11 @@ std::string FaultySystemInfo::SystemDriveRoot() {
   return counter_.Fails("SystemInfo.SystemDriveRoot") ? "" : inner_.SystemDriveRoot();
 }
 
+// A folder whose filesystem cannot be told is not refused.
+bool FaultySystemInfo::IsNetworkFolder(const std::string& folder) {
+  return !counter_.Fails("SystemInfo.IsNetworkFolder") && inner_.IsNetworkFolder(folder);
+}
+
 std::string FaultySystemInfo::UserStateFolder() {
   return counter_.Fails("SystemInfo.UserStateFolder") ? "" : inner_.UserStateFolder();
 }

@@ -79,6 +79,7 @@ class FaultySystemInfo : public SystemInfo {
   std::string SingleByteText(const std::string& bytes) override {
     return inner_.SingleByteText(bytes);
   }
+  bool IsNetworkFolder(const std::string& folder) override;
 
  private:
   SystemInfo& inner_;

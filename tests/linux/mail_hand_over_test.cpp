@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -62,6 +63,7 @@ TEST_F(RealMailTest, TheServerGetsTheFileByteForByteUnderItsName) {
   const std::string path = WriteRecord(folder, name, content);
   SendmailAutomation automation(sink->sendmail());
 
+  ::unsetenv("EMAIL");
   SendLikeTheCore(automation, path, name, /*delete_after_open=*/true);
 
   ASSERT_TRUE(sink->HasMessage(1));
@@ -72,6 +74,38 @@ TEST_F(RealMailTest, TheServerGetsTheFileByteForByteUnderItsName) {
   EXPECT_EQ(sink->Kept(1, "1.name"), name);
   EXPECT_EQ(sink->Kept(1, "1.data"), content);
   EXPECT_EQ(sink->Kept(1, "2.name"), "") << "exactly one attachment";
+}
+
+// What a mail reader shows and files it by, as Python's e-mail parser reads it.
+TEST_F(RealMailTest, TheMessageIsDatedIdentifiedAndSaysWhatIsAttached) {
+  const std::string name = "Lumbrook20260131PC-7.kik";
+  const std::string path = WriteRecord(folder, name, "record\r\n");
+  SendmailAutomation automation(sink->sendmail());
+  ::unsetenv("EMAIL");
+  SendLikeTheCore(automation, path, name);
+  ::setenv("EMAIL", "Ana Lopez <ana@pc-7.example>", 1);
+  SendLikeTheCore(automation, path, name);
+  ::unsetenv("EMAIL");
+
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host), 0);
+  for (int n : {1, 2}) {
+    SCOPED_TRACE(n);
+    ASSERT_TRUE(sink->HasMessage(n));
+    EXPECT_EQ(sink->Kept(n, "date").size(), 25u) << sink->Kept(n, "date");  // with its offset
+    const std::string id = sink->Kept(n, "message_id");
+    EXPECT_TRUE(id.front() == '<' && id.back() == '>' && id.find('@') != std::string::npos) << id;
+    EXPECT_EQ(sink->Kept(n, "mime_version"), "1.0");
+    const std::string text = sink->Kept(n, "text");
+    EXPECT_NE(text.find(name), std::string::npos) << text;
+    EXPECT_NE(text.find(host), std::string::npos) << text;
+    EXPECT_EQ(sink->Kept(n, "1.name"), name);
+    EXPECT_EQ(sink->Kept(n, "1.data"), "record\r\n");
+  }
+  EXPECT_NE(sink->Kept(1, "message_id"), sink->Kept(2, "message_id"));
+  // Without $EMAIL the mail system's own sender (msmtp's configured one here) stands.
+  EXPECT_EQ(sink->Kept(1, "from"), "corvane-test@localhost");
+  EXPECT_EQ(sink->Kept(2, "from"), "Ana Lopez <ana@pc-7.example>");
 }
 
 // Names a file system allows but a mail header must not carry as they are.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -68,24 +69,33 @@ TEST(ComposeMail, HeadersStayWellFormedForAnyName) {
       std::string("nul\0tab\tdel\x7f.kik", 17),
       "\"quoted\" \\back\\ =?x?q?y?=.kik",
   };
-  const std::vector<std::string> ours = {"To:",
+  const std::vector<std::string> ours = {"From:",
+                                         "To:",
                                          "Subject:",
                                          "Date:",
+                                         "Message-ID:",
                                          "MIME-Version:",
                                          "Content-Type:",
                                          "Content-Transfer-Encoding:",
                                          "Content-Disposition:"};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    const std::string mail = ComposeMail("soporte@lumbrook.example", name, name, "data\r\n",
-                                         "Sat, 31 Jan 2026 09:05:00 +0000");
+    MailMessage message{"soporte@lumbrook.example",
+                        FromHeader("Ana Lopez, Ltd. <ana@pc-7.example>"),
+                        name,
+                        "Sat, 31 Jan 2026 09:05:00 +0000",
+                        "<20260131090500.42.0123456789abcdef@pc-7>",
+                        "The attached file " + name + " holds the machine information.\n",
+                        name,
+                        "data\r\n"};
+    const std::string mail = ComposeMail(message);
     EXPECT_EQ(mail.find('\r'), std::string::npos);
     bool in_headers = true;
     int blocks = 0;
     for (const std::string& line : Lines(mail)) {
       if (line.empty()) {
+        if (in_headers) ++blocks;
         in_headers = false;
-        ++blocks;
         continue;
       }
       if (line.rfind("--=_corvane_attachment", 0) == 0) {
@@ -99,12 +109,41 @@ TEST(ComposeMail, HeadersStayWellFormedForAnyName) {
       for (const std::string& h : ours) known = known || line.rfind(h, 0) == 0;
       EXPECT_TRUE(known) << line;
     }
-    EXPECT_EQ(blocks, 2) << "one blank line after each header block";
+    EXPECT_EQ(blocks, 3) << "one blank line after each header block";
   }
 }
 
 TEST(ComposeMail, RefusesARecipientThatIsNotAPlainAddress) {
-  EXPECT_THROW(ComposeMail("a@b.c\nBcc: d@e.f", "s", "n", "", "d"), MailFormatError);
+  MailMessage message;
+  message.to = "a@b.c\nBcc: d@e.f";
+  EXPECT_THROW(ComposeMail(message), MailFormatError);
+}
+
+TEST(FromHeader, TakesTheSendersTwoFormsAndNothingElse) {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"ana@pc-7.example", "ana@pc-7.example"},
+      {"Ana Lopez <ana@pc-7.example>", "Ana Lopez <ana@pc-7.example>"},
+      {"<ana@pc-7.example>", "ana@pc-7.example"},
+      {"Ana L. <ana@pc-7.example>", "=?UTF-8?B?QW5hIEwu?= <ana@pc-7.example>"},
+      {"Jo\xc3\xa3o <joao@pc-7.example>", "=?UTF-8?B?Sm/Do28=?= <joao@pc-7.example>"},
+      {"", std::nullopt},
+      {"ana", std::nullopt},
+      {"Ana <ana@pc-7.example>\nBcc: x@y.example", std::nullopt},
+      {"Ana\r\nBcc: x@y.example <ana@pc-7.example>", std::nullopt},
+      {"Ana <ana@pc-7.example, x@y.example>", std::nullopt},
+      {"a@b.example, c@d.example", std::nullopt},
+  };
+  for (const auto& [sender, header] : cases) EXPECT_EQ(FromHeader(sender), header) << sender;
+}
+
+TEST(MessageId, IsUniqueByTimeProcessAndRandomBitsWithADomainRight) {
+  EXPECT_EQ(MessageId(0, 42, 0xabcdef, "pc-7.example"),
+            "<19700101000000.42.0000000000abcdef@pc-7.example>");
+  EXPECT_NE(MessageId(0, 42, 1, "pc-7"), MessageId(0, 42, 2, "pc-7"));
+  for (const char* not_a_domain : {"", "pc 7", "pc>7", "pc-7.", "\xc3\xa1rbol"}) {
+    const std::string id = MessageId(0, 1, 1, not_a_domain);
+    EXPECT_EQ(id.substr(id.find('@')), "@localhost>") << not_a_domain;
+  }
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST_F(LinuxRegistryTest, AnEntryWithoutTheDataLineGivesTheProgramOfItsExecLine)
 }
 
 TEST_F(LinuxRegistryTest, EveryOtherKeyAndValueIsAbsentAndRefusesWrites) {
-  Spit(dir / "machine-id", "0123abcd\n");
+  Spit(dir / "machine-id", "0123456789abcdef0123456789abcdef\n");
   RegKey key = 0;
   EXPECT_EQ(reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Corvane Test", &key), kErrorAccessDenied);
   EXPECT_EQ(reg.OpenKey(kHkeyCurrentUser, kRunKey, &key), kErrorFileNotFound);
@@ -117,22 +117,33 @@ TEST_F(LinuxRegistryTest, EveryOtherKeyAndValueIsAbsentAndRefusesWrites) {
   EXPECT_EQ(reg.CloseKey(key), kErrorSuccess);
   EXPECT_EQ(reg.CloseKey(12345), kErrorInvalidHandle);
 
-  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::optional<std::string>("0123abcd"));
+  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName),
+            std::optional<std::string>("7aeda0dd42534bbe896603a40df08c62"));
   EXPECT_EQ(Read(kRunKey, "Other"), std::nullopt);
   EXPECT_EQ(RunValue(), std::nullopt);
   EXPECT_FALSE(std::filesystem::exists(dir / "config"));
 }
 
-TEST_F(LinuxRegistryTest, ProductIdIsTheMachineIdThenTheDbusOne) {
+// The machine id's application-specific id, never the id itself; a file that holds no
+// machine id gives none.
+TEST_F(LinuxRegistryTest, ProductIdIsDerivedFromTheMachineIdThenTheDbusOne) {
   EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::nullopt);
-  Spit(dir / "dbus-machine-id", "feedc0de\n");
-  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::optional<std::string>("feedc0de"));
-  Spit(dir / "machine-id", "0123abcd\n");
-  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::optional<std::string>("0123abcd"));
+  Spit(dir / "dbus-machine-id", "feedc0defeedc0defeedc0defeedc0de\n");
+  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName),
+            std::optional<std::string>("d93e307281424d119b13605c2a8815c5"));
+  Spit(dir / "machine-id", "0123456789abcdef0123456789abcdef\n");
+  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName),
+            std::optional<std::string>("7aeda0dd42534bbe896603a40df08c62"));
+  for (const char* not_an_id :
+       {"uninitialized\n", "0123abcd\n", "00000000000000000000000000000000\n"}) {
+    Spit(dir / "machine-id", not_an_id);
+    EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::nullopt) << not_an_id;
+  }
   // A machine id that names a device is passed over, not read without end.
   std::filesystem::remove(dir / "machine-id");
   std::filesystem::create_symlink("/dev/zero", dir / "machine-id");
-  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName), std::optional<std::string>("feedc0de"));
+  EXPECT_EQ(Read(kCurrentVersionKey, kProductIdValueName),
+            std::optional<std::string>("d93e307281424d119b13605c2a8815c5"));
 }
 
 TEST_F(LinuxRegistryTest, UnusableConfigFolderFailsQuietly) {

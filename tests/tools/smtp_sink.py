@@ -2,8 +2,10 @@
 
 Prints the port on its first output line, then serves until its standard input closes.
 Each message N is kept in FOLDER as N.eml (as received), N.rcpt (the envelope's
-recipients, one a line), and, as Python's own e-mail parser reads it, N.to, N.subject
-and, for each attachment K, N.K.name and N.K.data.
+recipients, one a line), and, as Python's own e-mail parser reads it, N.from, N.to,
+N.subject, N.date (the Date header as an ISO date, empty when it does not parse),
+N.message_id, N.mime_version, N.text (the plain-text body) and, for each attachment K,
+N.K.name and N.K.data. A header that is missing gives an empty file.
 """
 
 import asyncio
@@ -33,8 +35,15 @@ class Keep:
         raw = envelope.original_content or envelope.content
         message = email.message_from_bytes(raw, policy=email.policy.default)
         self.write(n + ".rcpt", "".join(r + "\n" for r in envelope.rcpt_tos).encode())
-        self.write(n + ".to", str(message["To"]).encode())
-        self.write(n + ".subject", str(message["Subject"]).encode())
+        for header in ("From", "To", "Subject", "Message-ID", "MIME-Version"):
+            value = message[header]
+            name = header.lower().replace("-", "_")
+            self.write(n + "." + name, ("" if value is None else str(value)).encode())
+        date = message["Date"]
+        when = getattr(date, "datetime", None) if date is not None else None
+        self.write(n + ".date", (when.isoformat() if when else "").encode())
+        body = message.get_body(preferencelist=("plain",))
+        self.write(n + ".text", (body.get_content() if body else "").encode())
         for k, part in enumerate(message.iter_attachments(), 1):
             self.write("%s.%d.name" % (n, k), (part.get_filename() or "").encode())
             self.write("%s.%d.data" % (n, k), part.get_payload(decode=True) or b"")

@@ -4,9 +4,11 @@
 #include "platform/linux/mail_hand_over.h"
 
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -18,6 +20,7 @@
 #include "platform/linux/files.h"
 #include "platform/linux/mime_mail.h"
 #include "platform/linux/process.h"
+#include "platform/linux/system_info.h"
 #include "platform/text.h"
 
 namespace corvane {
@@ -63,6 +66,14 @@ std::string Duration(std::chrono::milliseconds d) {
   return std::to_string(d.count()) + " ms";
 }
 
+uint64_t RandomBits() {
+  uint64_t bits = 0;
+  if (::getrandom(&bits, sizeof bits, 0) != sizeof bits) {
+    bits = static_cast<uint64_t>(std::clock()) ^ (static_cast<uint64_t>(::getpid()) << 32);
+  }
+  return bits;
+}
+
 class SendmailApplication : public SpreadsheetApplication {
  public:
   SendmailApplication(std::string sendmail, std::chrono::milliseconds limit)
@@ -84,9 +95,21 @@ class SendmailApplication : public SpreadsheetApplication {
   void SendMail(const std::string& workbook, const std::string& recipients,
                 const std::string& subject) override {
     const std::string& content = Workbook(workbook);
+    const std::string computer = LinuxSystemInfo().ComputerName();
+    MailMessage mail;
+    mail.to = recipients;
+    if (const char* sender = std::getenv("EMAIL")) mail.from = FromHeader(sender);
+    mail.subject = subject;
+    const std::time_t now = std::time(nullptr);
+    mail.date = MailDate(now);
+    mail.message_id = MessageId(now, ::getpid(), RandomBits(), computer);
+    mail.text = "The attached file " + workbook +
+                "\nholds the machine information of the computer " + computer + ".\n";
+    mail.file_name = workbook;
+    mail.content = content;
     std::string message;
     try {
-      message = ComposeMail(recipients, subject, workbook, content, MailDate(std::time(nullptr)));
+      message = ComposeMail(mail);
     } catch (const MailFormatError& e) {
       throw AutomationError(e.what());
     }

@@ -2,6 +2,7 @@
 // into the part's headers, and a single attachment needs little.
 #include "platform/linux/mime_mail.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +50,22 @@ std::string EncodeHeaderText(const std::string& name, const std::string& text) {
     out += "=?UTF-8?B?" + Base64(NextPiece(text, pos, kEncodedChunk), 0) + "?=";
   }
   return out;
+}
+
+// Text that can go as 7bit: printable ASCII in lines within the 998 characters mail allows,
+// none of them starting with the boundary's dashes.
+bool IsPlainText(const std::string& text) {
+  size_t line = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      line = 0;
+      continue;
+    }
+    if (c < 0x20 || c > 0x7E || ++line > 998) return false;
+    if (line == 1 && text.compare(i, 2, "--") == 0) return false;
+  }
+  return true;
 }
 
 bool IsAttributeChar(unsigned char c) {
@@ -148,23 +165,76 @@ std::string MailDate(std::time_t when) {
   return out;
 }
 
-std::string ComposeMail(const std::string& to, const std::string& subject,
-                        const std::string& file_name, const std::string& content,
-                        const std::string& date) {
-  if (!IsPlainAddress(to)) throw MailFormatError("not a plain e-mail address: " + to);
+std::string MessageId(std::time_t when, long pid, uint64_t random, const std::string& host) {
+  bool domain = !host.empty() && host.front() != '.' && host.back() != '.';
+  for (unsigned char c : host) {
+    domain = domain && (std::isalnum(c) || c == '-' || c == '.');
+  }
+  std::tm t{};
+  gmtime_r(&when, &t);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &t);
+  char id[96];
+  std::snprintf(id, sizeof id, "<%s.%ld.%016llx@", stamp, pid,
+                static_cast<unsigned long long>(random));
+  return id + (domain ? host : std::string("localhost")) + ">";
+}
+
+std::optional<std::string> FromHeader(const std::string& sender) {
+  if (IsPlainAddress(sender)) return sender;
+  const size_t open = sender.rfind('<');
+  if (open == std::string::npos || sender.back() != '>') return std::nullopt;
+  const std::string address = sender.substr(open + 1, sender.size() - open - 2);
+  std::string name = sender.substr(0, open);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  if (!IsPlainAddress(address)) return std::nullopt;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) return std::nullopt;
+  }
+  if (name.empty()) return address;
+  bool atoms = true;
+  for (unsigned char c : name) {
+    atoms = atoms && (std::isalnum(c) || std::strchr(" !#$%&'*+-/=?^_`{|}~", c) != nullptr);
+  }
+  // Anything else in a display name (a dot, a comma, a non-ASCII letter) goes as encoded
+  // words, which a phrase may hold.
+  if (!atoms || name.find("=?") != std::string::npos) {
+    std::string encoded;
+    size_t pos = 0;
+    while (pos < name.size()) {
+      if (!encoded.empty()) encoded += "\n ";
+      encoded += "=?UTF-8?B?" + Base64(NextPiece(name, pos, kEncodedChunk), 0) + "?=";
+    }
+    name = encoded;
+  }
+  return name + " <" + address + ">";
+}
+
+std::string ComposeMail(const MailMessage& mail) {
+  if (!IsPlainAddress(mail.to)) throw MailFormatError("not a plain e-mail address: " + mail.to);
   std::string m;
-  m += "To: " + to + "\n";
-  m += "Subject: " + EncodeHeaderText("Subject", subject) + "\n";
-  m += "Date: " + date + "\n";
+  if (mail.from) m += "From: " + *mail.from + "\n";
+  m += "To: " + mail.to + "\n";
+  m += "Subject: " + EncodeHeaderText("Subject", mail.subject) + "\n";
+  m += "Date: " + mail.date + "\n";
+  m += "Message-ID: " + mail.message_id + "\n";
   m += "MIME-Version: 1.0\n";
   m += std::string("Content-Type: multipart/mixed; boundary=\"") + kBoundary + "\"\n";
   m += "\n";
   m += std::string("--") + kBoundary + "\n";
-  m += "Content-Type: application/octet-stream;" + Parameter("name", file_name) + "\n";
+  m += "Content-Type: text/plain; charset=UTF-8\n";
+  if (IsPlainText(mail.text)) {
+    m += "Content-Transfer-Encoding: 7bit\n\n" + mail.text;
+    if (!mail.text.empty() && mail.text.back() != '\n') m += "\n";
+  } else {
+    m += "Content-Transfer-Encoding: base64\n\n" + Base64(mail.text);
+  }
+  m += std::string("--") + kBoundary + "\n";
+  m += "Content-Type: application/octet-stream;" + Parameter("name", mail.file_name) + "\n";
   m += "Content-Transfer-Encoding: base64\n";
-  m += "Content-Disposition: attachment;" + Parameter("filename", file_name) + "\n";
+  m += "Content-Disposition: attachment;" + Parameter("filename", mail.file_name) + "\n";
   m += "\n";
-  m += Base64(content);
+  m += Base64(mail.content);
   m += std::string("--") + kBoundary + "--\n";
   return m;
 }

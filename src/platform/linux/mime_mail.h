@@ -3,7 +3,9 @@
 // control character, whatever the file's name holds.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -23,10 +25,27 @@ std::string Base64(const std::string& bytes, size_t line_length = 76);
 // The date as a mail header gives it, in local time: "Sat, 31 Jan 2026 09:05:00 -0300".
 std::string MailDate(std::time_t when);
 
-// To, Subject, Date and a multipart body whose one part is the file, attached under
-// `file_name`. Throws MailFormatError when `to` is not a plain address.
-std::string ComposeMail(const std::string& to, const std::string& subject,
-                        const std::string& file_name, const std::string& content,
-                        const std::string& date);
+// "<20260131090500.4242.0123456789abcdef@host>": the time, the process and 64 random bits
+// make it unique; a host name that is no domain name gives "localhost".
+std::string MessageId(std::time_t when, long pid, uint64_t random, const std::string& host);
+
+// The From header's value for a sender given as "local@domain" or "Name <local@domain>"
+// ($EMAIL's forms); nothing for anything else, and the local mail system then supplies it.
+std::optional<std::string> FromHeader(const std::string& sender);
+
+struct MailMessage {
+  std::string to;
+  std::optional<std::string> from;  // FromHeader's value; no From header without it
+  std::string subject;
+  std::string date;        // MailDate's form
+  std::string message_id;  // MessageId's form
+  std::string text;        // the plain-text part (UTF-8)
+  std::string file_name;   // the attachment's name
+  std::string content;     // the attachment's bytes
+};
+
+// The headers and a multipart body of the text part and the attached file. Throws
+// MailFormatError when `to` is not a plain address.
+std::string ComposeMail(const MailMessage& mail);
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 // The registry on Linux: the Run value "Corvane" is the autostart entry
-// $XDG_CONFIG_HOME/autostart/Corvane.desktop and ProductId is the machine id. Nothing else
-// is kept, so no key can be created and no other value written.
+// $XDG_CONFIG_HOME/autostart/Corvane.desktop and ProductId is the machine's
+// application-specific id. Nothing else is kept, so no key can be created and no other value
+// written.
 #include "platform/linux/registry.h"
 
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <string_view>
 
 #include "platform/linux/files.h"
+#include "platform/linux/machine_app_id.h"
 #include "platform/linux/system_info.h"
 #include "platform/registry_helpers.h"
 #include "platform/text.h"
@@ -188,7 +190,8 @@ long LinuxRegistry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
       if ((text = ReadText(AutostartFile(), FileKind::kSettings))) text = RunValueOfEntry(*text);
       break;
     case Known::kProductId:
-      text = ReadMachineId(options_.machine_id_files);
+      // The machine's application-specific id: the machine id itself is not to be exposed.
+      if ((text = ReadMachineId(options_.machine_id_files))) text = AppSpecificId(*text);
       break;
     case Known::kNone:
       break;

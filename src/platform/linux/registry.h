@@ -1,5 +1,6 @@
 // The registry on Linux holds only the two values the program uses: the Run value "Corvane"
-// is the XDG autostart entry, and ProductId is the machine id, read only. Every other key
+// is the XDG autostart entry, and ProductId is the machine's application-specific id, read
+// only. Every other key
 // and value reads as absent and refuses writes.
 #pragma once
 

@@ -1,17 +1,25 @@
-// System information on Linux. The computer name is the host name and the volume
-// serial is the 32-bit filesystem id of the home folder's filesystem.
+// System information on Linux. The computer name is the host name, the volume serial is
+// the 32-bit filesystem id of the home folder's filesystem, and a network folder is one on
+// a network filesystem (Linux has no UNC paths).
 #include "platform/linux/system_info.h"
 
 #include <limits.h>
 #include <locale.h>
 #include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <cwchar>
 #include <cwctype>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,7 +44,62 @@ locale_t Utf8Locale() {
   return utf8;
 }
 
+constexpr uint64_t kFuseMagic = 0x65735546;
+
+// statfs types of filesystems served by another machine (<linux/magic.h> and the
+// out-of-tree ones' own headers).
+constexpr uint64_t kNetworkMagics[] = {
+    0x6969,      // NFS
+    0x517B,      // SMB (smbfs)
+    0xFF534D42,  // CIFS
+    0xFE534D42,  // SMB2/3 (cifs.ko)
+    0x01021997,  // 9P
+    0x5346414F,  // AFS (OpenAFS)
+    0x6B414653,  // kAFS
+    0x00C36400,  // Ceph
+    0x73757245,  // Coda
+    0x564C,      // NCP (NetWare)
+    0x0BD00BD0,  // Lustre
+    0x47504653,  // GPFS
+    0xAAD7AAEA,  // PanFS
+    0x20030528,  // OrangeFS
+};
+
+// FUSE filesystems that reach another machine, by the subtype the mount table shows. Local
+// ones (AppImage, squashfuse, ntfs-3g's fuseblk, archive mounts) are not listed.
+constexpr const char* kNetworkFuseTypes[] = {
+    "fuse.sshfs",    "fuse.rclone",    "fuse.s3fs",      "fuse.gcsfuse",    "fuse.goofys",
+    "fuse.blobfuse", "fuse.blobfuse2", "fuse.curlftpfs", "fuse.glusterfs",  "fuse.ceph-fuse",
+    "fuse.mfs",      "fuse.lizardfs",  "fuse.juicefs",   "fuse.gvfsd-fuse", "fuse.smbnetfs",
+    "fuse.davfs",    "fuse.httpfs2",   "fuse.afpfs",
+};
+
 }  // namespace
+
+bool IsNetworkFilesystem(uint64_t statfs_type, const std::string& mount_type) {
+  if (std::find(std::begin(kNetworkMagics), std::end(kNetworkMagics), statfs_type) !=
+      std::end(kNetworkMagics)) {
+    return true;
+  }
+  if (statfs_type != kFuseMagic) return false;
+  return std::find(std::begin(kNetworkFuseTypes), std::end(kNetworkFuseTypes), mount_type) !=
+         std::end(kNetworkFuseTypes);
+}
+
+// A line: "36 35 0:52 / /mnt/x rw,nosuid shared:5 - fuse.sshfs ana@host:/ rw,...", with any
+// number of optional fields before the lone "-".
+std::string MountTypeOf(const std::string& mountinfo, unsigned major, unsigned minor) {
+  const std::string device = std::to_string(major) + ":" + std::to_string(minor);
+  std::istringstream lines(mountinfo);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+    if (f.size() < 3 || f[2] != device) continue;
+    const auto dash = std::find(f.begin() + std::min<size_t>(6, f.size()), f.end(), "-");
+    if (dash != f.end() && dash + 1 != f.end()) return *(dash + 1);
+  }
+  return "";
+}
 
 std::string ExecutableFolder() {
   std::vector<char> buffer(PATH_MAX + 1);
@@ -57,8 +120,10 @@ std::string HomeFolder() {
 std::string LinuxSystemInfo::ProgramFolder() { return ExecutableFolder(); }
 
 std::string LinuxSystemInfo::ComputerName() {
+  // The whole buffer: a name of HOST_NAME_MAX characters and its NUL just fit.
   char name[HOST_NAME_MAX + 1] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return "";
+  if (::gethostname(name, sizeof name) != 0) return "";
+  name[HOST_NAME_MAX] = '\0';
   return name;
 }
 
@@ -76,6 +141,21 @@ std::optional<uint32_t> LinuxSystemInfo::VolumeSerial(const std::string& root) {
 }
 
 std::string LinuxSystemInfo::SystemDriveRoot() { return HomeFolder(); }
+
+bool LinuxSystemInfo::IsNetworkFolder(const std::string& folder) {
+  const std::string path = folder.empty() ? "/" : folder;
+  struct statfs fs {};
+  struct stat st {};
+  if (::statfs(path.c_str(), &fs) != 0 || ::stat(path.c_str(), &st) != 0) return false;
+  const uint64_t type = static_cast<uint64_t>(static_cast<unsigned long>(fs.f_type));
+  std::string mount_type;
+  if (type == kFuseMagic) {
+    std::ifstream in("/proc/self/mountinfo");
+    const std::string mountinfo{std::istreambuf_iterator<char>(in), {}};
+    mount_type = MountTypeOf(mountinfo, major(st.st_dev), minor(st.st_dev));
+  }
+  return IsNetworkFilesystem(type, mount_type);
+}
 
 // XDG base directories: a relative value is invalid and ignored.
 std::string LinuxSystemInfo::UserStateFolder() {

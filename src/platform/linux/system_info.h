@@ -24,7 +24,15 @@ class LinuxSystemInfo : public SystemInfo {
   // towupper in a UTF-8 locale, character by character; bytes that are not UTF-8 stay.
   std::string UpperCase(const std::string& text) override;
   std::string SingleByteText(const std::string& bytes) override;
+  bool IsNetworkFolder(const std::string& folder) override;
 };
+
+// Whether a filesystem is reached over the network, from its statfs type and, for FUSE,
+// the type the mount table gives it ("fuse.sshfs"): the kernel cannot tell FUSE kinds apart.
+bool IsNetworkFilesystem(uint64_t statfs_type, const std::string& mount_type);
+// The filesystem type ("ext4", "fuse.sshfs") of the mount whose device is major:minor, from
+// the text of /proc/self/mountinfo; empty when no line has that device.
+std::string MountTypeOf(const std::string& mountinfo, unsigned major, unsigned minor);
 
 // The folder of the running executable (from /proc/self/exe); "/" for the root.
 std::string ExecutableFolder();

@@ -22,6 +22,7 @@ class Win32SystemInfo : public SystemInfo {
   // CharUpperBuffW over the text's UTF-16 form.
   std::string UpperCase(const std::string& text) override;
   std::string SingleByteText(const std::string& bytes) override;
+  bool IsNetworkFolder(const std::string& folder) override { return HoldsDoubledBackslash(folder); }
 };
 
 // The folder part of a program file's full path: no trailing backslash except at a drive
