@@ -60,7 +60,9 @@ TEST(Win32WindowFace, FollowsADpiChange) {
     // OK with no language chosen ends the program: hit only where the new DPI puts it.
     const int x = ::MulDiv(ok.left + ok.width / 2, dpi, 1440);
     const int y = ::MulDiv(ok.top + ok.height / 2, dpi, 1440);
-    ::PostMessageA(form, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    // OK is a button window: the one at that point, when it moved with the DPI.
+    const HWND button = ::ChildWindowFromPointEx(form, POINT{x, y}, CWP_SKIPINVISIBLE);
+    if (button && button != form) ::PostMessageA(button, BM_CLICK, 0, 0);
     ended_by_click = WaitGone(form);
     if (!ended_by_click) ::PostMessageA(form, WM_CLOSE, 0, 0);
   });
