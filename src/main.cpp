@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/mailbox.h"
 #include "platform/os_system.h"
 #include "platform/verb_output.h"
+#include "register/register_command.h"
 #include "report/decode_command.h"
 #include "report/record_command.h"
 
@@ -65,12 +67,71 @@ int main(int argc, char** argv) {
       ->excludes(decode_files);
   CLI::Option* json_flag = decode_verb->add_flag("--json", decode_json, "Print one JSON object");
   decode_verb->add_flag("--csv", decode.csv, "Print CSV with a header row")->excludes(json_flag);
+  RegisterOptions register_options;
+  bool register_json = false;
+  CLI::App* register_verb = cli.add_subcommand(
+      "register", "Keep received reports in a register: machines, histories, checks");
+  register_verb->require_subcommand(1);
+  register_verb->add_option("--db", register_options.db,
+                            "The register: a SQLite file (default "
+                            "$XDG_DATA_HOME/corvane/register.sqlite3), or postgresql://...");
+  register_verb
+      ->add_option("--match", register_options.match,
+                   "How a report is recognised as a known machine: disk, most (default), all")
+      ->transform(CLI::CheckedTransformer(std::map<std::string, MatchMode>{
+          {"disk", MatchMode::kDisk}, {"most", MatchMode::kMost}, {"all", MatchMode::kAll}}));
+  CLI::Option* register_json_flag =
+      register_verb->add_flag("--json", register_json, "Print one JSON object");
+  CLI::Option* register_csv =
+      register_verb->add_flag("--csv", register_options.csv, "Print CSV with a header row")
+          ->excludes(register_json_flag);
+  const auto register_inputs = [&](CLI::App* verb) {
+    CLI::Option* files = verb->add_option(
+        "FILE", register_options.inputs.files,
+        "Machine-information files; - reads standard input; a folder gives its *.kik files");
+    verb->add_option("--mailbox", register_options.inputs.mailbox,
+                     "The .kik attachments of an mbox file or a Maildir folder");
+    (void)files;
+  };
+  CLI::App* register_add = register_verb->add_subcommand(
+      "add", "Add the reports of files, folders, standard input or a mailbox");
+  register_inputs(register_add);
+  CLI::App* register_machines =
+      register_verb->add_subcommand("machines", "One row per machine: its latest values");
+  CLI::App* register_history = register_verb->add_subcommand(
+      "history", "A machine's reports in date order and what changed, in words");
+  register_history->add_option("MACHINE", register_options.machine, "The machine's id");
+  register_history->add_option("--disk", register_options.disk,
+                               "The machines with reports of this disk identifier");
+  register_history->add_option("--computer", register_options.computer,
+                               "The machines with reports of this computer name");
+  CLI::App* register_check = register_verb->add_subcommand(
+      "check", "Say for each report: known and unchanged, known with changes, new, conflict");
+  register_inputs(register_check);
+  CLI::App* register_conflicts = register_verb->add_subcommand(
+      "conflicts", "Disks under several machines, shared product ids, reports held");
+  for (CLI::App* verb :
+       {register_add, register_machines, register_history, register_check, register_conflicts})
+    verb->fallthrough();
   cli.require_subcommand(0, 1);
   const Invocation invocation{CORVANE_VERSION, std::vector<std::string>(argv, argv + argc)};
   try {
     cli.parse(argc, argv);
     if (decode_verb->parsed() && decode.files.empty() && decode.mailbox.empty()) {
       throw CLI::RequiredError("FILE or --mailbox");
+    }
+    if ((register_add->parsed() || register_check->parsed()) &&
+        register_options.inputs.files.empty() && register_options.inputs.mailbox.empty()) {
+      throw CLI::RequiredError("FILE or --mailbox");
+    }
+    if (register_history->parsed() && (register_options.machine.empty() ? 0 : 1) +
+                                              (register_options.disk.empty() ? 0 : 1) +
+                                              (register_options.computer.empty() ? 0 : 1) !=
+                                          1) {
+      throw CLI::ValidationError("history", "give one of MACHINE, --disk and --computer");
+    }
+    if (register_add->parsed() && register_csv->count() > 0) {
+      throw CLI::ValidationError("--csv", "add prints a summary, not a table");
     }
   } catch (const CLI::CallForHelp& e) {
     return CheckedOutput(cli.exit(e));
@@ -95,6 +156,27 @@ int main(int argc, char** argv) {
     UseBinaryStandardInput();
     if (decode.csv) UseBinaryStandardOutput();
     return CheckedOutput(RunDecodeCommand(decode, std::cin, *mailboxes, output));
+  }
+  if (register_verb->parsed()) {
+    const std::pair<CLI::App*, RegisterAction> actions[] = {
+        {register_add, RegisterAction::kAdd},
+        {register_machines, RegisterAction::kMachines},
+        {register_history, RegisterAction::kHistory},
+        {register_check, RegisterAction::kCheck},
+        {register_conflicts, RegisterAction::kConflicts}};
+    for (const auto& [verb, action] : actions) {
+      if (verb->parsed()) register_options.action = action;
+    }
+    VerbOutput output("register", register_json, invocation, std::cout, std::cerr);
+    const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
+    UseBinaryStandardInput();
+    if (register_options.csv) UseBinaryStandardOutput();
+    if (register_options.db.empty()) {
+      register_options.db = DefaultRegisterPath();
+      register_options.default_db = true;
+    }
+    return CheckedOutput(
+        RunRegisterCommand(register_options, &OpenRegisterDatabase, std::cin, *mailboxes, output));
   }
   const std::unique_ptr<OsSystem> os = CreateOsSystem();
   if (identify_verb->parsed()) {

@@ -67,22 +67,6 @@ std::string Shown(const std::string& value, RecordUnit unit) {
   return unit == RecordUnit::kCharacters ? value : Latin1ToUtf8(value);
 }
 
-// A cell that a spreadsheet would take as a formula starts with a quote, which keeps it text.
-std::string CsvField(const std::string& value) {
-  std::string s = value;
-  if (!s.empty() && std::strchr("=+-@\t\r", s.front()) != nullptr) s.insert(0, 1, '\'');
-  if (s.find_first_of(",\"\r\n") == std::string::npos &&
-      (s.empty() || (s.front() != ' ' && s.back() != ' '))) {
-    return s;
-  }
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 constexpr const char* kValueKeys[] = {"disk_identifier", "volume_serial", "computer_name",
                                       "product_id", "user_name"};
 constexpr const char* kValueLabels[] = {
@@ -227,22 +211,36 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* paths, std:
 
 }  // namespace
 
-int RunDecodeCommand(const DecodeOptions& options, std::istream& in, MailboxReader& mailboxes,
-                     VerbOutput& output) {
-  const bool mail = !options.mailbox.empty();
-  RecordPrinter printer(output, options.csv, mail);
+// A cell that a spreadsheet would take as a formula starts with a quote, which keeps it text.
+std::string CsvField(const std::string& value) {
+  std::string s = value;
+  if (!s.empty() && std::strchr("=+-@\t\r", s.front()) != nullptr) s.insert(0, 1, '\'');
+  if (s.find_first_of(",\"\r\n") == std::string::npos &&
+      (s.empty() || (s.front() != ' ' && s.back() != ' '))) {
+    return s;
+  }
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxReader& mailboxes,
+                       VerbOutput& output, const FoundReportFile& found) {
   bool failed = false;
   for (const std::string& argument : options.files) {
     std::string reason;
     if (argument == "-") {
       const std::optional<std::string> content = ReadRecordStream(in, &reason);
-      printer.Print(argument, nullptr, content, reason);
+      found(argument, nullptr, content, reason);
       continue;
     }
     std::error_code ec;
     if (!std::filesystem::is_directory(argument, ec)) {
       const std::optional<std::string> content = ReadRecordFile(argument, &reason);
-      printer.Print(argument, nullptr, content, reason);
+      found(argument, nullptr, content, reason);
       continue;
     }
     std::vector<std::string> paths;
@@ -255,30 +253,42 @@ int RunDecodeCommand(const DecodeOptions& options, std::istream& in, MailboxRead
     }
     for (const std::string& path : paths) {
       const std::optional<std::string> content = ReadRecordFile(path, &reason);
-      printer.Print(path, nullptr, content, reason);
+      found(path, nullptr, content, reason);
     }
   }
-  if (mail) {
-    uint64_t found = 0;
+  if (!options.mailbox.empty()) {
+    uint64_t attachments = 0;
     std::string error;
     const bool read = mailboxes.ForEachAttachment(
         options.mailbox, EndsInKik, kMaxFileSize,
         [&](const MailAttachment& a) {
-          ++found;
+          ++attachments;
           std::optional<std::string> content;
           if (a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
-          printer.Print(a.message_path, &a, content, TooLarge(a.size));
+          found(a.message_path, &a, content, TooLarge(a.size));
         },
         &error);
     if (!read) {
       output.Say(Severity::kError, EscapeControls(error));
       failed = true;
-    } else if (found == 0) {
+    } else if (attachments == 0) {
       output.Say(Severity::kWarning,
                  EscapeControls(options.mailbox) + ": no message has an attachment ending in .kik");
     }
   }
-  const int status = failed || printer.any_failed() ? 1 : 0;
+  return !failed;
+}
+
+int RunDecodeCommand(const DecodeOptions& options, std::istream& in, MailboxReader& mailboxes,
+                     VerbOutput& output) {
+  RecordPrinter printer(output, options.csv, !options.mailbox.empty());
+  const bool read =
+      ForEachReportFile(options, in, mailboxes, output,
+                        [&](const std::string& path, const MailAttachment* mail,
+                            const std::optional<std::string>& content, const std::string& reason) {
+                          printer.Print(path, mail, content, reason);
+                        });
+  const int status = !read || printer.any_failed() ? 1 : 0;
   return output.Finish(printer.Finish(status));
 }
 

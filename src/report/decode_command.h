@@ -2,7 +2,9 @@
 // files, standard input, folders, and the attachments of a mailbox.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,20 @@ struct DecodeOptions {
   std::string mailbox;  // an mbox file or a Maildir folder; its .kik attachments
   bool csv = false;
 };
+
+// One report file that the inputs name: where it came from (`mail` for an attachment), and
+// its bytes, or nothing with `reason` when they could not be read.
+using FoundReportFile =
+    std::function<void(const std::string& path, const MailAttachment* mail,
+                       const std::optional<std::string>& content, const std::string& reason)>;
+// Hands every report file of the inputs to `found`, in order, as decode reads them. Says on
+// `output` why a folder or mailbox cannot be read or holds none; false when one could not.
+bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxReader& mailboxes,
+                       VerbOutput& output, const FoundReportFile& found);
+
+// A CSV cell, quoted as needed; a cell that a spreadsheet would take as a formula starts with
+// a quote, which keeps it text.
+std::string CsvField(const std::string& value);
 
 // Decodes every record, even after one fails. Exit status: 0 when all decoded, 1 when any
 // could not be read or holds no valid record (each named with the reason).

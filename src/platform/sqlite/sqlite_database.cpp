@@ -1,0 +1,173 @@
+// The register in a SQLite file: WAL, so that readers never wait for a writer, and a busy
+// timeout, so that two writers take turns. Cannot be shared over a network filesystem.
+#include "platform/sqlite/sqlite_database.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <system_error>
+#include <unordered_map>
+
+namespace corvane {
+
+namespace {
+
+// "Corv": the file's application id, which tells a register from other SQLite files.
+constexpr int kApplicationId = 0x436F7276;
+// A writer waits this long for another (an add of a large mailbox holds the register while it
+// reads the mailbox).
+constexpr int kBusyTimeoutMs = 120000;
+
+class SqliteRow : public SqlRow {
+ public:
+  explicit SqliteRow(sqlite3_stmt* s) : s_(s) {}
+  bool IsNull(int c) const override { return sqlite3_column_type(s_, c) == SQLITE_NULL; }
+  int64_t Int(int c) const override { return sqlite3_column_int64(s_, c); }
+  std::string Text(int c) const override {
+    const unsigned char* text = sqlite3_column_text(s_, c);
+    return text ? std::string(reinterpret_cast<const char*>(text),
+                              static_cast<size_t>(sqlite3_column_bytes(s_, c)))
+                : std::string();
+  }
+
+ private:
+  sqlite3_stmt* s_;
+};
+
+class SqliteDatabase : public RegisterDatabase {
+ public:
+  SqliteDatabase(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db_, 1);
+  }
+  ~SqliteDatabase() override {
+    for (auto& [sql, statement] : statements_) sqlite3_finalize(statement);
+    sqlite3_close(db_);
+  }
+
+  std::string Name() const override { return path_; }
+  SqlDialect dialect() const override { return SqlDialect::kSqlite; }
+
+  void Run(const std::string& sql, const std::vector<SqlValue>& parameters,
+           const std::function<void(const SqlRow&)>& row) override {
+    sqlite3_stmt*& statement = statements_[sql];
+    if (!statement && sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+      Fail(sqlite3_errcode(db_));
+    }
+    for (size_t i = 0; i < parameters.size(); ++i) {
+      const int n = static_cast<int>(i + 1);
+      if (const auto* v = std::get_if<int64_t>(&parameters[i])) {
+        sqlite3_bind_int64(statement, n, *v);
+      } else if (const auto* s = std::get_if<std::string>(&parameters[i])) {
+        sqlite3_bind_text(statement, n, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
+      } else {
+        sqlite3_bind_null(statement, n);
+      }
+    }
+    SqliteRow result(statement);
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+      if (row) row(result);
+    }
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    if (rc != SQLITE_DONE) Fail(rc);
+  }
+
+  void Write(const std::function<void()>& work) override {
+    if (!wal_) {
+      // Set once the file is known to be a register: a foreign file is never touched.
+      Exec("PRAGMA journal_mode=WAL");
+      Exec("PRAGMA synchronous=NORMAL");
+      wal_ = true;
+    }
+    Transaction("BEGIN IMMEDIATE", work);
+  }
+
+  void Read(const std::function<void()>& work) override { Transaction("BEGIN", work); }
+
+  int SchemaVersion() override { return Pragma("user_version"); }
+
+  void SetSchemaVersion(int version) override {
+    Exec("PRAGMA application_id=" + std::to_string(kApplicationId));
+    Exec("PRAGMA user_version=" + std::to_string(version));
+  }
+
+  bool Foreign() override {
+    const int id = Pragma("application_id");
+    if (id == kApplicationId) return false;
+    if (id != 0) return true;
+    int64_t tables = 0;
+    Run("SELECT COUNT(*) FROM sqlite_master", {}, [&](const SqlRow& r) { tables = r.Int(0); });
+    return tables > 0;
+  }
+
+ private:
+  void Transaction(const char* begin, const std::function<void()>& work) {
+    Exec(begin);
+    try {
+      work();
+      Exec("COMMIT");
+    } catch (...) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+  }
+
+  int Pragma(const std::string& name) {
+    int value = 0;
+    Run("PRAGMA " + name, {}, [&](const SqlRow& r) { value = static_cast<int>(r.Int(0)); });
+    return value;
+  }
+
+  void Exec(const std::string& sql) {
+    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) Fail(rc);
+  }
+
+  [[noreturn]] void Fail(int rc) {
+    const int primary = rc & 0xFF;
+    std::string why = sqlite3_errmsg(db_);
+    if (primary == SQLITE_NOTADB) {
+      why = "not a register: the file is not a SQLite database";
+    } else if (primary == SQLITE_CORRUPT) {
+      why = "the register is damaged (" + why + "); restore it from a backup";
+    } else if (primary == SQLITE_FULL) {
+      why = "the disk is full";
+    } else if (primary == SQLITE_BUSY) {
+      why = "the register is busy: another program has held it for " +
+            std::to_string(kBusyTimeoutMs / 1000) + " seconds";
+    } else if (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM) {
+      why = "cannot write the register: " + why;
+    }
+    throw RegisterError(path_ + ": " + why);
+  }
+
+  sqlite3* db_;
+  std::string path_;
+  std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  bool wal_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<RegisterDatabase> OpenSqliteDatabase(const std::string& path,
+                                                     RegisterAccess access) {
+  std::error_code ec;
+  if (access == RegisterAccess::kRead && !std::filesystem::exists(path, ec)) return nullptr;
+  if (std::filesystem::is_directory(path, ec)) {
+    throw RegisterError(path + ": not a register: it is a folder");
+  }
+  sqlite3* db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
+                    (access == RegisterAccess::kWrite ? SQLITE_OPEN_CREATE : 0);
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    const std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    throw RegisterError(path + ": cannot open the register: " + why);
+  }
+  return std::make_unique<SqliteDatabase>(db, path);
+}
+
+}  // namespace corvane

@@ -1,0 +1,44 @@
+// `corvane register`: support's register of the reports received, the machines they come
+// from, and what changed on each, kept in a SQLite file or on a PostgreSQL server.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "platform/mailbox.h"
+#include "platform/register_database.h"
+#include "platform/verb_output.h"
+#include "register/machine_rule.h"
+#include "report/decode_command.h"
+
+namespace corvane {
+
+enum class RegisterAction { kAdd, kMachines, kHistory, kCheck, kConflicts };
+
+struct RegisterOptions {
+  RegisterAction action = RegisterAction::kMachines;
+  std::string db;           // a file or a connection string
+  bool default_db = false;  // `db` is the default file, whose folder add makes
+  MatchMode match = MatchMode::kMost;
+  bool csv = false;
+  DecodeOptions inputs;  // add and check: the same inputs as decode
+  std::string machine;   // history: a machine id, or
+  std::string disk;      // the machines with reports of this disk, or
+  std::string computer;  // of this computer name
+};
+
+// Exit status of `check`, the most serious verdict of its reports (a report that cannot be
+// read gives 1 before all of them).
+inline constexpr int kCheckUnchanged = 0;
+inline constexpr int kCheckChanged = 3;
+inline constexpr int kCheckNew = 4;
+inline constexpr int kCheckConflict = 5;
+
+// Status 0 done, 1 when a report, an input or the register failed (each named with the reason).
+using RegisterOpener = std::unique_ptr<RegisterDatabase> (*)(const std::string& spec,
+                                                             RegisterAccess access);
+int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std::istream& in,
+                       MailboxReader& mailboxes, VerbOutput& output);
+
+}  // namespace corvane

@@ -1,0 +1,99 @@
+// The register's tables: every report kept with where it came from, and the machines the
+// reports were recognised as. Written once over RegisterDatabase, for either backend.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/register_database.h"
+#include "report/machine_record.h"
+
+namespace corvane {
+
+// Raised by a schema version newer than this program's; 1 is the first.
+inline constexpr int kRegisterSchemaVersion = 1;
+
+struct ReportSource {
+  std::string name;        // the file's absolute path, "-", or the attachment's file name
+  std::string message_id;  // a mail's, without angle brackets; empty for a file
+  std::string sender;
+  std::string mail_date;
+  bool mail = false;
+};
+
+struct StoredReport {
+  int64_t id = 0;
+  int64_t machine = 0;   // 0 for a report held as a conflict
+  std::string conflict;  // the machines a conflict would join, "3 7"
+  MachineValues values;
+  std::string report_date;  // yyyymmdd from the file name, or empty
+  ReportSource source;
+  std::string input;     // the file, folder or mailbox given to `add`
+  std::string added_at;  // UTC, ISO 8601
+};
+
+struct Machine {
+  int64_t id = 0;
+  MachineValues latest;  // the values of its latest report
+  std::string latest_date;
+  std::string first_date;
+  int64_t reports = 0;
+};
+
+// The report date of a file named "Lumbrook" + yyyymmdd + computer name + ".kik" (any case).
+std::string ReportDateOfName(const std::string& file_name);
+
+class RegisterStore {
+ public:
+  // Checks the schema: creates it in an empty database (when writing), upgrades an older one in
+  // one transaction, refuses a newer one or a database of something else. Raises RegisterError.
+  explicit RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write);
+
+  RegisterDatabase& db() { return *db_; }
+  const std::string Name() const { return db_->Name(); }
+
+  // Writing, inside db().Write.
+  int64_t AddInput(const std::string& input, const std::string& added_at);
+  // The digest of a report's record and source: the same report has the same key.
+  static std::pair<int64_t, int64_t> Key(const MachineValues& values, const ReportSource& source);
+  bool HasReport(const std::pair<int64_t, int64_t>& key);
+  // Stores the report under `machine` (0 makes a new machine; -1 holds it as a conflict with
+  // `conflict`); returns the machine it went to.
+  int64_t AddReport(const std::pair<int64_t, int64_t>& key, int64_t input, int64_t machine,
+                    const std::string& conflict, const MachineValues& values,
+                    const std::string& report_date, const ReportSource& source);
+
+  // Reading.
+  // Machines whose latest report has the disk identifier, the volume serial or the computer
+  // name of `values` (empty ones skipped): every machine that the rule could join, as no
+  // three equal values leave out both the volume serial and the computer name.
+  std::vector<Machine> MachinesSharingAValue(const MachineValues& values);
+  // How many machines' latest reports carry this product id, counted up to 2.
+  int64_t MachinesWithProduct(const std::string& product_id);
+  std::optional<Machine> FindMachine(int64_t id);
+  void ForEachMachine(const std::function<void(const Machine&)>& each);
+  // A machine's reports, in date order (undated ones first), then in the order of adding.
+  std::vector<StoredReport> MachineReports(int64_t machine);
+  // Machines with a report of this disk or computer name.
+  std::vector<int64_t> MachinesWithReportOf(const std::string& column, const std::string& value);
+  struct Shared {
+    std::string value;
+    std::vector<int64_t> machines;
+  };
+  // Real disk identifiers (or product ids) found in reports of several machines.
+  std::vector<Shared> SharedAcrossMachines(const std::string& column);
+  std::vector<StoredReport> HeldConflicts();
+
+ private:
+  void CreateSchema();
+  Machine MachineOf(const SqlRow& row, int first);
+  StoredReport ReportOf(const SqlRow& row);
+
+  std::unique_ptr<RegisterDatabase> db_;
+};
+
+}  // namespace corvane
