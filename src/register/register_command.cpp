@@ -1,14 +1,19 @@
 #include "register/register_command.h"
 
+#include <condition_variable>
 #include <ctime>
+#include <deque>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "platform/text.h"
 #include "register/register_store.h"
@@ -147,6 +152,62 @@ std::vector<int64_t> Recognise(RegisterStore& store, const MachineValues& values
 // An input could not be read to its end: nothing of it is kept.
 struct InputFailed {};
 
+// Reads and decodes the reports of `input` on a thread of its own and hands them to `handle`
+// on this one, so that the mailbox's parsing and the register's writing overlap. Returns
+// whether the input could be read to its end; an exception of `handle` stops the handing over
+// and is raised again once the reader has finished.
+bool DecodeOverlapped(const DecodeOptions& input, std::istream& in, MailboxReader& mailboxes,
+                      VerbOutput& output, const std::function<void(Incoming&)>& handle) {
+  constexpr size_t kQueued = 512;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Incoming> queue;
+  bool done = false;
+  bool stop = false;
+  bool read = false;
+  std::thread reader([&] {
+    read = ForEachReportFile(
+        input, in, mailboxes, output,
+        [&](const std::string& path, const MailAttachment* mail,
+            const std::optional<std::string>& content, const std::string& reason) {
+          Incoming r = Decode(path, mail, content, reason);
+          std::unique_lock<std::mutex> lock(mutex);
+          changed.wait(lock, [&] { return stop || queue.size() < kQueued; });
+          if (stop) return;
+          queue.push_back(std::move(r));
+          if (queue.size() == 1) changed.notify_all();
+        });
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    changed.notify_all();
+  });
+  std::exception_ptr failure;
+  std::deque<Incoming> batch;
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return done || !queue.empty(); });
+      if (queue.empty()) break;
+      batch.swap(queue);
+      changed.notify_all();
+    }
+    try {
+      for (Incoming& r : batch) handle(r);
+      batch.clear();
+    } catch (...) {
+      failure = std::current_exception();
+      std::lock_guard<std::mutex> lock(mutex);
+      stop = true;
+      queue.clear();
+      changed.notify_all();
+      break;
+    }
+  }
+  reader.join();
+  if (failure) std::rethrow_exception(failure);
+  return read;
+}
+
 std::string PluralS(uint64_t n, const std::string& word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
@@ -219,32 +280,28 @@ class Register {
           failed.clear();
           int64_t input_id = 0;
           const std::string added_at = UtcNow();
-          const bool read = ForEachReportFile(
-              input, in_, mailboxes_, output_,
-              [&](const std::string& path, const MailAttachment* mail,
-                  const std::optional<std::string>& content, const std::string& reason) {
-                ++counts.read;
-                Incoming r = Decode(path, mail, content, reason);
-                if (!r.error.empty()) {
-                  ++counts.failed;
-                  failed.push_back(std::move(r));
-                  return;
-                }
-                const auto key = RegisterStore::Key(r.values, r.source);
-                if (store_->HasReport(key)) {
-                  ++counts.known;
-                  return;
-                }
-                if (input_id == 0) input_id = store_->AddInput(name, added_at);
-                const std::vector<int64_t> joins =
-                    Recognise(*store_, r.values, options_.match, nullptr);
-                const int64_t machine = joins.empty() ? 0 : joins.size() == 1 ? joins[0] : -1;
-                if (machine == 0) ++counts.machines;
-                if (machine < 0) ++counts.conflicts;
-                store_->AddReport(key, input_id, machine, machine < 0 ? MachineList(joins) : "",
-                                  r.values, r.report_date, r.source);
-                ++counts.added;
-              });
+          const bool read = DecodeOverlapped(input, in_, mailboxes_, output_, [&](Incoming& r) {
+            ++counts.read;
+            if (!r.error.empty()) {
+              ++counts.failed;
+              failed.push_back(std::move(r));
+              return;
+            }
+            const auto key = RegisterStore::Key(r.values, r.source);
+            if (store_->HasReport(key)) {
+              ++counts.known;
+              return;
+            }
+            if (input_id == 0) input_id = store_->AddInput(name, added_at);
+            const std::vector<int64_t> joins =
+                Recognise(*store_, r.values, options_.match, nullptr);
+            const int64_t machine = joins.empty() ? 0 : joins.size() == 1 ? joins[0] : -1;
+            if (machine == 0) ++counts.machines;
+            if (machine < 0) ++counts.conflicts;
+            store_->AddReport(key, input_id, machine, machine < 0 ? MachineList(joins) : "",
+                              r.values, r.report_date, r.source);
+            ++counts.added;
+          });
           if (!read) throw InputFailed{};
         });
       } catch (const InputFailed&) {

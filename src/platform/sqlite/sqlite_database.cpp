@@ -79,6 +79,8 @@ class SqliteDatabase : public RegisterDatabase {
       // Set once the file is known to be a register: a foreign file is never touched.
       Exec("PRAGMA journal_mode=WAL");
       Exec("PRAGMA synchronous=NORMAL");
+      // A bounded cache: the memory an add takes stays the same as the register grows.
+      Exec("PRAGMA cache_size=-32768");
       wal_ = true;
     }
     Transaction("BEGIN IMMEDIATE", work);

@@ -1,0 +1,72 @@
+# corvane register on a SQLite file: the fleet scenario; a damaged, foreign or newer file
+# refused unchanged; each input all or nothing under a full disk and a kill; two adds at once.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../tools/register_scenario.sh"
+command -v jq >/dev/null || { echo "SKIP: jq is not installed"; exit 77; }
+command -v sqlite3 >/dev/null || { echo "SKIP: sqlite3 is not installed"; exit 77; }
+cp "$(dirname "$binary_under_test")/libcorvane-mailbox.so" "$work/app/"
+tools="$(dirname "$0")/../tools"
+
+register_scenario "$work/fleet.sqlite3"
+[ "$(sqlite3 "$work/fleet.sqlite3" 'PRAGMA user_version; PRAGMA journal_mode')" = $'1\nwal' ] ||
+  fail "the register is not of schema version 1 in WAL mode"
+
+# The default register, made with its folder.
+export XDG_DATA_HOME="$work/data"
+write_report "$work/one.kik" WD-1 1 PC-1 P-1 ANA
+"$corvane" register add "$work/one.kik" >/dev/null
+[ -f "$work/data/corvane/register.sqlite3" ] || fail "no register in XDG_DATA_HOME"
+
+# Refused and left as it was: not a database, another program's database, a newer schema.
+head -c 8192 /dev/urandom > "$work/noise.db"
+sqlite3 "$work/other.db" 'CREATE TABLE notes (x); INSERT INTO notes VALUES (1)'
+cp "$work/fleet.sqlite3" "$work/newer.db"
+sqlite3 "$work/newer.db" 'PRAGMA user_version = 2'
+for f in noise other newer; do
+  cp "$work/$f.db" "$work/$f.before"
+  for verb in "add $work/one.kik" machines; do
+    set +e; err=$("$corvane" register --db "$work/$f.db" $verb 2>&1 >/dev/null); status=$?; set -e
+    [ "$status" = 1 ] || fail "$f.db $verb: status $status, not 1"
+    cmp -s "$work/$f.db" "$work/$f.before" || fail "$f.db was changed by $verb"
+  done
+  case $f in
+    noise) expect_contains "$err" "not a register: the file is not a SQLite database" "$f";;
+    other) expect_contains "$err" "not a register: the database holds other data" "$f";;
+    newer) expect_contains "$err" "schema version 2, newer than this program's (1)" "$f";;
+  esac
+done
+set +e; err=$("$corvane" register --db "$work/none.db" machines 2>&1); status=$?; set -e
+[ "$status" = 1 ] && [ ! -e "$work/none.db" ] || fail "a missing register was not refused: $err"
+
+# Each input is all or nothing: a disk that fills up (the file size limit) and a kill in the
+# middle of a mailbox leave the register as it was before it.
+python3 "$tools/fleet_mailbox.py" bulk "$work/bulk.mbox" 0 2000
+count() { sqlite3 "$1" 'SELECT COUNT(*) FROM reports'; }
+before=$(count "$work/fleet.sqlite3")
+set +e
+{ (ulimit -f 1024; exec "$corvane" register --db "$work/fleet.sqlite3" add --mailbox "$work/bulk.mbox"); } \
+  >/dev/null 2>&1
+status=$?
+set -e
+[ "$status" != 0 ] || fail "an add beyond the file size limit reported success"
+[ "$(count "$work/fleet.sqlite3")" = "$before" ] || fail "a failed add left part of its mailbox"
+[ "$(sqlite3 "$work/fleet.sqlite3" 'PRAGMA integrity_check')" = ok ] || fail "damaged by a full disk"
+"$corvane" register --db "$work/fleet.sqlite3" add --mailbox "$work/bulk.mbox" >/dev/null &
+pid=$!
+for _ in $(seq 100); do [ -s "$work/fleet.sqlite3-wal" ] && break; sleep 0.05; done
+sleep 0.2
+kill -KILL "$pid"; wait "$pid" 2>/dev/null || true
+after=$(count "$work/fleet.sqlite3")
+[ "$after" = "$before" ] || [ "$after" = $((before + 6000)) ] || fail "a kill left $after reports"
+[ "$(sqlite3 "$work/fleet.sqlite3" 'PRAGMA integrity_check')" = ok ] || fail "damaged by a kill"
+
+# Two adds at once, of overlapping mailboxes, both land.
+python3 "$tools/fleet_mailbox.py" bulk "$work/a.mbox" 0 1200
+python3 "$tools/fleet_mailbox.py" bulk "$work/b.mbox" 800 2000
+"$corvane" register --db "$work/two.db" add --mailbox "$work/a.mbox" >"$work/a.out" 2>&1 & a=$!
+"$corvane" register --db "$work/two.db" add --mailbox "$work/b.mbox" >"$work/b.out" 2>&1 & b=$!
+wait "$a" || fail "the first of two adds failed: $(cat "$work/a.out")"
+wait "$b" || fail "the second of two adds failed: $(cat "$work/b.out")"
+[ "$(count "$work/two.db")" = 6000 ] || fail "two adds at once stored $(count "$work/two.db") reports"
+[ "$(sqlite3 "$work/two.db" 'SELECT COUNT(*) FROM machines')" = 2000 ] || fail "machines split or lost"
+echo "register on SQLite: all checks passed"
