@@ -74,8 +74,8 @@ for heading in SYNOPSIS 'THE WIZARD' OPTIONS VERBS 'EXIT STATUS' FILES ENVIRONME
   grep -qx "$heading" <<<"$manual" || fail "the manual page has no $heading"
 done
 # Every verb and option the program knows is in the manual page.
-for word in identify record decode --text --help --version --drive --json --save --load --csv \
-  XDG_STATE_HOME EMAIL CORVANE_SENDMAIL; do
+for word in identify record decode register --text --help --version --drive --json --save --load \
+  --csv --db --match XDG_STATE_HOME XDG_DATA_HOME EMAIL CORVANE_SENDMAIL; do
   grep -qe "$word" <<<"$manual" || fail "the manual page does not mention $word"
 done
 
@@ -84,7 +84,8 @@ completions() {  # completions WORDS...: what the completion offers for the last
     printf "%s\n" "${COMPREPLY[@]}"' _ "$root/usr/share/bash-completion/completions/corvane" "$@"
 }
 [ "$(completions corvane '' | sort | tr '\n' ' ')" = \
-  "--help --text --version decode identify record " ] || fail "verbs: $(completions corvane '')"
+  "--help --text --version decode identify record register " ] ||
+  fail "verbs: $(completions corvane '')"
 [ "$(completions corvane identify --d)" = "--drive" ] || fail "identify's options"
 [ "$(completions corvane decode --c)" = "--csv" ] || fail "decode's options"
 
