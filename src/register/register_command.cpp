@@ -135,17 +135,16 @@ Incoming Decode(const std::string& path, const MailAttachment* mail,
   return r;
 }
 
-// The rule's answer for one report: the machines it joins.
+// The rule's answer for one report: the machines it joins, among `known`.
 std::vector<int64_t> Recognise(RegisterStore& store, const MachineValues& values, MatchMode mode,
-                               std::vector<KnownMachine>* known) {
+                               std::vector<Machine>* known) {
+  *known = store.MachinesSharingAValue(values);
   std::vector<KnownMachine> candidates;
-  for (const Machine& m : store.MachinesSharingAValue(values))
-    candidates.push_back({m.id, m.latest});
+  for (const Machine& m : *known) candidates.push_back({m.id, m.latest});
   Evidence evidence;
   if (!candidates.empty() && !values.product_id.empty()) {
     evidence.product_shared = store.MachinesWithProduct(values.product_id) >= 2;
   }
-  if (known) *known = candidates;
   return MatchingMachines(values, candidates, evidence, mode);
 }
 
@@ -293,12 +292,15 @@ class Register {
               return;
             }
             if (input_id == 0) input_id = store_->AddInput(name, added_at);
-            const std::vector<int64_t> joins =
-                Recognise(*store_, r.values, options_.match, nullptr);
-            const int64_t machine = joins.empty() ? 0 : joins.size() == 1 ? joins[0] : -1;
-            if (machine == 0) ++counts.machines;
-            if (machine < 0) ++counts.conflicts;
-            store_->AddReport(key, input_id, machine, machine < 0 ? MachineList(joins) : "",
+            std::vector<Machine> known;
+            const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
+            const Machine* machine = nullptr;
+            for (const Machine& m : known) {
+              if (joins.size() == 1 && m.id == joins[0]) machine = &m;
+            }
+            if (joins.empty()) ++counts.machines;
+            if (joins.size() > 1) ++counts.conflicts;
+            store_->AddReport(key, input_id, machine, joins.size() > 1 ? MachineList(joins) : "",
                               r.values, r.report_date, r.source);
             ++counts.added;
           });
@@ -512,7 +514,7 @@ class Register {
               }
               return;
             }
-            std::vector<KnownMachine> known;
+            std::vector<Machine> known;
             const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
             std::vector<std::string> changes;
             std::string verdict = "new";
@@ -521,7 +523,7 @@ class Register {
               verdict = "conflict";
               status = kCheckConflict;
             } else if (joins.size() == 1) {
-              for (const KnownMachine& m : known) {
+              for (const Machine& m : known) {
                 if (m.id == joins[0]) changes = Changes(m.latest, r.values);
               }
               verdict = changes.empty() ? "unchanged" : "changed";

@@ -61,9 +61,10 @@ class RegisterStore {
   // The digest of a report's record and source: the same report has the same key.
   static std::pair<int64_t, int64_t> Key(const MachineValues& values, const ReportSource& source);
   bool HasReport(const std::pair<int64_t, int64_t>& key);
-  // Stores the report under `machine` (0 makes a new machine; -1 holds it as a conflict with
-  // `conflict`); returns the machine it went to.
-  int64_t AddReport(const std::pair<int64_t, int64_t>& key, int64_t input, int64_t machine,
+  // Stores the report under `machine` as read in this transaction, or under a new machine
+  // when it is nullptr, or as a conflict under none when `conflict` names the machines it
+  // would join; returns the machine it went to (0 for a conflict).
+  int64_t AddReport(const std::pair<int64_t, int64_t>& key, int64_t input, const Machine* machine,
                     const std::string& conflict, const MachineValues& values,
                     const std::string& report_date, const ReportSource& source);
 

@@ -4,12 +4,16 @@
 #include <cstdlib>
 
 #include "platform/linux/system_info.h"
+#include "platform/postgres/postgres_database.h"
 #include "platform/sqlite/sqlite_database.h"
 
 namespace corvane {
 
 std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& spec,
                                                        RegisterAccess access) {
+  for (const char* scheme : {"postgresql://", "postgres://"}) {
+    if (spec.rfind(scheme, 0) == 0) return OpenPostgresDatabase(spec, access);
+  }
   return OpenSqliteDatabase(spec, access);
 }
 
