@@ -167,7 +167,10 @@ int main(int argc, char** argv) {
     for (const auto& [verb, action] : actions) {
       if (verb->parsed()) register_options.action = action;
     }
-    VerbOutput output("register", register_json, invocation, std::cout, std::cerr);
+    // A connection string's password stays out of the JSON's argv.
+    Invocation shown = invocation;
+    for (std::string& argument : shown.argv) argument = ShownRegisterSpec(argument);
+    VerbOutput output("register", register_json, shown, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
     UseBinaryStandardInput();
     if (register_options.csv) UseBinaryStandardOutput();

@@ -61,6 +61,9 @@ enum class RegisterAccess { kRead, kWrite };
 // nullptr then means there is no register yet. Raises RegisterError.
 std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& spec,
                                                        RegisterAccess access);
+// `spec` as messages and the JSON's argv may show it: a connection string without its
+// password; anything else as it is.
+std::string ShownRegisterSpec(const std::string& spec);
 // Where the register is kept when --db is not given.
 std::string DefaultRegisterPath();
 

@@ -17,6 +17,10 @@ std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& spec,
   return OpenSqliteDatabase(spec, access);
 }
 
+std::string ShownRegisterSpec(const std::string& spec) {
+  return spec.find("://") == std::string::npos ? spec : WithoutPassword(spec);
+}
+
 std::string DefaultRegisterPath() {
   const char* xdg = std::getenv("XDG_DATA_HOME");
   const std::string data = xdg && xdg[0] == '/' ? xdg : HomeFolder() + "/.local/share";

@@ -10,6 +10,8 @@ std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string&, Regis
       "program for `corvane register`");
 }
 
+std::string ShownRegisterSpec(const std::string& spec) { return spec; }
+
 std::string DefaultRegisterPath() { return "register.sqlite3"; }
 
 }  // namespace corvane
