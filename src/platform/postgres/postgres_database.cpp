@@ -1,6 +1,6 @@
 // The register on a PostgreSQL server, for a team. libpq is loaded when such a register is
 // opened, so that the program's start never maps it (and its TLS and Kerberos libraries).
-// Writers take turns through a transaction-level advisory lock.
+// Writers take turns through an advisory lock.
 #include "platform/postgres/postgres_database.h"
 
 #include <dlfcn.h>
@@ -13,8 +13,11 @@ namespace corvane {
 
 namespace {
 
-// The advisory lock that lets one writer at a time into a register ("Corv").
-constexpr const char* kWriterLock = "SELECT pg_advisory_xact_lock(1131377270)";
+// The advisory lock that lets one writer at a time into a register ("Corv"). It is the
+// session's, taken before the transaction begins, so that the transaction sees all that the
+// writer before it committed, the tables it made included.
+constexpr const char* kWriterLock = "SELECT pg_advisory_lock(1131377270)";
+constexpr const char* kWriterUnlock = "SELECT pg_advisory_unlock(1131377270)";
 constexpr int kAttempts = 5;
 
 // The calls of libpq used here, found in the library when it is loaded.
@@ -162,18 +165,25 @@ class PostgresDatabase : public RegisterDatabase {
   }
 
   void Write(const std::function<void()>& work) override {
-    for (int attempt = 1;; ++attempt) {
-      try {
-        Transaction("BEGIN ISOLATION LEVEL READ COMMITTED", work, kWriterLock);
-        return;
-      } catch (const Retry& e) {
-        if (attempt == kAttempts) throw RegisterError(e.what());
+    Check(pq_.exec(conn_, kWriterLock));
+    try {
+      for (int attempt = 1;; ++attempt) {
+        try {
+          Transaction("BEGIN ISOLATION LEVEL READ COMMITTED", work);
+          break;
+        } catch (const Retry& e) {
+          if (attempt == kAttempts) throw RegisterError(e.what());
+        }
       }
+    } catch (...) {
+      if (pq_.status(conn_) == CONNECTION_OK) pq_.clear(pq_.exec(conn_, kWriterUnlock));
+      throw;
     }
+    Check(pq_.exec(conn_, kWriterUnlock));
   }
 
   void Read(const std::function<void()>& work) override {
-    Transaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", work, nullptr);
+    Transaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", work);
   }
 
   int SchemaVersion() override {
@@ -203,10 +213,9 @@ class PostgresDatabase : public RegisterDatabase {
     return found;
   }
 
-  void Transaction(const char* begin, const std::function<void()>& work, const char* first) {
+  void Transaction(const char* begin, const std::function<void()>& work) {
     Check(pq_.exec(conn_, begin));
     try {
-      if (first) Check(pq_.exec(conn_, first));
       work();
       Check(pq_.exec(conn_, "COMMIT"));
     } catch (...) {
