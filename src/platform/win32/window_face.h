@@ -2,7 +2,8 @@
 // controls to the dispatcher and repaints, hides, shows and closes as the model says
 // afterwards. The controls that take clicks are owner-drawn BUTTON windows, painted as the
 // form is, so that they take the focus and screen readers announce them by their captions.
-// Message boxes are owned by the form's window.
+// Message boxes are owned by the form's window. Only Win32 code includes this header; the
+// system's MessageBox macro is undone so that the face's method keeps its name.
 #pragma once
 
 #include <windows.h>
