@@ -15,9 +15,8 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/text.h"
+#include "common/text.h"
 #include "register/register_store.h"
-#include "report/record_decode.h"
 
 namespace corvane {
 
@@ -114,22 +113,10 @@ Incoming Decode(const std::string& path, const MailAttachment* mail,
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     r.source.name = ec ? path : absolute.lexically_normal().string();
   }
-  if (!content) {
-    r.error = "cannot read it: " + reason;
-    return r;
-  }
-  const DecodedRecord record = DecodeMachineRecord(*content);
-  if (!record.ok()) {
-    r.error = record.error;
-    return r;
-  }
-  r.values = record.values;
-  // A single-byte code page's text is kept as Latin-1 in UTF-8, as decode shows it.
-  if (record.unit == RecordUnit::kBytes) {
-    for (std::string* s : {&r.values.disk_identifier, &r.values.volume_serial,
-                           &r.values.computer_name, &r.values.product_id, &r.values.user_name})
-      *s = Latin1ToUtf8(*s);
-  }
+  const DecodedEntry entry = DecodeEntry(path, mail, content, reason);
+  r.error = entry.error;
+  if (!r.error.empty()) return r;
+  r.values = {entry.values[0], entry.values[1], entry.values[2], entry.values[3], entry.values[4]};
   r.report_date =
       ReportDateOfName(mail ? mail->file_name : std::filesystem::path(path).filename().string());
   return r;

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "common/verb_output.h"
 #include "platform/mailbox.h"
 #include "platform/register_database.h"
-#include "platform/verb_output.h"
 #include "register/machine_rule.h"
 #include "report/decode_command.h"
 

@@ -2,14 +2,16 @@
 // files, standard input, folders, and the attachments of a mailbox.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/verb_output.h"
 #include "platform/mailbox.h"
-#include "platform/verb_output.h"
 
 namespace corvane {
 
@@ -30,6 +32,28 @@ using FoundReportFile =
 // `output` why a folder or mailbox cannot be read or holds none; false when one could not.
 bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxReader& mailboxes,
                        VerbOutput& output, const FoundReportFile& found);
+
+// One record as every format shows it: its place, and its values or why it has none.
+struct DecodedEntry {
+  std::string path;
+  const MailAttachment* mail = nullptr;
+  std::string error;  // empty when the record was decoded
+  std::array<std::string, 5> values;
+  uint64_t cuts = 0;
+
+  bool ambiguous() const { return cuts > 1; }
+  // Where the record came from, as messages name it.
+  std::string where() const {
+    return path +
+           (mail ? ": message <" + mail->message_id + ">, attachment " + mail->file_name : "");
+  }
+};
+
+// Decodes one report file as ForEachReportFile hands it over: `content` is its bytes, or
+// nothing with `reason` when it could not be read. Text of a single-byte code page is shown as
+// Latin-1, so that the values are UTF-8.
+DecodedEntry DecodeEntry(const std::string& path, const MailAttachment* mail,
+                         const std::optional<std::string>& content, const std::string& reason);
 
 // A CSV cell, quoted as needed; a cell that a spreadsheet would take as a formula starts with
 // a quote, which keeps it text.
