@@ -151,18 +151,23 @@ bool DecodeOverlapped(const DecodeOptions& input, std::istream& in, MailboxReade
   bool done = false;
   bool stop = false;
   bool read = false;
+  std::exception_ptr reader_failure;
   std::thread reader([&] {
-    read = ForEachReportFile(
-        input, in, mailboxes, output,
-        [&](const std::string& path, const MailAttachment* mail,
-            const std::optional<std::string>& content, const std::string& reason) {
-          Incoming r = Decode(path, mail, content, reason);
-          std::unique_lock<std::mutex> lock(mutex);
-          changed.wait(lock, [&] { return stop || queue.size() < kQueued; });
-          if (stop) return;
-          queue.push_back(std::move(r));
-          if (queue.size() == 1) changed.notify_all();
-        });
+    try {
+      read = ForEachReportFile(
+          input, in, mailboxes, output,
+          [&](const std::string& path, const MailAttachment* mail,
+              const std::optional<std::string>& content, const std::string& reason) {
+            Incoming r = Decode(path, mail, content, reason);
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return stop || queue.size() < kQueued; });
+            if (stop) return;
+            queue.push_back(std::move(r));
+            if (queue.size() == 1) changed.notify_all();
+          });
+    } catch (...) {
+      reader_failure = std::current_exception();
+    }
     std::lock_guard<std::mutex> lock(mutex);
     done = true;
     changed.notify_all();
@@ -191,6 +196,7 @@ bool DecodeOverlapped(const DecodeOptions& input, std::istream& in, MailboxReade
   }
   reader.join();
   if (failure) std::rethrow_exception(failure);
+  if (reader_failure) std::rethrow_exception(reader_failure);
   return read;
 }
 

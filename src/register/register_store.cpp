@@ -98,18 +98,24 @@ std::string ReportDateOfName(const std::string& file_name) {
 
 RegisterStore::RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write)
     : db_(std::move(db)) {
-  if (db_->Foreign()) {
-    throw RegisterError(db_->Name() + ": not a register: the database holds other data");
-  }
-  const auto check = [&](int version) {
+  const auto check = [&](bool foreign, int version) {
+    if (foreign) {
+      throw RegisterError(db_->Name() + ": not a register: the database holds other data");
+    }
     if (version > kRegisterSchemaVersion) {
       throw RegisterError(db_->Name() + ": the register is of schema version " +
                           std::to_string(version) + ", newer than this program's (" +
                           std::to_string(kRegisterSchemaVersion) + "); use a newer corvane");
     }
   };
-  int version = db_->SchemaVersion();
-  check(version);
+  // Both read in one snapshot: another program may be making the register at this moment.
+  bool foreign = false;
+  int version = 0;
+  db_->Read([&] {
+    foreign = db_->Foreign();
+    version = db_->SchemaVersion();
+  });
+  check(foreign, version);
   if (version == kRegisterSchemaVersion) return;
   if (!write && version == 0) {
     throw RegisterError(db_->Name() + ": no register yet; `corvane register add` makes one");
@@ -118,11 +124,10 @@ RegisterStore::RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write)
     throw RegisterError(db_->Name() + ": the register is of schema version " +
                         std::to_string(version) + "; `corvane register add` upgrades it");
   }
-  // Another program may create or upgrade it at the same time: the version is read again
-  // inside the transaction.
+  // Read again as the one writer: the other program may have made it in the meantime.
   db_->Write([&] {
     version = db_->SchemaVersion();
-    check(version);
+    check(db_->Foreign(), version);
     if (version == 0) CreateSchema();
     // Upgrades from older versions go here, each in this same transaction.
     db_->SetSchemaVersion(kRegisterSchemaVersion);

@@ -201,8 +201,12 @@ class PostgresDatabase : public RegisterDatabase {
   }
 
   bool Foreign() override {
-    if (Exists("register_schema")) return false;
-    return Exists("reports") || Exists("machines") || Exists("inputs");
+    // One statement, so that a register another writer is making shows whole or not at all.
+    bool foreign = false;
+    Run("SELECT to_regclass('register_schema') IS NULL AND (to_regclass('reports') IS NOT NULL "
+        "OR to_regclass('machines') IS NOT NULL OR to_regclass('inputs') IS NOT NULL)",
+        {}, [&](const SqlRow& r) { foreign = r.Text(0) == "t"; });
+    return foreign;
   }
 
  private:
