@@ -2,22 +2,26 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 namespace corvane {
 
-// A failed file operation; the message names the path and the system's reason.
+// A failed file operation; the message names the path and the system's reason, and
+// `code` keeps the system's error number (errno, or GetLastError's) where there is one.
 class FileError : public std::runtime_error {
  public:
-  FileError(const std::string& path, const std::string& reason)
-      : std::runtime_error(path + ": " + reason), path_(path), reason_(reason) {}
+  FileError(const std::string& path, const std::string& reason, int code = 0)
+      : std::runtime_error(path + ": " + reason), path_(path), reason_(reason), code_(code) {}
   const std::string& path() const { return path_; }
   const std::string& reason() const { return reason_; }
+  int code() const { return code_; }
 
  private:
   std::string path_;
   std::string reason_;
+  int code_;
 };
 
 // What a file read holds, and so how much of it a read may take: a file that names a
@@ -75,6 +79,16 @@ class Files {
 // within the kind's size. Throws FileError as Files::ReadAll does. Defined once per
 // operating system.
 std::string ReadFileBytes(const std::string& path, FileKind kind);
+// ReadFileBytes, or nothing for a file that cannot be read; `reason`, when given, says why.
+inline std::optional<std::string> ReadFileOrAbsent(const std::string& path, FileKind kind,
+                                                   std::string* reason = nullptr) {
+  try {
+    return ReadFileBytes(path, kind);
+  } catch (const FileError& e) {
+    if (reason) *reason = e.reason();
+    return std::nullopt;
+  }
+}
 // Replaces the file with exactly `bytes` as Files::WriteAll does (a link at the path is
 // replaced, never followed), without any change of code page.
 void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -14,15 +14,29 @@
 #include <sstream>
 #include <string_view>
 
+#include "common/text.h"
 #include "platform/linux/files.h"
 #include "platform/linux/machine_app_id.h"
 #include "platform/linux/system_info.h"
 #include "platform/registry_helpers.h"
-#include "platform/text.h"
 
 namespace corvane {
 
 namespace {
+
+// The registry's status for a failed write, as the Win32 registry reports the same causes;
+// anything without an equivalent stays access denied.
+long StatusOfWriteError(int err) {
+  switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+      return kErrorDiskFull;
+    case EROFS:
+      return kErrorWriteProtect;
+    default:
+      return kErrorAccessDenied;
+  }
+}
 
 // The two keys that exist; their handles are fixed because they carry no state.
 constexpr RegKey kRunHandle = 1;
@@ -140,19 +154,11 @@ std::string RunValueOfEntry(const std::string& entry) {
   return data ? *data : ProgramOfExec(exec.value_or(""));
 }
 
-std::optional<std::string> ReadText(const std::string& path, FileKind kind) {
-  try {
-    return ReadFileBytes(path, kind);
-  } catch (const FileError&) {
-    return std::nullopt;
-  }
-}
-
 }  // namespace
 
 std::optional<std::string> ReadMachineId(const std::vector<std::string>& files) {
   for (const std::string& file : files) {
-    const std::optional<std::string> text = ReadText(file, FileKind::kSystem);
+    const std::optional<std::string> text = ReadFileOrAbsent(file, FileKind::kSystem);
     if (!text) continue;
     const std::string id = Trim(*text, kWhiteSpace);
     if (!id.empty()) return id;
@@ -187,7 +193,8 @@ long LinuxRegistry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
   std::optional<std::string> text;
   switch (ValueOf(key, name)) {
     case Known::kRunValue:
-      if ((text = ReadText(AutostartFile(), FileKind::kSettings))) text = RunValueOfEntry(*text);
+      if ((text = ReadFileOrAbsent(AutostartFile(), FileKind::kSettings)))
+        text = RunValueOfEntry(*text);
       break;
     case Known::kProductId:
       // The machine's application-specific id: the machine id itself is not to be exposed.
@@ -219,13 +226,12 @@ long LinuxRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
   command = command.substr(0, command.find('\0'));  // the text before its NUL, as it reads
   const std::optional<std::string> entry = AutostartEntry(command);
   if (!entry) return kErrorAccessDenied;
-  // Private to the user; a failure shows when the entry is written.
-  MakeFolders(options_.config_folder + "/autostart", 0700);
   try {
+    MakeFolders(options_.config_folder + "/autostart", 0700);  // private to the user
     ReplaceFileAtomically(AutostartFile(), *entry, 0600);
     return kErrorSuccess;
-  } catch (const FileError&) {
-    return kErrorAccessDenied;
+  } catch (const FileError& e) {
+    return StatusOfWriteError(e.code());
   }
 }
 
@@ -236,7 +242,7 @@ long LinuxRegistry::DeleteValue(RegKey key, const std::string& name) {
     return value == Known::kProductId ? kErrorAccessDenied : kErrorFileNotFound;
   }
   if (::unlink(AutostartFile().c_str()) == 0) return kErrorSuccess;
-  return errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied;
+  return errno == ENOENT ? kErrorFileNotFound : StatusOfWriteError(errno);
 }
 
 long LinuxRegistry::CloseKey(RegKey key) {
