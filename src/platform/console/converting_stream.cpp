@@ -1,6 +1,6 @@
 #include "platform/console/converting_stream.h"
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvane {
 
