@@ -50,7 +50,7 @@ chmod 755 "$work"
 
 # Debian's own judgement of the package: any error or warning fails it.
 if command -v lintian >/dev/null; then
-  lintian --fail-on error,warning --no-tag-display-limit "$deb" >"$work/lintian.out" 2>&1 &&
+  lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.out" 2>&1 &&
     ! grep -qE '^(E|W):' "$work/lintian.out" || fail "lintian: $(cat "$work/lintian.out")"
 else
   echo "deb_package: lintian is missing (scripts/test-tools installs it); not checked"
