@@ -108,7 +108,7 @@ TEST(FormGeometry, MessagesFitTheirBoxSteppingTheFontDown) {
   EXPECT_EQ(short_one.text, "Please Send File\n\n/home/ana/L.kik\n\nto: x@y");
 
   std::string path = "/home";
-  while (path.size() < 170) path += "/folder" + std::to_string(path.size());
+  while (path.size() < 200) path += "/folder" + std::to_string(path.size());
   path += "/Lumbrook20261209PC-7.kik";
   path = path.substr(path.size() - 200);
   ASSERT_EQ(path.size(), 200u);
