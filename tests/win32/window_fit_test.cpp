@@ -2,6 +2,7 @@
 // inside LBLMSG's box, so its last line, the support address, shows above the buttons.
 #include <gtest/gtest.h>
 #include <windows.h>
+#undef MessageBox
 
 #include <algorithm>
 #include <string>
