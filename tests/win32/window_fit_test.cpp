@@ -1,5 +1,6 @@
 // The Windows form at stage "3" with a report path of 200 characters: the message stays
-// inside LBLMSG's box, so its last line, the support address, shows above the buttons.
+// inside LBLMSG's box, so its last line, the support address, shows above the buttons, and
+// Ctrl+C copies it.
 #include <gtest/gtest.h>
 #include <windows.h>
 #undef MessageBox
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "fakes/fake_platform.h"
+#include "form/texts.h"
 #include "platform/win32/desktop.h"
 #include "platform/win32/window_face.h"
 #include "win32/visible_window.h"
@@ -78,7 +80,7 @@ TEST(Win32WindowFace, ALongPathStaysInsideTheMessageBox) {
 
   std::vector<uint32_t> pixels;
   int width = 0, height = 0;
-  std::string stage;
+  std::string copied;
   std::thread driver([&] {
     const HWND form = WaitForVisible(kFormWindowClass, "Lumbrook");
     if (!form || !ClickButton(form, "English") || !ClickButton(form, "OK") ||
@@ -90,12 +92,35 @@ TEST(Win32WindowFace, ALongPathStaysInsideTheMessageBox) {
     ::RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     ::Sleep(500);
     pixels = Capture(form, width, height);
+    // Ctrl+C on the focused OK: the key state is the face thread's, shared for the press.
+    ::AttachThreadInput(::GetCurrentThreadId(), face_thread, TRUE);
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    const HWND focus = ::FindWindowExA(form, nullptr, "Button", "OK");
+    ::PostMessageA(focus, WM_KEYDOWN, 'C', 1);
+    ::Sleep(500);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+    ::SetKeyboardState(keys);
+    ::AttachThreadInput(::GetCurrentThreadId(), face_thread, FALSE);
+    if (::OpenClipboard(nullptr)) {
+      if (const HANDLE data = ::GetClipboardData(CF_TEXT)) {
+        if (const char* text = static_cast<const char*>(::GlobalLock(data))) {
+          copied = text;
+          ::GlobalUnlock(data);
+        }
+      }
+      ::CloseClipboard();
+    }
     ::PostMessageA(form, WM_CLOSE, 0, 0);
   });
   face.Run(run.app);
   driver.join();
   ASSERT_EQ(run.app.form.LBLMSG.caption.find("Please Send File\r\r" + folder + name), 0u);
   ASSERT_FALSE(pixels.empty()) << "stage 3 did not come up";
+  // Ctrl+C put the message on the clipboard, its line breaks as CR LF.
+  EXPECT_EQ(copied, "Please Send File\r\n\r\n" + folder + name + "\r\n\r\nto: " + kSupportAddress);
 
   const HDC screen = ::GetDC(nullptr);
   const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
