@@ -52,6 +52,17 @@ TEST(TerminalFace, HintsForHiddenControlsAndUnknownInput) {
   EXPECT_EQ(run.app.form.LBLSTAGE.caption, "");  // closed before the last "ok"
 }
 
+TEST(TerminalFace, HintsSpeakTheLanguageOnceOneIsChosen) {
+  TerminalRun run("es\nok\nhola\nok\n");
+  EXPECT_EQ(run.Run(), 0);
+  const std::string out = run.out.str();
+  EXPECT_NE(out.find("¿Usted Está Trabajando en Esa Máquina Ahora?\n[Si] [No] [Cancel]\n> "
+                     "Comando desconocido; use es, pt, en, ok, si, no, cancel o close.\n> "
+                     "Ese control no está en la pantalla ahora.\n> "),
+            std::string::npos)
+      << out;
+}
+
 TEST(TerminalFace, ShownCaptionsAnswerAndTheGoodbyeBoxWaitsForALine) {
   TerminalRun run("português\nOK\nNÃO\n\n");
   TerminalDesktop desktop;

@@ -21,7 +21,8 @@ Outcome Guarded(App& app, Step step) {
     UnloadForm(app);
     return Outcome::kEnded;
   } catch (const std::exception& e) {
-    app.os.desktop.MessageBox(std::string(kCannotGoOn) + e.what(), "", kMbOk + kMbIconError);
+    app.os.desktop.MessageBox(CannotGoOnText(app.form.LBLIDIOMA.caption) + e.what(), "",
+                              kMbOk + kMbIconError);
     UnloadForm(app);
     return Outcome::kFailed;
   }

@@ -38,7 +38,7 @@ void ContinueAfterRestart(App& app) {
       DeleteRegistryValue(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName);
   // A Run value that stays would start the program at every logon: say so and stop.
   if (ReadRegistryString(app.os.registry, kHkeyLocalMachine, kRunKey, kRunValueName)) {
-    throw std::runtime_error(RunValueStaysText(status));
+    throw std::runtime_error(RunValueStaysText(app.form.LBLIDIOMA.caption, status));
   }
   app.os.files.Delete(language_file);
   GatherMachineIdentity(app);

@@ -12,11 +12,11 @@ namespace {
 const std::array<std::string, kTextCount> kSpanish = {
     /*  0 */ "Si",
     /*  1 */ "No",
-    /*  2 */ "Esta Aplicacion Debe Rodar en la Maquina Cuya Informacion Se Va a Enviar.",
-    /*  3 */ "Usted Esta Trabajando en Esa Maquina Ahora?",
+    /*  2 */ "Esta Aplicación Debe Ejecutarse en la Máquina Cuya Información Se Va a Enviar.",
+    /*  3 */ "¿Usted Está Trabajando en Esa Máquina Ahora?",
     /*  4 */ "El Archivo Fue Cargado Exitosamente Para Ser Enviado por E-Mail.",
     /*  5 */ "Ahora Vamos a Activar el Outlook Express Para Enviarlo.",
-    /*  6 */ "El Archivo Se Borrara de Esta Maquina Despues de Enviarlo.",
+    /*  6 */ "El Archivo Se Borrará de Esta Máquina Después de Enviarlo.",
     /*  7 */ "Esta Maquina Se Usa Para Enviar E-Mails?",
     /*  8 */ "Favor Enviar el Archivo",
     /*  9 */ "a: " + std::string(kSupportAddress),
@@ -42,11 +42,11 @@ const std::array<std::string, kTextCount> kSpanish = {
 const std::array<std::string, kTextCount> kPortuguese = {
     /*  0 */ "Sim",
     /*  1 */ "Não",
-    /*  2 */ "Esta Aplicação Deve Rodar na Maquina Cuja Informação Vai Ser Enviada.",
-    /*  3 */ "Voce Esta Trabalhando Nessa Maquina Agora?",
+    /*  2 */ "Esta Aplicação Deve Ser Executada na Máquina Cuja Informação Vai Ser Enviada.",
+    /*  3 */ "Você Está Trabalhando Nessa Máquina Agora?",
     /*  4 */ "O Arquivo Foi Carregado com Sucesso Para Ser Enviado por E-Mail.",
     /*  5 */ "Agora Vamos a Ativar o Outlook Express Para Enviar.",
-    /*  6 */ "O Arquivo Sera Apagado desta Maquina Depois de Enviado.",
+    /*  6 */ "O Arquivo Será Apagado desta Máquina Depois de Enviado.",
     /*  7 */ "Esta Maquina e Usada Para Enviar E-Mails?",
     /*  8 */ "Favor Enviar o Arquivo",
     /*  9 */ "para: " + std::string(kSupportAddress),
@@ -99,18 +99,36 @@ const std::array<std::string, kTextCount> kEnglish = {
 };
 }  // namespace
 
+namespace {
+
+// The program's own messages, in the language of a LBLIDIOMA caption; `other` for a caption
+// that names no language.
+std::string InLanguage(const std::string& code, std::string es, std::string pt, std::string en,
+                       const std::string& other) {
+  switch (LanguageCode(code)) {
+    case 1:
+      return es;
+    case 2:
+      return pt;
+    case 3:
+      return en;
+    default:
+      return other;
+  }
+}
+
+}  // namespace
+
 std::string RestartRefusedText(const std::string& code) {
-  const int language = LanguageCode(code);
-  if (language == 2) {
-    return "A Maquina Nao Pode Reiniciar Sozinha.\rTem que Reiniciar a Maquina e Rodar esta "
-           "Aplicação Novamente!!!";
-  }
-  if (language == 3) {
-    return "The Computer Could Not Reboot by Itself.\rReboot the Machine and Run This "
-           "Application Again!!!";
-  }
-  return "La Maquina No Pudo Reiniciarse Sola.\rHay que Reiniciar la Maquina y Rodar Esta "
-         "Aplicacion Nuevamente!!!";
+  const std::string es =
+      "La Máquina No Pudo Reiniciarse Sola.\r¡Hay que Reiniciar la Máquina y Ejecutar Esta "
+      "Aplicación Nuevamente!";
+  return InLanguage(code, es,
+                    "A Máquina Não Pôde Reiniciar Sozinha.\rReinicie a Máquina e Execute esta "
+                    "Aplicação Novamente!",
+                    "The Computer Could Not Reboot by Itself.\rReboot the Machine and Run This "
+                    "Application Again!!!",
+                    es);
 }
 
 const std::array<std::string, kTextCount>& LanguageTexts(int code) {
@@ -124,14 +142,58 @@ const std::array<std::string, kTextCount>& LanguageTexts(int code) {
   }
 }
 
-std::string RunValueStaysText(long status) {
-  const std::string reason = status == kErrorAccessDenied ? "access is denied"
-                             : status == kErrorSuccess    ? "it came back"
-                                                          : "error " + std::to_string(status);
-  return std::string("the value ") + kRunValueName + " under HKEY_LOCAL_MACHINE\\" + kRunKey +
-         " cannot be removed (" + reason +
-         "), so Corvane would start at every logon; remove it with the rights of whoever ran "
-         "Corvane before the restart";
+std::string RunValueStaysText(const std::string& code, long status) {
+  const std::string key = std::string("HKEY_LOCAL_MACHINE\\") + kRunKey;
+  const std::string number = std::to_string(status);
+  const bool denied = status == kErrorAccessDenied, back = status == kErrorSuccess;
+  const std::string en =
+      "the value " + std::string(kRunValueName) + " under " + key + " cannot be removed (" +
+      (denied ? "access is denied"
+       : back ? "it came back"
+              : "error " + number) +
+      "), so Corvane would start at every logon; remove it with the rights of whoever ran "
+      "Corvane before the restart";
+  return InLanguage(
+      code,
+      "no se puede borrar el valor " + std::string(kRunValueName) + " de " + key + " (" +
+          (denied ? "acceso denegado"
+           : back ? "volvió a aparecer"
+                  : "error " + number) +
+          "), y Corvane se iniciaría en cada inicio de sesión; bórrelo con los permisos de "
+          "quien ejecutó Corvane antes del reinicio",
+      "não é possível remover o valor " + std::string(kRunValueName) + " de " + key + " (" +
+          (denied ? "acesso negado"
+           : back ? "ele voltou"
+                  : "erro " + number) +
+          "), e o Corvane iniciaria a cada início de sessão; remova-o com as permissões de "
+          "quem executou o Corvane antes da reinicialização",
+      en, en);
+}
+
+std::string CannotGoOnText(const std::string& code) {
+  return InLanguage(code, "Corvane no puede continuar: ", "O Corvane não pode continuar: ",
+                    "Corvane cannot go on: ", "Corvane cannot go on: ");
+}
+
+std::string HiddenControlHint(const std::string& code) {
+  const std::string en = "That control is not on the screen now.";
+  return InLanguage(code, "Ese control no está en la pantalla ahora.",
+                    "Esse controle não está na tela agora.", en, en);
+}
+
+std::string UnknownCommandHint(const std::string& code) {
+  const std::string en = "Unknown command; use es, pt, en, ok, yes, no, cancel or close.";
+  return InLanguage(code, "Comando desconocido; use es, pt, en, ok, si, no, cancel o close.",
+                    "Comando desconhecido; use es, pt, en, ok, sim, não, cancel ou close.", en, en);
+}
+
+std::string AnswerYesOrNoHint(const std::string& code) {
+  return InLanguage(code, "Responda sí o no.", "Responda sim ou não.", "Answer yes or no.",
+                    "Answer yes or no.");
+}
+
+std::string CopyCommandText(const std::string& code) {
+  return InLanguage(code, "Copiar", "Copiar", "Copy", "Copy");
 }
 
 int LanguageCode(const std::string& caption) {

@@ -44,22 +44,28 @@ const std::array<std::string, kTextCount>& LanguageTexts(int code);
 // The language code of a LBLIDIOMA caption read as a number: 1, 2 or 3, else 0.
 int LanguageCode(const std::string& caption);
 
-// What to do when the system refuses to restart the machine, in the language of the
-// code ("1", "2" or "3"; Spanish otherwise).
+// The program's own messages take a LBLIDIOMA caption and speak its language; without one
+// the restart text is Spanish and the others English.
+
+// What to do when the system refuses to restart the machine.
 std::string RestartRefusedText(const std::string& code);
 
 // The failure when the Run value outlives its delete (`status`: the delete's answer).
-std::string RunValueStaysText(long status);
+std::string RunValueStaysText(const std::string& code, long status);
+
+// The failure box: this prefix, then what failed.
+std::string CannotGoOnText(const std::string& code);
+
+// The terminal face's own lines.
+std::string HiddenControlHint(const std::string& code);
+std::string UnknownCommandHint(const std::string& code);
+std::string AnswerYesOrNoHint(const std::string& code);
+
+// The window faces' command that copies the message.
+std::string CopyCommandText(const std::string& code);
 
 // The goodbye box of the decline path.
 inline constexpr const char* kGoodbyeText = "Chauuu...";
 inline constexpr const char* kGoodbyeTitle = ":)";
-// The failure box: this prefix, then what failed.
-inline constexpr const char* kCannotGoOn = "Corvane cannot go on: ";
-// The terminal face's own lines.
-inline constexpr const char* kHiddenControlHint = "That control is not on the screen now.";
-inline constexpr const char* kUnknownCommandHint =
-    "Unknown command; use es, pt, en, ok, yes, no, cancel or close.";
-inline constexpr const char* kAnswerYesOrNo = "Answer yes or no.";
 
 }  // namespace corvane

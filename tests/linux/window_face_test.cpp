@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "form/geometry.h"
 #include "linux/temp_folder.h"
@@ -66,6 +67,88 @@ TEST(FormGeometry, WordsWiderThanTheLabelAreBroken) {
   // Two-byte characters stay whole.
   const std::string broken = BreakLongWords("ããããããã", 50, TenPerByte);
   EXPECT_EQ(broken, "ãã\nãã\nãã\nã");
+}
+
+TEST(FormGeometry, TheDesktopScaleComesFromTheToolkitsThenXftThenTheServer) {
+  struct Case {
+    const char* gdk;
+    const char* qt;
+    const char* xft;
+    double server;
+    double ppi;
+  };
+  for (const Case& c :
+       {Case{nullptr, nullptr, nullptr, 96, 96},
+        Case{nullptr, nullptr, nullptr, 192, 192},  // Xvfb -dpi 192
+        Case{nullptr, nullptr, "192", 96, 192},     // Xft.dpi: 192
+        Case{nullptr, nullptr, "144", 96, 144}, Case{nullptr, nullptr, "120", 96, 120},  // 125 %
+        Case{"2", nullptr, nullptr, 96, 192}, Case{"2", nullptr, "96", 96, 192},  // GDK_SCALE wins
+        Case{nullptr, "1.5", "192", 96, 144},                         // so does QT_SCALE_FACTOR
+        Case{"1", "2", nullptr, 96, 96}, Case{"", "", "", 144, 144},  // empty is unset
+        Case{"abc", "0", "-5", 96, 96},                               // nonsense is passed over
+        Case{"2x", nullptr, "192dpi", 96, 96},
+        Case{"0.5", nullptr, nullptr, 192, 96}}) {  // never below designed
+    EXPECT_EQ(DesktopPixelsPerInch(c.gdk, c.qt, c.xft, c.server), c.ppi)
+        << (c.gdk ? c.gdk : "-") << " " << (c.qt ? c.qt : "-") << " " << (c.xft ? c.xft : "-");
+  }
+}
+
+// A stand-in font: each byte is half the font's pixel size wide, a line 1.2 times its size.
+int HalfSizePerByte(const std::string& s, int pixels) {
+  return static_cast<int>(s.size()) * pixels / 2;
+}
+int LineOf(int pixels) { return pixels * 12 / 10; }
+
+TEST(FormGeometry, MessagesFitTheirBoxSteppingTheFontDown) {
+  // LBLMSG at 96 DPI: 457 x 142 pixels, 16 points designed.
+  const int width = 457, height = 142;
+  const FittedMessage short_one = FitMessage("Please Send File\r\r/home/ana/L.kik\r\rto: x@y",
+                                             width, height, 16, 96, HalfSizePerByte, LineOf);
+  EXPECT_EQ(short_one.points, 16);
+  EXPECT_EQ(short_one.text, "Please Send File\n\n/home/ana/L.kik\n\nto: x@y");
+
+  std::string path = "/home";
+  while (path.size() < 200) path += "/folder" + std::to_string(path.size());
+  path += "/Lumbrook20261209PC-7.kik";
+  path = path.substr(path.size() - 200);
+  ASSERT_EQ(path.size(), 200u);
+  const FittedMessage fitted = FitMessage("Please Send File\r\r" + path + "\r\rto: x@y", width,
+                                          height, 16, 96, HalfSizePerByte, LineOf);
+  EXPECT_LT(fitted.points, 16);
+  EXPECT_GE(fitted.points, kSmallestMessagePoints);
+  EXPECT_EQ(fitted.pixels, PointsToPixels(fitted.points, 96));
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : fitted.text + "\n") {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  EXPECT_LE(static_cast<int>(lines.size()) * LineOf(fitted.pixels), height);
+  std::string joined;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_LE(HalfSizePerByte(lines[i], fitted.pixels), width) << lines[i];
+    if (i >= 2 && i + 3 < lines.size()) {
+      EXPECT_EQ(lines[i].back(), '/') << "a path line ends at a separator: " << lines[i];
+    }
+    if (i >= 2 && i + 2 < lines.size()) joined += lines[i];
+  }
+  EXPECT_EQ(joined, path) << "nothing of the path is lost";
+  EXPECT_EQ(lines.back(), "to: x@y");  // the address line is the last one in the box
+  // One point bigger would not have fitted.
+  const int bigger = PointsToPixels(fitted.points + 1, 96);
+  const std::vector<std::string> bigger_lines =
+      WrapLines("Please Send File\r\r" + path + "\r\rto: x@y", width,
+                [&](const std::string& s) { return HalfSizePerByte(s, bigger); });
+  EXPECT_GT(static_cast<int>(bigger_lines.size()) * LineOf(bigger), height);
+
+  // A text too long for any size stops at the smallest one.
+  EXPECT_EQ(
+      FitMessage(std::string(5000, 'x'), width, height, 16, 96, HalfSizePerByte, LineOf).points,
+      kSmallestMessagePoints);
 }
 
 TEST(WindowLoader, LooksBesideTheBinaryThenInTheInstalledLayout) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: built with cpack from a release build, unpacked into
 # a scratch root, its menu entry, metainfo, manual page and completion checked with the
-# distribution's own tools, and the unpacked program run by a user who is not root through
-# the wizard in the terminal to a written file.
+# distribution's own tools, lintian's verdict (no error, no warning), an install and remove
+# by dpkg into a scratch root that leaves nothing behind, and the unpacked program run by a
+# user who is not root through the wizard in the terminal to a written file.
 # Usage: deb_package.sh SOURCE_FOLDER BUILD_FOLDER
 set -euo pipefail
 
@@ -43,10 +44,39 @@ done
 recommends=$(dpkg-deb -f "$deb" Recommends)
 case "$recommends" in *mail-transport-agent*xdg-utils*) ;; *) fail "Recommends: $recommends";; esac
 
-# 2. What it installs, unpacked into a scratch root that the user can read.
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 chmod 755 "$work"
+
+# Debian's own judgement of the package: any error or warning fails it.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.out" 2>&1 &&
+    ! grep -qE '^(E|W):' "$work/lintian.out" || fail "lintian: $(cat "$work/lintian.out")"
+else
+  echo "deb_package: lintian is missing (scripts/test-tools installs it); not checked"
+fi
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
+case "$control" in *postinst* | *postrm* | *preinst* | *prerm* | *conffiles*)
+  fail "the package has maintainer scripts or conffiles: $control";; esac
+
+# Installed and removed by dpkg, in a database and root of its own: the remove leaves the
+# package unknown, not in the config-files state ("rc"), and no file of it behind.
+admin=$work/dpkg
+mkdir -p "$admin/info" "$admin/updates" "$work/installed"
+touch "$admin/status" "$admin/available"
+dpkg_scratch() {
+  dpkg --admindir="$admin" --instdir="$work/installed" --force-depends --force-not-root \
+    --log=/dev/null "$@" >"$work/dpkg.out" 2>&1 || fail "dpkg $*: $(cat "$work/dpkg.out")"
+}
+dpkg_scratch -i "$deb"
+[ -f "$work/installed/usr/bin/corvane" ] || fail "dpkg -i installed no /usr/bin/corvane"
+dpkg_scratch -r corvane
+state=$(dpkg-query --admindir="$admin" -W -f='${db:Status-Abbrev}' corvane 2>/dev/null || true)
+case "$state" in "" | un*) ;; *) fail "after a remove the package is in state '$state'";; esac
+left=$(find "$work/installed" ! -type d)
+[ -z "$left" ] || fail "the remove left $left"
+
+# 2. What it installs, unpacked into a scratch root that the user can read.
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 chmod -R a-w "$root/usr"  # as installed: a user cannot write there, even the one unpacking
@@ -54,7 +84,8 @@ binary=$root/usr/bin/corvane
 for f in usr/bin/corvane usr/lib/corvane/libcorvane-window.so usr/lib/corvane/libcorvane-mailbox.so \
   usr/share/applications/corvane.desktop usr/share/metainfo/org.corvane.Corvane.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/corvane.svg usr/share/man/man1/corvane.1.gz \
-  usr/share/bash-completion/completions/corvane; do
+  usr/share/bash-completion/completions/corvane usr/share/doc/corvane/copyright \
+  usr/share/doc/corvane/changelog.gz; do
   [ -f "$root/$f" ] || fail "the package does not install /$f"
 done
 for elf in "$binary" "$root"/usr/lib/corvane/*.so; do

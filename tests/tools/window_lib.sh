@@ -19,7 +19,9 @@ tools="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 
 dpi=${dpi:-96}
+# -noreset: what a test puts on the root window (X resources) stays when its client ends.
 Xvfb -displayfd 5 -screen 0 "$((1024 * dpi / 96))x$((768 * dpi / 96))x24" -dpi "$dpi" -nolisten tcp \
+  -noreset \
   5>"$work/display" \
   2>"$work/xvfb.log" &
 xvfb=$!

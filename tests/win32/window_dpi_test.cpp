@@ -10,18 +10,10 @@
 #include "fakes/fake_platform.h"
 #include "platform/win32/desktop.h"
 #include "platform/win32/window_face.h"
+#include "win32/visible_window.h"
 
 namespace corvane::test {
 namespace {
-
-HWND WaitForVisible(const char* window_class, const char* title) {
-  for (int i = 0; i < 200; ++i) {
-    const HWND w = ::FindWindowA(window_class, title);
-    if (w && ::IsWindowVisible(w)) return w;
-    ::Sleep(50);
-  }
-  return nullptr;
-}
 
 bool WaitGone(HWND w) {
   for (int i = 0; i < 100; ++i) {

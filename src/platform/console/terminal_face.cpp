@@ -59,7 +59,7 @@ int TerminalFace::MessageBox(const std::string& text, const std::string& title, 
     const std::string answer = NormaliseCommand(line);
     if (IsYesWord(answer)) return kIdYes;
     if (IsNoWord(answer)) return kIdNo;
-    out_ << kAnswerYesOrNo << "\n> " << std::flush;
+    out_ << AnswerYesOrNoHint(Language()) << "\n> " << std::flush;
   }
   return kIdNo;
 }
@@ -85,7 +85,10 @@ void TerminalFace::Render(App& app) {
   out_ << "> " << std::flush;
 }
 
+std::string TerminalFace::Language() const { return app_ ? app_->form.LBLIDIOMA.caption : ""; }
+
 int TerminalFace::Run(App& app) {
+  app_ = &app;
   Outcome outcome = StartProgram(app);
   FMain& f = app.form;
   std::string line;
@@ -120,7 +123,9 @@ int TerminalFace::Run(App& app) {
     }
     // While the form is hidden nothing is printed, hints included.
     if (next == Outcome::kIgnored && shown) {
-      out_ << (known ? kHiddenControlHint : kUnknownCommandHint) << "\n> " << std::flush;
+      const std::string language = Language();
+      out_ << (known ? HiddenControlHint(language) : UnknownCommandHint(language)) << "\n> "
+           << std::flush;
     }
     outcome = next;
   }

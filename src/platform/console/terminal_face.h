@@ -9,6 +9,7 @@
 
 namespace corvane {
 
+struct App;
 struct Control;
 
 class TerminalFace : public Face {
@@ -20,8 +21,11 @@ class TerminalFace : public Face {
  private:
   void Render(App& app);
   bool ReadLine(std::string& line);
+  // The language code the hints speak: the form's, once a run has one.
+  std::string Language() const;
   std::istream& in_;
   std::ostream& out_;
+  App* app_ = nullptr;
 };
 
 // Trimmed and lower-cased, including the accented capitals of the three languages.

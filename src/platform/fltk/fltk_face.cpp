@@ -7,6 +7,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Round_Button.H>
@@ -18,6 +19,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -83,6 +86,48 @@ std::optional<Key> FormKey() {
   }
 }
 
+// Ctrl+C, and Ctrl+Insert as on Windows.
+bool IsCopyKey() {
+  const int state = Fl::event_state() & (FL_CTRL | FL_ALT | FL_META | FL_SHIFT);
+  return state == FL_CTRL && (Fl::event_key() == 'c' || Fl::event_key() == FL_Insert);
+}
+
+// Puts `text` on the clipboard and in the primary selection, as text editors do.
+void Copy(const std::string& text) {
+  Fl::copy(text.c_str(), static_cast<int>(text.size()), 0);
+  Fl::copy(text.c_str(), static_cast<int>(text.size()), 1);
+}
+
+// Offers a menu with the one command `label`, in a font of `size` pixels, at the pointer;
+// true when it was chosen.
+bool CopyMenuChosen(const std::string& label, int size) {
+  const Fl_Menu_Item items[] = {{label.c_str(), 0, nullptr, nullptr, 0, FL_NORMAL_LABEL,
+                                 FL_HELVETICA, static_cast<Fl_Fontsize>(size), FL_BLACK},
+                                {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
+  return items[0].popup(Fl::event_x(), Fl::event_y()) == &items[0];
+}
+
+// FLTK reads its options once, from its preference files, and writes the user's file
+// (~/.fltk/fltk.org/fltk.prefs) back when it is missing. They are read here, before any
+// widget asks, with the home folder pointing where no folder can be made, so that the
+// program leaves no file of the toolkit's behind; the defaults are what the form expects.
+void ReadToolkitOptionsWritingNothing() {
+  const char* names[] = {"HOME", "XDG_CONFIG_HOME"};
+  std::optional<std::string> saved[2];
+  for (int i = 0; i < 2; ++i) {
+    if (const char* value = std::getenv(names[i])) saved[i] = value;
+    setenv(names[i], "/dev/null", 1);
+  }
+  Fl::option(Fl::OPTION_ARROW_FOCUS);
+  for (int i = 0; i < 2; ++i) {
+    if (saved[i]) {
+      setenv(names[i], saved[i]->c_str(), 1);
+    } else {
+      unsetenv(names[i]);
+    }
+  }
+}
+
 void RaiseOnMainThread(void*) {
   if (g_form_window && g_form_window->shown()) g_form_window->show();
 }
@@ -113,6 +158,20 @@ class ClickLabel : public Fl_Box {
     // Inside the shape's rounded ends, in the colour that stands out from its fill.
     const int inset = h() / 4;
     if (Fl::focus() == this) draw_focus(FL_NO_BOX, x() + inset, y() + 2, w() - 2 * inset, h() - 4);
+  }
+};
+
+// The message label: a right click offers to copy its text.
+class MessageLabel : public Fl_Box {
+ public:
+  MessageLabel() : Fl_Box(FL_FLAT_BOX, 0, 0, 0, 0, nullptr) {}
+  std::function<void()> on_menu;
+  int handle(int event) override {
+    if (event == FL_PUSH && Fl::event_button() == FL_RIGHT_MOUSE && on_menu) {
+      on_menu();
+      return 1;
+    }
+    return Fl_Box::handle(event);
   }
 };
 
@@ -151,7 +210,8 @@ class FltkFace : public Face {
   explicit FltkFace(const WindowHooks* hooks) : hooks_(hooks) {
     float h = 96, v = 96;
     Fl::screen_dpi(h, v);
-    ppi_ = PixelsPerInch(v);
+    ppi_ = DesktopPixelsPerInch(std::getenv("GDK_SCALE"), std::getenv("QT_SCALE_FACTOR"),
+                                XGetDefault(fl_display, "Xft", "dpi"), v);
     icon_ = std::make_unique<Fl_RGB_Image>(&icon_pixmap_, FL_WHITE);
     Fl_Window::default_icon(icon_.get());
   }
@@ -165,6 +225,8 @@ class FltkFace : public Face {
   // A key on the form: moves the focus, and unless `repeated` presses what it presses, as a
   // click would.
   void Type(Key key, bool repeated);
+  // Puts the message's text on the clipboard, as the screen shows it (its line breaks).
+  void CopyMessage();
 
  private:
   struct Binding {
@@ -212,9 +274,20 @@ class FltkFace : public Face {
 // detectable repeat, so no release comes between): it moves the focus but presses nothing,
 // as a held mouse button clicks once.
 int g_held_key = 0;
+// The text of the message box that shows, which Ctrl+C copies as in the system's boxes.
+const std::string* g_box_text = nullptr;
 
 int DispatchEvent(int event, Fl_Window* window) {
   if (event == FL_KEYUP || event == FL_FOCUS || event == FL_UNFOCUS) g_held_key = 0;
+  if (event == FL_KEYBOARD && g_face && window && window == g_form_window && !Fl::modal() &&
+      IsCopyKey()) {
+    g_face->CopyMessage();
+    return 1;
+  }
+  if (event == FL_KEYBOARD && Fl::modal() && g_box_text && IsCopyKey()) {
+    Copy(*g_box_text);
+    return 1;
+  }
   if (event == FL_KEYBOARD && g_face && window && window == g_form_window && !Fl::modal()) {
     if (const std::optional<Key> key = FormKey()) {
       const bool repeated = Fl::event_key() == g_held_key;
@@ -251,6 +324,11 @@ void FltkFace::Type(Key key, bool repeated) {
   if (Fl_Widget* pressed = WidgetOf(action.press); pressed && !repeated) pressed->do_callback();
 }
 
+void FltkFace::CopyMessage() {
+  const Control& message = app_->form.LBLMSG;
+  if (message.visible && !message.caption.empty()) Copy(LabelText(message.caption));
+}
+
 void FltkFace::PlaceFocus() {
   const FMain& f = app_->form;
   const Control* focus = hooks_->focus_after(f, ControlOf(Fl::focus()), focus_stage_);
@@ -277,10 +355,13 @@ void FltkFace::Build() {
   // each label lies over its shape.
   for (Control* shape : {&f.SHOK, &f.SHNO, &f.SHYES})
     Bind(*shape, new Fl_Box(FL_ROUNDED_BOX, 0, 0, 0, 0, nullptr));
-  Fl_Box* message = Bind(f.LBLMSG, new Fl_Box(FL_FLAT_BOX, 0, 0, 0, 0, nullptr));
-  // Not clipped: a long home path may take a line more than a Windows root path, and the
-  // form has room below the message.
-  message->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+  MessageLabel* message = Bind(f.LBLMSG, new MessageLabel());
+  // Laid out by Sync to fit inside the box.
+  message->align(FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+  message->on_menu = [this] {
+    const std::string label = hooks_->copy_command(app_->form.LBLIDIOMA.caption);
+    if (CopyMenuChosen(label, Scaled(kMessageFontSize))) CopyMessage();
+  };
   const std::pair<Control*, Click> faces[] = {
       {&f.LBLOK, Click::kOk}, {&f.LBLNO, Click::kNo}, {&f.LBLYES, Click::kYes}};
   for (const auto& [control, click] : faces) {
@@ -338,14 +419,29 @@ void FltkFace::Sync() {
     w->resize(r.x, r.y, r.w, r.h);
     w->labelfont(c.font.bold ? FL_HELVETICA_BOLD : FL_HELVETICA);
     std::string text = LabelText(c.caption);
-    if (w->align() & FL_ALIGN_WRAP) {
-      fl_font(w->labelfont(), FontPixels(c));
+    int font_pixels = FontPixels(c);
+    if (&c == &f.LBLMSG) {
+      const Fl_Font font = w->labelfont();
+      const FittedMessage fitted = FitMessage(
+          c.caption, r.w - 2, r.h, c.font.size, ppi_,
+          [font](const std::string& s, int pixels) {
+            fl_font(font, pixels);
+            return static_cast<int>(fl_width(s.c_str(), static_cast<int>(s.size())) + 0.5);
+          },
+          [font](int pixels) {
+            fl_font(font, pixels);
+            return fl_height();
+          });
+      text = fitted.text;
+      font_pixels = fitted.pixels;
+    } else if (w->align() & FL_ALIGN_WRAP) {
+      fl_font(w->labelfont(), font_pixels);
       text = BreakLongWords(text, r.w - 2, [](const std::string& s) {
         return static_cast<int>(fl_width(s.c_str(), static_cast<int>(s.size())) + 0.5);
       });
     }
     if (!w->label() || text != w->label()) w->copy_label(text.c_str());
-    w->labelsize(FontPixels(c));
+    w->labelsize(font_pixels);
     w->labelcolor(ToFl(c.fore_color));
     switch (c.kind) {
       case ControlKind::kShape:
@@ -506,7 +602,10 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
   box.show();
   // The focus starts on the first button, Yes or OK; Tab moves it to the other.
   Fl::focus(buttons.front().get());
+  const std::string box_text = LabelText(text);
+  g_box_text = &box_text;
   while (box.shown()) Fl::wait();
+  g_box_text = nullptr;
   return answer;
 }
 
@@ -514,11 +613,12 @@ int FltkFace::MessageBox(const std::string& text, const std::string& title, int 
 
 }  // namespace corvane
 
-extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_window_face_v2(
+extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_window_face_v3(
     const corvane::WindowHooks* hooks) {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return nullptr;
   fl_open_display(display);
+  corvane::ReadToolkitOptionsWritingNothing();
   // Arial, as the form was designed; fontconfig substitutes its metric twin when needed.
   Fl::set_font(FL_HELVETICA, " Arial");
   Fl::set_font(FL_HELVETICA_BOLD, "BArial");
@@ -528,6 +628,6 @@ extern "C" __attribute__((visibility("default"))) corvane::Face* corvane_open_wi
   return new corvane::FltkFace(hooks);
 }
 
-extern "C" __attribute__((visibility("default"))) void corvane_raise_window_v2() {
+extern "C" __attribute__((visibility("default"))) void corvane_raise_window_v3() {
   Fl::awake(corvane::RaiseOnMainThread, nullptr);
 }

@@ -58,8 +58,8 @@ class LinuxOsSystem : public OsSystem {
   std::unique_ptr<Face> OpenWindow(std::string* why) {
     WindowModule module;
     if (!LoadWindowModule(ExecutableFolder(), &module, why)) return nullptr;
-    static const WindowHooks hooks{&StartProgram, &DispatchClick, &SelectOption,
-                                   &CloseWindow,  &OnKey,         &FocusAfterHandler};
+    static const WindowHooks hooks{&StartProgram, &DispatchClick,     &SelectOption,   &CloseWindow,
+                                   &OnKey,        &FocusAfterHandler, &CopyCommandText};
     std::unique_ptr<Face> face(module.open(&hooks));
     if (!face) {
       *why = "the display cannot be opened";

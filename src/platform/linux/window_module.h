@@ -19,6 +19,9 @@ struct WindowHooks {
   // The form's keyboard rules (form/focus.h).
   KeyAction (*key)(const FMain&, const Control* focus, Key);
   const Control* (*focus_after)(const FMain&, const Control* focus, const std::string& stage);
+  // The caption of the command that copies the message, in the language of a LBLIDIOMA
+  // caption.
+  std::string (*copy_command)(const std::string& language);
 };
 
 // Opens the display and returns a new window face, or nullptr when no display can be
@@ -28,8 +31,8 @@ using OpenWindowFaceFn = Face* (*)(const WindowHooks* hooks);
 using RaiseWindowFn = void (*)();
 
 // The names carry a version so that a module from another build is refused, not misread.
-inline constexpr const char* kOpenWindowFaceSymbol = "corvane_open_window_face_v2";
-inline constexpr const char* kRaiseWindowSymbol = "corvane_raise_window_v2";
+inline constexpr const char* kOpenWindowFaceSymbol = "corvane_open_window_face_v3";
+inline constexpr const char* kRaiseWindowSymbol = "corvane_raise_window_v3";
 inline constexpr const char* kWindowModuleName = "libcorvane-window.so";
 
 }  // namespace corvane

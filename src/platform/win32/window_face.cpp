@@ -2,7 +2,8 @@
 // button captions sit on their coloured shapes. Each BUTTON window paints the whole form
 // clipped to its place, so the form looks as one drawing, and adds the focus mark. The
 // form's keys go to its keyboard rules, not to the dialog manager, so that they act as in
-// the Linux window.
+// the Linux window. The message is laid out to fit its label's box, as in the Linux window,
+// and Ctrl+C or the context menu copies it.
 #include "platform/win32/window_face.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "app/dispatch.h"
 #include "form/app.h"
 #include "form/geometry.h"
+#include "form/texts.h"
 #include "platform/win32/ansi.h"
 
 namespace corvane {
@@ -33,10 +35,90 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
   return face->Handle(window, message, wparam, lparam);
 }
 
-HFONT MakeFont(const Font& font, int dpi_y) {
-  return ::CreateFontA(-PointsToPixels(font.size, dpi_y), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
-                       FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       DEFAULT_QUALITY, DEFAULT_PITCH, Utf8ToAnsi(font.name).c_str());
+HFONT MakeFont(const Font& font, int pixels) {
+  return ::CreateFontA(-pixels, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                       ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH, Utf8ToAnsi(font.name).c_str());
+}
+
+// The message as it fits its box at this DPI. Every button window paints the whole form, so
+// the last layout is kept and reused while caption, font, size and DPI stay the same.
+FittedMessage FitMessageOnDc(HDC dc, const Control& c, int width, int height, int dpi) {
+  struct Layout {
+    std::string caption, font;
+    int points = 0, bold = 0, width = 0, height = 0, dpi = 0;
+    FittedMessage fitted;
+  };
+  static Layout last;
+  if (last.caption == c.caption && last.font == c.font.name && last.points == c.font.size &&
+      last.bold == c.font.bold && last.width == width && last.height == height && last.dpi == dpi) {
+    return last.fitted;
+  }
+  HFONT font = nullptr;
+  int font_pixels = 0;
+  const HGDIOBJ old = ::GetCurrentObject(dc, OBJ_FONT);
+  auto select = [&](int pixels) {
+    if (font && font_pixels == pixels) return;
+    const HFONT next = MakeFont(c.font, pixels);
+    ::SelectObject(dc, next);
+    if (font) ::DeleteObject(font);
+    font = next;
+    font_pixels = pixels;
+  };
+  const FittedMessage fitted = FitMessage(
+      c.caption, width, height, c.font.size, dpi,
+      [&](const std::string& text, int pixels) {
+        select(pixels);
+        const std::string ansi = Utf8ToAnsi(text);
+        SIZE size{};
+        ::GetTextExtentPoint32A(dc, ansi.c_str(), static_cast<int>(ansi.size()), &size);
+        return static_cast<int>(size.cx);
+      },
+      [&](int pixels) {
+        select(pixels);
+        TEXTMETRICA metrics{};
+        ::GetTextMetricsA(dc, &metrics);
+        return static_cast<int>(metrics.tmHeight);
+      });
+  ::SelectObject(dc, old);
+  if (font) ::DeleteObject(font);
+  last = {c.caption, c.font.name, c.font.size, c.font.bold, width, height, dpi, fitted};
+  return fitted;
+}
+
+// Puts the form's message on the clipboard, with its line breaks, in the ANSI code page as
+// every text of the form goes to Windows (the system offers it as Unicode too).
+void CopyMessage(HWND owner, const Control& message) {
+  if (!message.visible || message.caption.empty()) return;
+  std::string text;
+  for (size_t i = 0; i < message.caption.size(); ++i) {
+    text += message.caption[i];
+    if (message.caption[i] == '\r' &&
+        (i + 1 == message.caption.size() || message.caption[i + 1] != '\n')) {
+      text += '\n';
+    }
+  }
+  text = Utf8ToAnsi(text);
+  const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  if (!memory) return;
+  if (char* bytes = static_cast<char*>(::GlobalLock(memory))) {
+    std::copy(text.begin(), text.end(), bytes);
+    bytes[text.size()] = '\0';
+    ::GlobalUnlock(memory);
+  }
+  if (!::OpenClipboard(owner)) {
+    ::GlobalFree(memory);
+    return;
+  }
+  ::EmptyClipboard();
+  if (!::SetClipboardData(CF_TEXT, memory)) ::GlobalFree(memory);
+  ::CloseClipboard();
+}
+
+// Ctrl+C, and Ctrl+Insert, the two copy keys of Windows.
+bool IsCopyKey(WPARAM virtual_key) {
+  return ::GetKeyState(VK_CONTROL) < 0 && ::GetKeyState(VK_MENU) >= 0 &&
+         ::GetKeyState(VK_SHIFT) >= 0 && (virtual_key == 'C' || virtual_key == VK_INSERT);
 }
 
 // LBLMSG breaks its lines at CR; Windows breaks them at CR LF.
@@ -94,12 +176,23 @@ void Win32WindowFace::Paint(HDC dc) {
     return RECT{Pixels(c.left, true), Pixels(c.top, false), Pixels(c.left + c.width, true),
                 Pixels(c.top + c.height, false)};
   };
+  // Captions are never mnemonics: an "&" in a path shows as itself.
   auto draw_text = [&](const Control& c, RECT r, UINT format) {
-    const HFONT font = MakeFont(c.font, dpi_y_);
+    std::string caption = c.caption;
+    int pixels = PointsToPixels(c.font.size, dpi_y_);
+    if (&c == &f.LBLMSG) {
+      const FittedMessage fitted =
+          FitMessageOnDc(dc, c, r.right - r.left, r.bottom - r.top, dpi_y_);
+      caption.clear();
+      for (char ch : fitted.text) caption += ch == '\n' ? '\r' : ch;
+      pixels = fitted.pixels;
+      format &= ~static_cast<UINT>(DT_WORDBREAK);
+    }
+    const HFONT font = MakeFont(c.font, pixels);
     const HGDIOBJ old = ::SelectObject(dc, font);
     ::SetTextColor(dc, Colour(c.fore_color));
-    const std::string text = Utf8ToAnsi(WithLineBreaks(c.caption));
-    ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+    const std::string text = Utf8ToAnsi(WithLineBreaks(caption));
+    ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_NOPREFIX);
     ::SelectObject(dc, old);
     ::DeleteObject(font);
   };
@@ -227,9 +320,13 @@ void Win32WindowFace::DrawChild(const DRAWITEMSTRUCT* item) {
 }
 
 bool Win32WindowFace::Type(WPARAM virtual_key, LPARAM lparam) {
+  const HWND window = window_;
+  if (IsCopyKey(virtual_key)) {
+    CopyMessage(window, app_->form.LBLMSG);
+    return true;
+  }
   const std::optional<Key> key = FormKey(virtual_key);
   if (!key) return false;
-  const HWND window = window_;
   // Keys show the focus marks, as the dialog manager shows them once a key is used.
   ::SendMessageA(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
   const Control* focus = ControlOf(::GetFocus());
@@ -318,6 +415,32 @@ LRESULT Win32WindowFace::Handle(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_CLOSE:
       if (app_ && !ended_) Follow(CloseWindow(*app_));
       return 0;
+    case WM_CONTEXTMENU: {
+      // Over the message (or from the keyboard's menu key): a menu that copies it.
+      if (!app_ || ended_ || !app_->form.LBLMSG.visible || app_->form.LBLMSG.caption.empty()) {
+        return 0;
+      }
+      POINT at{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+      const Control& m = app_->form.LBLMSG;
+      RECT box{Pixels(m.left, true), Pixels(m.top, false), Pixels(m.left + m.width, true),
+               Pixels(m.top + m.height, false)};
+      if (at.x == -1 && at.y == -1) {
+        at = {box.left, box.top};
+        ::ClientToScreen(window, &at);
+      } else {
+        POINT inside = at;
+        ::ScreenToClient(window, &inside);
+        if (!::PtInRect(&box, inside)) return 0;
+      }
+      const HMENU menu = ::CreatePopupMenu();
+      const std::string label = Utf8ToAnsi(CopyCommandText(app_->form.LBLIDIOMA.caption));
+      ::AppendMenuA(menu, MF_STRING, 1, label.c_str());
+      const int chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                          at.x, at.y, 0, window, nullptr);
+      ::DestroyMenu(menu);
+      if (chosen == 1) CopyMessage(window, m);
+      return 0;
+    }
     case WM_DPICHANGED: {
       // Moved to a monitor of another scale, or the scale changed: twips, fonts and the
       // frame follow the new DPI, as they follow the DPI at start.
