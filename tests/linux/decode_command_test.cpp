@@ -23,6 +23,7 @@ class NoMailboxes : public MailboxReader {
     *error = "no mailboxes here";
     return false;
   }
+  uint64_t MessagesRead() const override { return 0; }
 };
 
 class DecodeCommandTest : public ::testing::Test {
