@@ -53,59 +53,61 @@ DecodedRecord Cut(const std::string& values, const std::array<size_t, kFields>& 
   size_t sum = 0;
   for (size_t n : lengths) sum += n;
   const std::string read_as = encoding == "utf-8" ? "" : " (read as " + encoding + ")";
-  for (const char* ending : kLineEndings) {
-    if (!EndsWith(values, ending)) continue;
-    const std::string text = values.substr(0, values.size() - std::string(ending).size());
-    // starts[u] is the byte offset of character u; one past the end closes it.
-    std::vector<size_t> starts;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (!IsUtf8Continuation(static_cast<unsigned char>(text[i]))) starts.push_back(i);
+  // The one line ending taken off is the longest the text ends with: no value the gathering
+  // writes ends in CR or LF, so a record one character short is not read as one that is.
+  std::string ending;
+  for (const char* e : kLineEndings) {
+    if (EndsWith(values, e)) {
+      ending = e;
+      break;
     }
-    const size_t units = starts.size();
-    starts.push_back(text.size());
-    if (units < sum || (units - sum) % 1000 != 0) {
-      // Say what is wrong as it stands with the longest line ending taken off.
-      if (!result.error.empty()) continue;
-      if (units < sum) {
-        result.error = "the length fields add up to " + std::to_string(sum) +
-                       " characters but only " + std::to_string(units) + " follow them" + read_as;
-      } else {
-        result.error = "trailing data after the record: " + std::to_string(units - sum) +
-                       " characters more than the length fields give, " +
-                       Quoted(text.substr(starts[sum]) + ending) + read_as;
-      }
-      continue;
-    }
-    const auto cut = [&](const std::array<size_t, kFields>& extra) {
-      std::array<std::string, kFields> v;
-      size_t u = 0;
-      for (size_t f = 0; f < kFields; ++f) {
-        const size_t n = lengths[f] + 1000 * extra[f];
-        v[f] = text.substr(starts[u], starts[u + n] - starts[u]);
-        u += n;
-      }
-      return MachineValues{v[0], v[1], v[2], v[3], v[4]};
-    };
-    result.error.clear();
-    // A volume serial is a 32-bit number's text and never reaches 1000 characters.
-    const size_t m = (units - sum) / 1000;
-    result.cuts = CutCount(m);
-    std::array<size_t, kFields> preferred{};
-    preferred[kProductIdField] = m;
-    result.values = cut(preferred);
-    for (size_t a = 0; a <= m && result.candidates.size() < kMaxCandidates; ++a) {
-      for (size_t b = 0; a + b <= m && result.candidates.size() < kMaxCandidates; ++b) {
-        for (size_t c = 0; a + b + c <= m && result.candidates.size() < kMaxCandidates; ++c) {
-          std::array<size_t, kFields> extra{};
-          extra[kDiskIdentifierField] = a;
-          extra[kComputerNameField] = b;
-          extra[kProductIdField] = c;
-          extra[kUserNameField] = m - a - b - c;
-          result.candidates.push_back(cut(extra));
-        }
-      }
-    }
+  }
+  const std::string text = values.substr(0, values.size() - ending.size());
+  // starts[u] is the byte offset of character u; one past the end closes it.
+  std::vector<size_t> starts;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!IsUtf8Continuation(static_cast<unsigned char>(text[i]))) starts.push_back(i);
+  }
+  const size_t units = starts.size();
+  starts.push_back(text.size());
+  if (units < sum) {
+    result.error = "the length fields add up to " + std::to_string(sum) + " characters but only " +
+                   std::to_string(units) + " follow them" + read_as;
     return result;
+  }
+  if ((units - sum) % 1000 != 0) {
+    result.error = "trailing data after the record: " + std::to_string(units - sum) +
+                   " characters more than the length fields give, " +
+                   Quoted(text.substr(starts[sum]) + ending) + read_as;
+    return result;
+  }
+  const auto cut = [&](const std::array<size_t, kFields>& extra) {
+    std::array<std::string, kFields> v;
+    size_t u = 0;
+    for (size_t f = 0; f < kFields; ++f) {
+      const size_t n = lengths[f] + 1000 * extra[f];
+      v[f] = text.substr(starts[u], starts[u + n] - starts[u]);
+      u += n;
+    }
+    return MachineValues{v[0], v[1], v[2], v[3], v[4]};
+  };
+  // A volume serial is a 32-bit number's text and never reaches 1000 characters.
+  const size_t m = (units - sum) / 1000;
+  result.cuts = CutCount(m);
+  std::array<size_t, kFields> preferred{};
+  preferred[kProductIdField] = m;
+  result.values = cut(preferred);
+  for (size_t a = 0; a <= m && result.candidates.size() < kMaxCandidates; ++a) {
+    for (size_t b = 0; a + b <= m && result.candidates.size() < kMaxCandidates; ++b) {
+      for (size_t c = 0; a + b + c <= m && result.candidates.size() < kMaxCandidates; ++c) {
+        std::array<size_t, kFields> extra{};
+        extra[kDiskIdentifierField] = a;
+        extra[kComputerNameField] = b;
+        extra[kProductIdField] = c;
+        extra[kUserNameField] = m - a - b - c;
+        result.candidates.push_back(cut(extra));
+      }
+    }
   }
   return result;
 }
