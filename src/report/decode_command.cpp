@@ -362,7 +362,20 @@ class RecordPrinter {
     printed_ = true;
   }
 
-  // How the mailbox's messages fared: every format says it, text and CSV on stderr.
+  // A mailbox was read: its messages are summed up at the end.
+  void MessagesRead(uint64_t read) { messages_read_ = read; }
+
+  // The JSON list closes here; its summary goes into `messages`. How the mailbox's messages
+  // fared comes last, in every format (text and CSV on stderr).
+  int Finish(int status) {
+    if (output_.json()) FinishJson();
+    if (messages_read_) SumUpMessages(*messages_read_);
+    return status;
+  }
+
+  bool any_failed() const { return failed_ > 0; }
+
+ private:
   void SumUpMessages(uint64_t read) {
     const uint64_t failed = messages_failed_;
     const uint64_t with = messages_with_reports_ - failed;
@@ -373,9 +386,7 @@ class RecordPrinter {
                                             " without one, " + std::to_string(failed) + " failed");
   }
 
-  // The JSON list closes here; its summary goes into `messages`.
-  int Finish(int status) {
-    if (!output_.json()) return status;
+  void FinishJson() {
     output_.EndList();
     if (failed_ > 0) {
       output_.SayInJson(Severity::kError, std::to_string(failed_) + " of " +
@@ -388,12 +399,8 @@ class RecordPrinter {
                             " with ambiguous lengths (a value of 1000 characters or more): the "
                             "long value is taken to be the product identifier");
     }
-    return status;
   }
 
-  bool any_failed() const { return failed_ > 0; }
-
- private:
   VerbOutput& output_;
   bool csv_;
   int code_page_;
@@ -405,6 +412,7 @@ class RecordPrinter {
   bool message_failed_ = false;
   uint64_t messages_with_reports_ = 0;
   uint64_t messages_failed_ = 0;
+  std::optional<uint64_t> messages_read_;
 };
 
 // The folder's regular files whose names end in .kik, in name order; sub-folders are not
@@ -480,7 +488,7 @@ int RunDecodeCommand(const DecodeOptions& options, std::istream& in, MailboxRead
       output.Say(Severity::kWarning,
                  EscapeControls(options.mailbox) + ": no message has an attachment ending in .kik");
     }
-    if (read || mailboxes.MessagesRead() > 0) printer.SumUpMessages(mailboxes.MessagesRead());
+    if (read || mailboxes.MessagesRead() > 0) printer.MessagesRead(mailboxes.MessagesRead());
   }
   const int status = failed || printer.any_failed() ? 1 : 0;
   return output.Finish(printer.Finish(status));
