@@ -56,7 +56,9 @@ TEST(DecodeMachineRecord, RejectsWhatIsNotARecordAndSaysWhy) {
       {"007000000000000ABCDEFG\r\n\r\n", "\"\\r\\n\\r\\n\""},
       {"007000000000000ABCDEFG\n\n", "1 characters more than the length fields give, \"\\n\\n\""},
       {"007000000000000ABCDEFG\n\r", "\"\\n\\r\""},
-      {"\xEF\xBB\xBF\xEF\xBB\xBF" "007000000000000ABCDEFG", "length field of the disk identifier"},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF"
+       "007000000000000ABCDEFG",
+       "length field of the disk identifier"},
       {std::string("007000000000000ABCDEFG\0", 23), "\"\\x00\""},
       {std::string("003000000000000\xC9\xC9", 17),
        "add up to 3 characters but only 2 follow them (read as windows-1252)"},
