@@ -216,9 +216,11 @@ DecodedEntry DecodeEntry(const std::string& path, const MailAttachment* mail,
   DecodedEntry entry;
   entry.path = path;
   entry.mail = mail;
-  const std::string name = mail          ? mail->file_name
-                           : path == "-" ? ""
-                                         : std::filesystem::path(path).filename().string();
+  // The name after the last separator of either system, cut here: received text is not
+  // handed to the file system library's conversions.
+  const size_t slash = path.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (mail) name = mail->file_name;
   entry.report_date = ReportDate(name);
   if (mail) entry.mail_date = Rfc2822DateToIso(mail->date);
   if (!content) {
