@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/text.h"
 #include "fuzz_input.h"
 #include "report/machine_record.h"
 #include "report/record_decode.h"
@@ -15,10 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   fuzz::Require(!r.candidates.empty() && r.candidates.size() <= kMaxCandidates);
-  // A clean decode of UTF-8 text is exactly what this program would write for the values.
-  if (!r.ambiguous() && r.unit == RecordUnit::kCharacters) {
-    std::string record = MachineRecord(r.values);
-    fuzz::Require(content == record || content == record + "\r\n");
+  fuzz::Require(IsValidUtf8(r.values.user_name) && IsValidUtf8(r.values.computer_name));
+  // A clean decode of UTF-8 text is what this program would write for the values, with at
+  // most a byte-order mark before and one line ending after.
+  if (!r.ambiguous() && r.encoding == "utf-8") {
+    const std::string record = MachineRecord(r.values);
+    const std::string text =
+        content.compare(0, 3, "\xEF\xBB\xBF") == 0 ? content.substr(3) : content;
+    fuzz::Require(text == record || text == record + "\r\n" || text == record + "\n" ||
+                  text == record + "\r");
   }
   return 0;
 }

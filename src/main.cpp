@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "common/verb_output.h"
 #include "disk/identify_command.h"
 #include "platform/mailbox.h"
@@ -73,7 +74,14 @@ int main(int raw_argc, char** raw_argv) {
                    "Decode the .kik attachments of an mbox file or a Maildir folder")
       ->excludes(decode_files);
   CLI::Option* json_flag = decode_verb->add_flag("--json", decode_json, "Print one JSON object");
-  decode_verb->add_flag("--csv", decode.csv, "Print CSV with a header row")->excludes(json_flag);
+  CLI::Option* csv_flag = decode_verb->add_flag("--csv", decode.csv, "Print CSV with a header row")
+                              ->excludes(json_flag);
+  decode_verb->add_flag("--bom", decode.bom, "Begin the CSV with a UTF-8 byte-order mark")
+      ->needs(csv_flag);
+  decode_verb
+      ->add_option("--codepage", decode.code_page,
+                   "Windows code page N of records that are not UTF-8 (default 1252)")
+      ->check(CLI::Range(1, 65535));
   RegisterOptions register_options;
   bool register_json = false;
   CLI::App* register_verb = cli.add_subcommand(
@@ -145,7 +153,7 @@ int main(int raw_argc, char** raw_argv) {
   } catch (const CLI::CallForVersion& e) {
     return CheckedOutput(cli.exit(e));
   } catch (const CLI::ParseError& e) {
-    std::cerr << e.what() << "\n" << cli.help();
+    std::cerr << EscapeControls(e.what()) << "\n" << cli.help();
     // A script that asked for JSON gets the usage error as JSON as well.
     for (int i = 1; i < argc; ++i) {
       if (arguments[static_cast<size_t>(i)] != "--json") continue;

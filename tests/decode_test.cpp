@@ -53,13 +53,15 @@ TEST(DecodeMachineRecord, RejectsWhatIsNotARecordAndSaysWhy) {
       {"007000000000000ABCDEFGH",
        "trailing data after the record: 1 characters more than the "
        "length fields give, \"H\""},
-      {"007000000000000ABCDEFG\n",
-       "trailing data after the record: 1 characters more than the "
-       "length fields give, \"\\n\""},
       {"007000000000000ABCDEFG\r\n\r\n", "\"\\r\\n\\r\\n\""},
-      {"007000000000000ABCDEFG\r", "\"\\r\""},
+      {"007000000000000ABCDEFG\n\n", "1 characters more than the length fields give, \"\\n\\n\""},
+      {"007000000000000ABCDEFG\n\r", "\"\\n\\r\""},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF"
+       "007000000000000ABCDEFG",
+       "length field of the disk identifier"},
       {std::string("007000000000000ABCDEFG\0", 23), "\"\\x00\""},
-      {std::string("003000000000000\xC9\xC9", 17), "add up to 3 bytes but only 2"},
+      {std::string("003000000000000\xC9\xC9", 17),
+       "add up to 3 characters but only 2 follow them (read as windows-1252)"},
       // Extra characters short of a whole thousand fit no cut.
       {"007000000000000ABCDEFG" + std::string(100, 'H'),
        "trailing data after the record: 100 characters more"},
@@ -73,23 +75,128 @@ TEST(DecodeMachineRecord, RejectsWhatIsNotARecordAndSaysWhy) {
   }
 }
 
-TEST(DecodeMachineRecord, CountsUtf8CharactersAndSingleByteTextByBytes) {
-  // "ÉLODIE" is 6 characters in 7 bytes of UTF-8.
-  DecodedRecord r = DecodeMachineRecord(
-      "000001000000006"
-      "0"
-      "\xC3\x89LODIE\r\n");
-  ASSERT_TRUE(r.ok()) << r.error;
-  EXPECT_EQ(r.unit, RecordUnit::kCharacters);
-  EXPECT_EQ(r.values.user_name, "\xC3\x89LODIE");
-  // The same name in a single-byte code page, as Windows writes it: 6 bytes.
-  r = DecodeMachineRecord(
-      "000001000000006"
-      "0"
-      "\xC9LODIE\r\n");
-  ASSERT_TRUE(r.ok()) << r.error;
-  EXPECT_EQ(r.unit, RecordUnit::kBytes);
-  EXPECT_EQ(r.values.user_name, "\xC9LODIE");
+// Records as the two systems write them and as they arrive: Windows in code page 1252,
+// Linux in UTF-8, with the line ending and byte-order mark that mail and editors leave.
+TEST(DecodeMachineRecord, ReadsRecordsFromBothSystems) {
+  struct Case {
+    std::string what;
+    std::string content;
+    int code_page;
+    std::string encoding;
+    MachineValues values;
+  };
+  const std::vector<Case> cases = {
+      {"Windows, CR LF",
+       "003011004000006ABC-1673912542PC-7\xC9LODIE\r\n",
+       1252,
+       "windows-1252",
+       {"ABC", "-1673912542", "PC-7", "", "\xC3\x89LODIE"}},
+      // 0x9F is Y with diaeresis in the code page, not the C1 control Latin-1 has there.
+      {"Windows, 0x9F",
+       "0000010000000040LO\x9FS\r\n",
+       1252,
+       "windows-1252",
+       {"", "0", "", "", "LO\xC5\xB8S"}},
+      // Code-page bytes that are also UTF-8: the lengths tell them apart.
+      {"Windows, looks like UTF-8",
+       "000001000000002"
+       "5\xC3\xA9\r\n",
+       1252,
+       "windows-1252",
+       {"", "5", "", "", "\xC3\x83\xC2\xA9"}},
+      {"Linux, CR LF",
+       "000001000000004"
+       "5JO\xC3\x83O\r\n",
+       1252,
+       "utf-8",
+       {"", "5", "", "", "JO\xC3\x83O"}},
+      {"Linux, LF (mbox, jq -r)",
+       "000001000000004"
+       "5JO\xC3\x83O\n",
+       1252,
+       "utf-8",
+       {"", "5", "", "", "JO\xC3\x83O"}},
+      {"CR alone",
+       "000001000000003"
+       "5ANA\r",
+       1252,
+       "utf-8",
+       {"", "5", "", "", "ANA"}},
+      {"no line ending",
+       "000001000000003"
+       "5ANA",
+       1252,
+       "utf-8",
+       {"", "5", "", "", "ANA"}},
+      {"byte-order mark",
+       "\xEF\xBB\xBF"
+       "000001000000004"
+       "5JO\xC3\x83O\r\n",
+       1252,
+       "utf-8",
+       {"", "5", "", "", "JO\xC3\x83O"}},
+      {"byte-order mark, code page",
+       "\xEF\xBB\xBF"
+       "000001000000001"
+       "5\xD1\n",
+       1252,
+       "windows-1252",
+       {"", "5", "", "", "\xC3\x91"}},
+      {"negative serial, formula-like values",
+       "008011004004004NOTAVAIL-1673912542=1+2-2+3@SUM",
+       1252,
+       "utf-8",
+       {"NOTAVAIL", "-1673912542", "=1+2", "-2+3", "@SUM"}},
+      {"another code page",
+       "000001000000004"
+       "5\xA3\xD3"
+       "D\x8F\r\n",
+       1250,
+       "windows-1250",
+       {"", "5", "", "",
+        "\xC5\x81\xC3\x93"
+        "D\xC5\xB9"}},
+  };
+  for (const Case& c : cases) {
+    const DecodedRecord r = DecodeMachineRecord(c.content, c.code_page);
+    ASSERT_TRUE(r.ok()) << c.what << ": " << r.error;
+    EXPECT_EQ(r.encoding, c.encoding) << c.what;
+    EXPECT_EQ(r.values, c.values) << c.what;
+  }
+}
+
+// UTF-8 text of the Latin-1 letters in that code page, as Windows writes it.
+std::string InCodePage1252(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c == 0xC3 || c == 0xC2) {
+      out += static_cast<char>(((c & 0x03) << 6) | (utf8[++i] & 0x3F));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+TEST(DecodeMachineRecord, TheSameMachineFromWindowsAndLinuxDecodesAlike) {
+  const MachineValues machine{"WD-\xC3\x81\xC3\x89\xC3\x8D", "-1673912542",
+                              "JOS\xC3\x89-PC \xC3\x93\xC3\x9A\xC3\x91",
+                              "PID-\xC3\x83\xC3\x95\xC3\x87",
+                              "MAR\xC3\x8D"
+                              "A \xC3\xA1\xC3\xA9\xC3\xAD\xC3\xB3\xC3\xBA\xC3\xB1\xC3\xA3"
+                              "\xC3\xB5\xC3\xA7"};
+  const std::string linux_file = MachineRecord(machine) + "\r\n";
+  const std::string windows_file = InCodePage1252(linux_file);
+  ASSERT_NE(linux_file, windows_file);
+  const DecodedRecord from_linux = DecodeMachineRecord(linux_file);
+  const DecodedRecord from_windows = DecodeMachineRecord(windows_file);
+  ASSERT_TRUE(from_linux.ok()) << from_linux.error;
+  ASSERT_TRUE(from_windows.ok()) << from_windows.error;
+  EXPECT_EQ(from_linux.values, machine);
+  EXPECT_EQ(from_windows.values, machine);
+  EXPECT_EQ(from_linux.encoding, "utf-8");
+  EXPECT_EQ(from_windows.encoding, "windows-1252");
 }
 
 TEST(DecodeMachineRecord, ExtraThousandsGoToTheProductIdentifierAndAreFlagged) {

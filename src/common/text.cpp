@@ -43,38 +43,68 @@ std::string Latin1ToUtf8(const std::string& bytes) {
   return out;
 }
 
-bool IsValidUtf8(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t extra = 0;
-    uint32_t code = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1;
-      code = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2;
-      code = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3;
-      code = c & 0x07;
+std::string Windows1252ToUtf8(const std::string& bytes) {
+  // 0x80 to 0x9F, where the code page differs from Latin-1; its five unused bytes map to
+  // the C1 controls of the same number, as Windows converts them.
+  static const uint16_t kHigh[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::string out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    const uint32_t code = c >= 0x80 && c <= 0x9F ? kHigh[c - 0x80] : c;
+    if (code < 0x80) {
+      out += ch;
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
     } else {
-      return false;
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
     }
-    if (s.size() - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if (!IsUtf8Continuation(d)) return false;
-      code = (code << 6) | (d & 0x3F);
-    }
-    if ((extra == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-        (extra == 3 && (code < 0x10000 || code > 0x10FFFF))) {
-      return false;
-    }
-    i += extra + 1;
+  }
+  return out;
+}
+
+size_t Utf8SequenceLength(const std::string& s, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t extra = 0;
+  uint32_t code = 0;
+  if (c < 0x80) {
+    return 1;
+  } else if (c >= 0xC2 && c <= 0xDF) {
+    extra = 1;
+    code = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    extra = 2;
+    code = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    extra = 3;
+    code = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (s.size() - i <= extra) return 0;
+  for (size_t k = 1; k <= extra; ++k) {
+    const unsigned char d = static_cast<unsigned char>(s[i + k]);
+    if (!IsUtf8Continuation(d)) return 0;
+    code = (code << 6) | (d & 0x3F);
+  }
+  if ((extra == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+      (extra == 3 && (code < 0x10000 || code > 0x10FFFF))) {
+    return 0;
+  }
+  return extra + 1;
+}
+
+bool IsValidUtf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    const size_t length = Utf8SequenceLength(s, i);
+    if (length == 0) return false;
+    i += length;
   }
   return true;
 }
@@ -89,9 +119,9 @@ size_t Utf8CharacterCount(const std::string& utf8) {
 
 std::string EscapeControls(const std::string& s) {
   std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
+  for (size_t i = 0; i < s.size();) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    const unsigned char next = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+    const size_t length = Utf8SequenceLength(s, i);
     char hex[8];
     if (c == '\r') {
       out += "\\r";
@@ -100,14 +130,18 @@ std::string EscapeControls(const std::string& s) {
     } else if (c < 0x20 || c == 0x7F) {
       std::snprintf(hex, sizeof hex, "\\x%02X", c);
       out += hex;
-    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+    } else if (length == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
       // A C1 control in UTF-8: some terminals take U+009B as the start of a sequence.
-      std::snprintf(hex, sizeof hex, "\\u%04X", next);
+      std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned char>(s[i + 1]));
       out += hex;
-      ++i;
+    } else if (length == 0 && c <= 0x9F) {
+      // A lone byte 0x80 to 0x9F is a C1 control to an 8-bit terminal.
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
     } else {
-      out += static_cast<char>(c);
+      out.append(s, i, length == 0 ? 1 : length);
     }
+    i += length == 0 ? 1 : length;
   }
   return out;
 }

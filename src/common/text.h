@@ -24,14 +24,21 @@ std::string LowerCaseLatin(const std::string& utf8);
 // Each byte taken as one Latin-1 character, written as UTF-8.
 std::string Latin1ToUtf8(const std::string& bytes);
 
+// Windows code page 1252 (Western European, the code page of Spanish, Portuguese and
+// English Windows) as UTF-8.
+std::string Windows1252ToUtf8(const std::string& bytes);
+
+// The bytes of the UTF-8 character that starts at `i`, or 0 when none does there.
+size_t Utf8SequenceLength(const std::string& text, size_t i);
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(const std::string& text);
 inline bool IsUtf8Continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 // The characters of UTF-8 text: continuation bytes belong to the character before.
 size_t Utf8CharacterCount(const std::string& utf8);
 
-// `s` with control characters written as escapes (\r, \n, \x1B, \u009B), so that text
-// from a received file cannot drive the terminal it is shown on.
+// `s` with control characters written as escapes (\r, \n, \x1B, \u009B, and \x9B for a
+// byte 0x80 to 0x9F that is no part of a UTF-8 character), so that text from a received
+// file cannot drive the terminal it is shown on.
 std::string EscapeControls(const std::string& s);
 
 }  // namespace corvane

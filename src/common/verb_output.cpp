@@ -1,7 +1,10 @@
 #include "common/verb_output.h"
 
+#include <cstdio>
 #include <ostream>
 #include <utility>
+
+#include "common/text.h"
 
 namespace corvane {
 
@@ -25,9 +28,20 @@ std::string NestedJson(const nlohmann::ordered_json& value, int depth) {
   const std::string indent(2 * depth, ' ');
   std::string out;
   out.reserve(text.size());
-  // Strings never hold a raw line break in JSON text, so every one starts a new line.
-  for (char c : text) {
-    out += c;
+  // Strings never hold a raw line break in JSON text, so every one starts a new line. JSON
+  // leaves DEL and the C1 controls raw; they are escaped too, so that no control byte
+  // reaches a terminal (the replaced dump is valid UTF-8, so 0xC2 starts a character).
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    char escape[8];
+    if (c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", c == 0x7F ? c : next);
+      out += escape;
+      if (c == 0xC2) ++i;
+      continue;
+    }
+    out += static_cast<char>(c);
     if (c == '\n') out += indent;
   }
   return out;
@@ -80,7 +94,7 @@ void VerbOutput::Say(Severity severity, const std::string& text) {
   if (json_) {
     SayInJson(severity, text);
   } else {
-    err_ << "corvane " << verb_ << ": " << text << "\n";
+    err_ << "corvane " << verb_ << ": " << EscapeControls(text) << "\n";
   }
 }
 

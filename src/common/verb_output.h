@@ -35,7 +35,8 @@ class VerbOutput {
   void BeginList(const std::string& key);
   void AddToList(const nlohmann::ordered_json& element);
   void EndList();
-  // A diagnostic: "corvane VERB: text" on stderr, or an entry of `messages`.
+  // A diagnostic: "corvane VERB: text" on stderr (control characters escaped), or an entry
+  // of `messages`.
   void Say(Severity severity, const std::string& text);
   // Only in the JSON object: text mode tells the same through its output or exit status.
   void SayInJson(Severity severity, const std::string& text);
@@ -58,7 +59,7 @@ class VerbOutput {
 };
 
 // The JSON text of `value` for a key one level down: indented by two, invalid UTF-8
-// replaced rather than thrown on.
+// replaced rather than thrown on, DEL and C1 controls escaped as \u007f and \u0080...
 std::string NestedJson(const nlohmann::ordered_json& value, int depth);
 
 }  // namespace corvane

@@ -15,9 +15,10 @@ struct MailAttachment {
   std::string message_id;    // without the angle brackets
   std::string from;          // as the header gives it, encoded words decoded
   std::string date;
-  std::string file_name;  // encoded words and RFC 2231 parameters decoded
-  std::string content;    // the decoded content, at most the reader's limit
-  uint64_t size = 0;      // the whole decoded size, which may exceed `content`
+  std::string file_name;        // encoded words and RFC 2231 parameters decoded
+  std::string content;          // the decoded content, at most the reader's limit
+  uint64_t size = 0;            // the whole decoded size, which may exceed `content`
+  uint64_t message_number = 0;  // the message's position in the mailbox, from 1
 };
 
 class MailboxReader {
@@ -32,6 +33,8 @@ class MailboxReader {
                                  size_t limit,
                                  const std::function<void(const MailAttachment&)>& found,
                                  std::string* error) = 0;
+  // The messages the last ForEachAttachment read, with a wanted attachment or without.
+  virtual uint64_t MessagesRead() const = 0;
 };
 
 // Defined once per operating system. Where mailboxes cannot be read, the reader's every

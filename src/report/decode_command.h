@@ -12,6 +12,7 @@
 
 #include "common/verb_output.h"
 #include "platform/mailbox.h"
+#include "report/record_decode.h"
 
 namespace corvane {
 
@@ -21,6 +22,9 @@ struct DecodeOptions {
   std::vector<std::string> files;
   std::string mailbox;  // an mbox file or a Maildir folder; its .kik attachments
   bool csv = false;
+  bool bom = false;  // CSV: a UTF-8 byte-order mark first, for spreadsheets
+  // The code page of records that are not UTF-8.
+  int code_page = kWindowsCodePage;
 };
 
 // One report file that the inputs name: where it came from (`mail` for an attachment), and
@@ -30,34 +34,48 @@ using FoundReportFile =
                        const std::optional<std::string>& content, const std::string& reason)>;
 // Hands every report file of the inputs to `found`, in order, as decode reads them. Says on
 // `output` why a folder or mailbox cannot be read or holds none; false when one could not.
+// `mailbox_read`, when given, tells whether the mailbox itself could be read.
 bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxReader& mailboxes,
-                       VerbOutput& output, const FoundReportFile& found);
+                       VerbOutput& output, const FoundReportFile& found,
+                       bool* mailbox_read = nullptr);
 
 // One record as every format shows it: its place, and its values or why it has none.
 struct DecodedEntry {
   std::string path;
   const MailAttachment* mail = nullptr;
-  std::string error;  // empty when the record was decoded
-  std::array<std::string, 5> values;
+  std::string error;                  // empty when the record was decoded
+  std::array<std::string, 5> values;  // UTF-8, whatever the record's encoding
   uint64_t cuts = 0;
+  std::string encoding;
+  std::string report_date;  // ISO 8601, or empty when the file's name gives none
+  std::string mail_date;    // the message's date in ISO 8601, or empty
 
   bool ambiguous() const { return cuts > 1; }
   // Where the record came from, as messages name it.
   std::string where() const {
-    return path +
-           (mail ? ": message <" + mail->message_id + ">, attachment " + mail->file_name : "");
+    if (!mail) return path;
+    return path + ": message " + std::to_string(mail->message_number) + " <" + mail->message_id +
+           ">, attachment " + mail->file_name;
   }
 };
 
 // Decodes one report file as ForEachReportFile hands it over: `content` is its bytes, or
-// nothing with `reason` when it could not be read. Text of a single-byte code page is shown as
-// Latin-1, so that the values are UTF-8.
+// nothing with `reason` when it could not be read; records that are not UTF-8 are read in
+// `code_page`.
 DecodedEntry DecodeEntry(const std::string& path, const MailAttachment* mail,
-                         const std::optional<std::string>& content, const std::string& reason);
+                         const std::optional<std::string>& content, const std::string& reason,
+                         int code_page = kWindowsCodePage);
 
-// A CSV cell, quoted as needed; a cell that a spreadsheet would take as a formula starts with
-// a quote, which keeps it text.
+// RFC 4180, with control characters escaped as the text output shows them, and a quote
+// before a cell that a spreadsheet would take as a formula (and is no plain number), which
+// keeps it text.
 std::string CsvField(const std::string& value);
+
+// The report's date in a file name "Lumbrook" + yyyymmdd + ... (any case) as ISO 8601
+// (yyyy-mm-dd); empty when the name carries no such date.
+std::string ReportDate(const std::string& file_name);
+// A mail's Date header (RFC 5322) as ISO 8601 with its offset; empty when it does not read.
+std::string Rfc2822DateToIso(const std::string& date);
 
 // Decodes every record, even after one fails. Exit status: 0 when all decoded, 1 when any
 // could not be read or holds no valid record (each named with the reason).

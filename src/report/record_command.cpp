@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "common/text.h"
 #include "disk/drive_identity.h"
 #include "platform/platform.h"
 #include "report/machine_record.h"
@@ -25,12 +26,13 @@ int PrintMachineRecord(Platform& os, VerbOutput& output) {
     output.Add("user_name", values.user_name);
   } else {
     std::ostream& out = output.text();
-    if (identified) out << "record:           " << MachineRecord(values) << "\n";
-    out << "disk identifier:  " << (identified ? values.disk_identifier : "(none)") << "\n"
+    if (identified) out << "record:           " << EscapeControls(MachineRecord(values)) << "\n";
+    out << "disk identifier:  " << (identified ? EscapeControls(values.disk_identifier) : "(none)")
+        << "\n"
         << "volume serial:    " << values.volume_serial << "\n"
-        << "computer name:    " << values.computer_name << "\n"
-        << "product id:       " << values.product_id << "\n"
-        << "user name:        " << values.user_name << "\n";
+        << "computer name:    " << EscapeControls(values.computer_name) << "\n"
+        << "product id:       " << EscapeControls(values.product_id) << "\n"
+        << "user name:        " << EscapeControls(values.user_name) << "\n";
   }
   if (!identified) {
     output.Say(Severity::kError,

@@ -1,8 +1,10 @@
 #include "report/record_decode.h"
 
 #include <array>
+#include <optional>
 
 #include "common/text.h"
+#include "platform/code_page.h"
 
 namespace corvane {
 
@@ -16,12 +18,22 @@ constexpr size_t kProductIdField = 3;
 constexpr size_t kUserNameField = 4;
 constexpr const char* kFieldNames[kFields] = {"disk identifier", "volume serial", "computer name",
                                               "product identifier", "user name"};
+constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
+// Longest first: a record followed by CR LF is not one whose last value ends in CR.
+constexpr const char* kLineEndings[] = {"\r\n", "\n", "\r", ""};
+
+bool EndsWith(const std::string& s, const std::string& end) {
+  return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
 
 // Shows a short piece of the file in a message, control characters escaped.
 std::string Quoted(const std::string& s) {
   constexpr size_t kShown = 20;
-  std::string out = "\"" + EscapeControls(s.substr(0, kShown));
-  if (s.size() > kShown) out += "...";
+  size_t shown = std::min(kShown, s.size());
+  while (shown < s.size() && shown > 0 && IsUtf8Continuation(static_cast<unsigned char>(s[shown])))
+    --shown;
+  std::string out = "\"" + EscapeControls(s.substr(0, shown));
+  if (s.size() > shown) out += "...";
   return out + "\"";
 }
 
@@ -32,58 +44,43 @@ uint64_t CutCount(uint64_t m) {
   return (m + 3) * (m + 2) / 2 * (m + 1) / 3;
 }
 
-}  // namespace
-
-DecodedRecord DecodeMachineRecord(const std::string& content) {
+// Cuts the values (UTF-8, after the length fields, with the line ending if any) at the
+// lengths, counting characters.
+DecodedRecord Cut(const std::string& values, const std::array<size_t, kFields>& lengths,
+                  const std::string& encoding) {
   DecodedRecord result;
-  std::string text = content;
-  if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0)
-    text.resize(text.size() - 2);
-  if (text.size() < kHeaderSize) {
-    result.error = content.empty() ? "the file is empty"
-                                   : "the file is too short: " + std::to_string(text.size()) +
-                                         " bytes, where the five length fields alone take 15";
-    return result;
-  }
-  std::array<size_t, kFields> lengths{};
+  result.encoding = encoding;
   size_t sum = 0;
-  for (size_t f = 0; f < kFields; ++f) {
-    const std::string field = text.substr(3 * f, 3);
-    for (char c : field) {
-      if (c < '0' || c > '9') {
-        result.error = "the length field of the " + std::string(kFieldNames[f]) + " is " +
-                       Quoted(field) + ", not three digits";
-        return result;
-      }
+  for (size_t n : lengths) sum += n;
+  const std::string read_as = encoding == "utf-8" ? "" : " (read as " + encoding + ")";
+  // The one line ending taken off is the longest the text ends with: no value the gathering
+  // writes ends in CR or LF, so a record one character short is not read as one that is.
+  std::string ending;
+  for (const char* e : kLineEndings) {
+    if (EndsWith(values, e)) {
+      ending = e;
+      break;
     }
-    lengths[f] = static_cast<size_t>(std::stoi(field));
-    sum += lengths[f];
   }
-
-  result.unit = IsValidUtf8(text) ? RecordUnit::kCharacters : RecordUnit::kBytes;
-  // starts[u] is the byte offset of unit u of the values; one past the end closes it.
+  const std::string text = values.substr(0, values.size() - ending.size());
+  // starts[u] is the byte offset of character u; one past the end closes it.
   std::vector<size_t> starts;
-  for (size_t i = kHeaderSize; i < text.size(); ++i) {
-    if (result.unit == RecordUnit::kBytes ||
-        !IsUtf8Continuation(static_cast<unsigned char>(text[i]))) {
-      starts.push_back(i);
-    }
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!IsUtf8Continuation(static_cast<unsigned char>(text[i]))) starts.push_back(i);
   }
   const size_t units = starts.size();
   starts.push_back(text.size());
-  const char* unit_name = result.unit == RecordUnit::kBytes ? "bytes" : "characters";
   if (units < sum) {
-    result.error = "the length fields add up to " + std::to_string(sum) + " " + unit_name +
-                   " but only " + std::to_string(units) + " follow them";
+    result.error = "the length fields add up to " + std::to_string(sum) + " characters but only " +
+                   std::to_string(units) + " follow them" + read_as;
     return result;
   }
   if ((units - sum) % 1000 != 0) {
-    const std::string tail = text.substr(starts[sum]) + content.substr(text.size());
-    result.error = "trailing data after the record: " + std::to_string(units - sum) + " " +
-                   unit_name + " more than the length fields give, " + Quoted(tail);
+    result.error = "trailing data after the record: " + std::to_string(units - sum) +
+                   " characters more than the length fields give, " +
+                   Quoted(text.substr(starts[sum]) + ending) + read_as;
     return result;
   }
-
   const auto cut = [&](const std::array<size_t, kFields>& extra) {
     std::array<std::string, kFields> v;
     size_t u = 0;
@@ -113,6 +110,70 @@ DecodedRecord DecodeMachineRecord(const std::string& content) {
     }
   }
   return result;
+}
+
+bool IsAscii(const std::string& s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+DecodedRecord DecodeMachineRecord(const std::string& content, int code_page) {
+  DecodedRecord result;
+  std::string text = content;
+  if (text.compare(0, 3, kByteOrderMark) == 0) text.erase(0, 3);
+  size_t without_ending = text.size();
+  for (const char* ending : kLineEndings) {
+    if (EndsWith(text, ending)) {
+      without_ending -= std::string(ending).size();
+      break;
+    }
+  }
+  if (without_ending < kHeaderSize) {
+    result.error = content.empty() ? "the file is empty"
+                                   : "the file is too short: " + std::to_string(without_ending) +
+                                         " bytes, where the five length fields alone take 15";
+    return result;
+  }
+  std::array<size_t, kFields> lengths{};
+  for (size_t f = 0; f < kFields; ++f) {
+    const std::string field = text.substr(3 * f, 3);
+    for (char c : field) {
+      if (c < '0' || c > '9') {
+        result.error = "the length field of the " + std::string(kFieldNames[f]) + " is " +
+                       Quoted(field) + ", not three digits";
+        return result;
+      }
+    }
+    lengths[f] = static_cast<size_t>(std::stoi(field));
+  }
+
+  const std::string values = text.substr(kHeaderSize);
+  std::optional<DecodedRecord> as_utf8;
+  if (IsValidUtf8(values)) {
+    as_utf8 = Cut(values, lengths, "utf-8");
+    if (as_utf8->ok() || IsAscii(values)) return *as_utf8;
+  }
+  const std::string encoding = "windows-" + std::to_string(code_page);
+  std::optional<std::string> converted;
+  std::string why;
+  if (code_page == kWindowsCodePage) {
+    converted = Windows1252ToUtf8(values);
+  } else {
+    converted = CodePageToUtf8(values, code_page, &why);
+  }
+  if (!converted) {
+    if (as_utf8) return *as_utf8;
+    result.error = "the record is neither UTF-8 nor text of " + encoding + ": " + why;
+    return result;
+  }
+  DecodedRecord in_code_page = Cut(*converted, lengths, encoding);
+  // Text that is UTF-8 and fits in neither reading is said as UTF-8.
+  if (!in_code_page.ok() && as_utf8) return *as_utf8;
+  return in_code_page;
 }
 
 }  // namespace corvane

@@ -9,15 +9,20 @@
 
 namespace corvane {
 
-// How a record's text is cut: by UTF-8 characters as this program counts them, or by
-// bytes for text that is not UTF-8 (a single-byte code page, as Windows writes it).
+// How a record's text is cut. Always by characters now: a record that is not UTF-8 is
+// converted from its code page before it is cut, and `values` are UTF-8 either way.
 enum class RecordUnit { kCharacters, kBytes };
+
+// The code page of Windows in the program's languages, and so of the records it writes.
+inline constexpr int kWindowsCodePage = 1252;
 
 struct DecodedRecord {
   // Empty when the record is well formed; else what is wrong with it.
   std::string error;
-  MachineValues values;
+  MachineValues values;  // UTF-8, whatever the file's encoding
   RecordUnit unit = RecordUnit::kCharacters;
+  // What the record was read as: "utf-8", or "windows-N" for code page N.
+  std::string encoding;
   // A length field keeps only the last three digits, so when the values hold some
   // thousand characters more than the fields say, several cuts fit. `values` then gives
   // the extra thousands to the product identifier, the one value the gathering does not
@@ -32,7 +37,9 @@ struct DecodedRecord {
 
 inline constexpr size_t kMaxCandidates = 64;
 
-// Decodes the content of a machine-information file: the record, then CR LF or nothing.
-DecodedRecord DecodeMachineRecord(const std::string& content);
+// Decodes the content of a machine-information file: an optional UTF-8 byte-order mark, the
+// record, then one line ending (CR LF, LF or CR) or nothing. The record is UTF-8 when it is
+// valid UTF-8 and its lengths add up in characters; otherwise text of `code_page`.
+DecodedRecord DecodeMachineRecord(const std::string& content, int code_page = kWindowsCodePage);
 
 }  // namespace corvane

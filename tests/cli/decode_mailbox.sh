@@ -154,22 +154,34 @@ done
 [ "$(jq -r '.files[1] | [.path, .date, .volume_serial, .user_name] | @tsv' "$work/out.json")" = \
   "$work/Maildir/cur/1002.M1P1.host:2,S	Wed, 2 Dec 2026 11:00:00 +0000	+1234567890	BEAT" ] ||
   fail "Maildir entry: $(jq -c '.files[1]' "$work/out.json")"
+# For support: the message's place in the mailbox, the dates in ISO 8601, what the disk
+# identifier is, and how the messages fared.
+got=$(jq -c '[.files[] | [.message_number, .date_iso, .report_date, .disk_identifier_kind, .encoding]]' "$work/out.json")
+[ "$got" = '[[1,"2026-12-01T10:00:00+00:00","2026-12-01","serial","utf-8"],[2,"2026-12-02T11:00:00+00:00",null,"serial","utf-8"],[3,"2026-12-03T12:00:00+00:00",null,"serial","utf-8"],[5,"2026-12-05T14:00:00+00:00",null,"serial","utf-8"],[5,"2026-12-05T14:00:00+00:00",null,null,null]]' ] ||
+  fail "support keys: $got"
+[ "$(jq -r '.messages[] | select(.severity == "information") | .text' "$work/out.json")" = \
+  "5 messages read: 3 with a report, 1 without one, 1 failed" ] || fail "summary: $(jq -c .messages "$work/out.json")"
 
 # Text and CSV gain the message's columns; the malformed record is named on stderr.
 status=0
 out=$("$corvane" decode --mailbox "$mbox" 2>"$work/err") || status=$?
 [ "$status" -eq 1 ] || fail "text: status $status"
 expect_contains "$out" "$mbox
+  message number:   3
   message id:       three@example.com
   from:             carl@example.com
   date:             Thu, 3 Dec 2026 12:00:00 +0000
   attachment:       Lumbrookç.kik
   disk identifier:  WD-789" "text"
-expect_contains "$(cat "$work/err")" "message <five@example.com>, attachment BAD.kik: the file is too short" "stderr"
+expect_contains "$(cat "$work/err")" "message 5 <five@example.com>, attachment BAD.kik: the file is too short" "stderr"
+expect_contains "$(cat "$work/err")" "5 messages read: 3 with a report, 1 without one, 1 failed" "summary"
+expect_contains "$out" "  attachment:       BAD.kik
+  error:            the file is too short" "failed attachment in text"
 csv=$("$corvane" decode --csv --mailbox "$mbox" 2>/dev/null) && fail "csv: status 0"
-[ "$(head -n 1 <<<"$csv")" = $'file,message_id,from,date,attachment,disk_identifier,volume_serial,computer_name,product_id,user_name\r' ] ||
+[ "$(head -n 1 <<<"$csv")" = $'file,message_number,message_id,from,date,date_iso,attachment,report_date,encoding,disk_identifier,disk_identifier_kind,volume_serial,computer_name,product_id,user_name,error\r' ] ||
   fail "csv header: $(head -n 1 <<<"$csv")"
-expect_contains "$csv" "$mbox,two@example.com,Bea <bea@example.com>,\"Wed, 2 Dec 2026 11:00:00 +0000\",LumbrookÉ.kik,\"WD-456 \",'+1234567890,PC-É," "csv row"
+expect_contains "$csv" "$mbox,2,two@example.com,Bea <bea@example.com>,\"Wed, 2 Dec 2026 11:00:00 +0000\",2026-12-02T11:00:00+00:00,LumbrookÉ.kik,,utf-8,\"WD-456 \",serial,+1234567890,PC-É," "csv row"
+expect_contains "$csv" "$mbox,5,five@example.com,eve@example.com,\"Sat, 5 Dec 2026 14:00:00 +0000\",2026-12-05T14:00:00+00:00,BAD.kik,,,,,,,,,\"the file is too short" "csv failed row"
 
 # Nothing to decode is said, and is no failure; what is not a mailbox is one.
 msg4 | sed '1i From x@example.com Mon Dec  7 10:00:00 2026' >"$work/plain.mbox"

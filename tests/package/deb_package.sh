@@ -118,7 +118,8 @@ completions() {  # completions WORDS...: what the completion offers for the last
   "--help --text --version decode identify record register " ] ||
   fail "verbs: $(completions corvane '')"
 [ "$(completions corvane identify --d)" = "--drive" ] || fail "identify's options"
-[ "$(completions corvane decode --c)" = "--csv" ] || fail "decode's options"
+[ "$(completions corvane decode --cs)" = "--csv" ] || fail "decode's options"
+[ "$(completions corvane decode --codepage 1252 | tr '\n' ' ')" = "1252 " ] || fail "decode's code pages"
 
 # 3. The unpacked program, run by a user who cannot write its folder (/usr/bin): the
 # language file goes to the per-user folder, the machine-information file to the home.

@@ -5,9 +5,13 @@
 set -euo pipefail
 exe=$1
 command -v wine >/dev/null || { echo "SKIPPED: wine is not installed"; exit 77; }
-expected=$'file,disk_identifier,volume_serial,computer_name,product_id,user_name\r\n\'-,A,B,C,D,E\r\n'
+expected=$'file,report_date,encoding,disk_identifier,disk_identifier_kind,volume_serial,computer_name,product_id,user_name,error\r\n\'-,,utf-8,A,serial,B,C,D,E,\r\n'
 got=$(printf '001001001001001ABCDE\r\n' | wine "$exe" decode --csv - | od -An -c)
 [ "$got" = "$(printf '%s' "$expected" | od -An -c)" ] || { echo "FAIL: $got"; exit 1; }
+# A record the Windows program wrote in code page 1252 reads as the same letters.
+got=$(printf '000001000000004\x30JO\xc3O\r\n' | wine "$exe" decode --json - | tr -d '\r' |
+  sed -n 's/^ *"\(encoding\|user_name\)": "\(.*\)",*$/\2/p' | tr '\n' ' ')
+[ "$got" = "windows-1252 JOÃO " ] || { echo "FAIL: code page 1252: $got"; exit 1; }
 set +e
 said=$(printf '001001001001001ABCDE\r\n' | wine "$exe" register add - 2>&1)
 status=$?

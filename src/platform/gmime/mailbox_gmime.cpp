@@ -31,6 +31,7 @@ struct Walk {
   std::string from;
   std::string date;
   GMimeParser* parser = nullptr;
+  uint64_t message_number = 0;  // of the message being read; the count once all are read
 };
 
 std::string Trimmed(const char* text) {
@@ -93,7 +94,8 @@ void Visit(GMimeObject* object, const Walk& walk) {
                                              name,
                                              content.data(),
                                              content.size(),
-                                             size};
+                                             size,
+                                             walk.message_number};
     walk.found(walk.context, &attachment);
   }
 }
@@ -113,6 +115,7 @@ void VisitMessage(GMimeMessage* message, Walk& walk) {
 // Parses one message of `stream` (referenced, not copied) and hands over its attachments.
 // One parser serves every message: making one costs more than parsing a short message.
 void ParseMessage(GMimeStream* stream, Walk& walk) {
+  ++walk.message_number;
   if (!walk.parser) {
     walk.parser = g_mime_parser_new();
     g_mime_parser_set_format(walk.parser, GMIME_FORMAT_MESSAGE);
@@ -250,9 +253,9 @@ bool ReadMailbox(const std::string& path, Walk& walk, std::string* error) {
 
 }  // namespace corvane
 
-extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v1(
+extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v2(
     const char* path, size_t limit, corvane::MailboxWantedFn wanted, corvane::MailboxFoundFn found,
-    void* context, char* error, size_t error_size) {
+    void* context, uint64_t* messages, char* error, size_t error_size) {
   static const bool initialised = [] {
     g_mime_init();
     return true;
@@ -262,6 +265,7 @@ extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v1(
   std::string reason;
   const bool read = corvane::ReadMailbox(path, walk, &reason);
   if (walk.parser) g_object_unref(walk.parser);
+  *messages = walk.message_number;
   if (read) return 1;
   if (error_size > 0) {
     std::strncpy(error, reason.c_str(), error_size - 1);

@@ -16,18 +16,21 @@ struct MailboxModuleAttachment {
   const char* file_name;
   const char* content;  // at most the limit given, not NUL-terminated
   size_t content_size;
-  uint64_t size;  // the whole decoded size
+  uint64_t size;            // the whole decoded size
+  uint64_t message_number;  // the message's position in the mailbox, from 1
 };
 
 // Nonzero when the attachment named `file_name` is wanted.
 using MailboxWantedFn = int (*)(void* context, const char* file_name);
 using MailboxFoundFn = void (*)(void* context, const MailboxModuleAttachment* attachment);
-// Returns 1, or 0 with the reason in `error` (NUL-terminated, cut to `error_size`).
+// Returns 1, or 0 with the reason in `error` (NUL-terminated, cut to `error_size`); either
+// way `messages` counts the messages read.
 using ReadMailboxFn = int (*)(const char* path, size_t limit, MailboxWantedFn wanted,
-                              MailboxFoundFn found, void* context, char* error, size_t error_size);
+                              MailboxFoundFn found, void* context, uint64_t* messages, char* error,
+                              size_t error_size);
 
 // The name carries a version so that a module from another build is refused, not misread.
-inline constexpr const char* kReadMailboxSymbol = "corvane_read_mailbox_v1";
+inline constexpr const char* kReadMailboxSymbol = "corvane_read_mailbox_v2";
 inline constexpr const char* kMailboxModuleName = "libcorvane-mailbox.so";
 
 }  // namespace corvane

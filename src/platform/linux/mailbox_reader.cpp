@@ -28,6 +28,7 @@ void Found(void* context, const MailboxModuleAttachment* a) {
   attachment.file_name = a->file_name;
   attachment.content.assign(a->content, a->content_size);
   attachment.size = a->size;
+  attachment.message_number = a->message_number;
   (*static_cast<Callbacks*>(context)->found)(attachment);
 }
 
@@ -40,12 +41,16 @@ class LinuxMailboxReader : public MailboxReader {
     if (!read_ && !Load(error)) return false;
     Callbacks callbacks{&wanted, &found};
     char reason[512] = "";
-    if (read_(path.c_str(), limit, &Wanted, &Found, &callbacks, reason, sizeof reason)) {
+    messages_ = 0;
+    if (read_(path.c_str(), limit, &Wanted, &Found, &callbacks, &messages_, reason,
+              sizeof reason)) {
       return true;
     }
     *error = reason;
     return false;
   }
+
+  uint64_t MessagesRead() const override { return messages_; }
 
  private:
   bool Load(std::string* error) {
@@ -64,6 +69,7 @@ class LinuxMailboxReader : public MailboxReader {
   }
 
   ReadMailboxFn read_ = nullptr;
+  uint64_t messages_ = 0;
 };
 
 }  // namespace

@@ -14,6 +14,7 @@ class Win32MailboxReader : public MailboxReader {
     *error = "the Windows program does not read mailboxes; save the attachments and decode them";
     return false;
   }
+  uint64_t MessagesRead() const override { return 0; }
 };
 
 }  // namespace
