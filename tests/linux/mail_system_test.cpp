@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,6 +90,8 @@ const MailSystemCase kCases[] = {
     {"msmtp", {{"sendmail", "->msmtp"}, {"msmtp", Tool("msmtp", "", 0)}}, true, ""},
     {"nothing", {}, false, "no mail system ("},
 };
+
+void PrintTo(const MailSystemCase& c, std::ostream* os) { *os << c.name; }
 
 class JudgeMailSystemTest : public ::testing::TestWithParam<MailSystemCase> {};
 
