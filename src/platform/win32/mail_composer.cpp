@@ -1,84 +1,37 @@
-// The Unicode records of Simple MAPI are declared here: the toolchain's mapi.h has only the
-// ANSI ones. Both have the same fields in the same order.
+// MAPISendMailW where the system's MAPI32 has it, else MAPISendMail with ANSI texts; both
+// take one record shape.
 #include "platform/win32/mail_composer.h"
-
-#include <windows.h>
-// windows.h first: mapi.h uses its types.
-#include <mapi.h>
 
 #include <string>
 
 #include "platform/win32/ansi.h"
+#include "platform/win32/mapi_records.h"
 #include "platform/win32/shell.h"
 
 namespace corvane {
 
 namespace {
 
-struct MapiRecipDescW {
-  ULONG ulReserved;
-  ULONG ulRecipClass;
-  PWSTR lpszName;
-  PWSTR lpszAddress;
-  ULONG ulEIDSize;
-  LPVOID lpEntryID;
-};
-
-struct MapiFileDescW {
-  ULONG ulReserved;
-  ULONG flFlags;
-  ULONG nPosition;
-  PWSTR lpszPathName;
-  PWSTR lpszFileName;
-  LPVOID lpFileType;
-};
-
-struct MapiMessageW {
-  ULONG ulReserved;
-  PWSTR lpszSubject;
-  PWSTR lpszNoteText;
-  PWSTR lpszMessageType;
-  PWSTR lpszDateReceived;
-  PWSTR lpszConversationID;
-  FLAGS flFlags;
-  MapiRecipDescW* lpOriginator;
-  ULONG nRecipCount;
-  MapiRecipDescW* lpRecips;
-  ULONG nFileCount;
-  MapiFileDescW* lpFiles;
-};
-
-using SendMailW = ULONG(WINAPI*)(LHANDLE, ULONG_PTR, MapiMessageW*, FLAGS, ULONG);
-
 // The attachment goes where the mail program puts it; -1 is "anywhere".
 constexpr ULONG kAnyPosition = static_cast<ULONG>(-1);
 constexpr FLAGS kShowReadyToSend = MAPI_DIALOG | MAPI_LOGON_UI;
 
-// The records point into these strings, which must outlive the call.
-template <typename Text>
-struct MessageTexts {
-  Text name;
-  Text address;
-  Text subject;
-  Text path;
-  Text file_name;
-};
-
-template <typename Text, typename Convert>
-MessageTexts<Text> Texts(const std::string& address, const std::string& subject,
-                         const std::string& path, Convert convert) {
+// One recipient and one attachment; the records point into the converted texts, which
+// live until the call returns.
+template <typename Message, typename Recipient, typename File, typename SendFunction,
+          typename Convert>
+ULONG Send(SendFunction send, Convert convert, const std::string& address,
+           const std::string& subject, const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
-  return {convert(address), convert("SMTP:" + address), convert(subject), convert(path),
-          convert(slash == std::string::npos ? path : path.substr(slash + 1))};
-}
-
-ULONG SendWide(SendMailW send, const std::string& address, const std::string& subject,
-               const std::string& path) {
-  auto t = Texts<std::wstring>(address, subject, path, Utf8ToWide);
-  MapiRecipDescW recipient{0, MAPI_TO, t.name.data(), t.address.data(), 0, nullptr};
-  MapiFileDescW file{0, 0, kAnyPosition, t.path.data(), t.file_name.data(), nullptr};
-  MapiMessageW message{};
-  message.lpszSubject = t.subject.data();
+  auto name = convert(address);
+  auto smtp_address = convert("SMTP:" + address);
+  auto subject_text = convert(subject);
+  auto path_text = convert(path);
+  auto file_name = convert(slash == std::string::npos ? path : path.substr(slash + 1));
+  Recipient recipient{0, MAPI_TO, name.data(), smtp_address.data(), 0, nullptr};
+  File file{0, 0, kAnyPosition, path_text.data(), file_name.data(), nullptr};
+  Message message{};
+  message.lpszSubject = subject_text.data();
   message.nRecipCount = 1;
   message.lpRecips = &recipient;
   message.nFileCount = 1;
@@ -86,18 +39,10 @@ ULONG SendWide(SendMailW send, const std::string& address, const std::string& su
   return send(0, 0, &message, kShowReadyToSend, 0);
 }
 
-ULONG SendAnsi(LPMAPISENDMAIL send, const std::string& address, const std::string& subject,
-               const std::string& path) {
-  auto t = Texts<std::string>(address, subject, path, Utf8ToAnsi);
-  MapiRecipDesc recipient{0, MAPI_TO, t.name.data(), t.address.data(), 0, nullptr};
-  MapiFileDesc file{0, 0, kAnyPosition, t.path.data(), t.file_name.data(), nullptr};
-  MapiMessage message{};
-  message.lpszSubject = t.subject.data();
-  message.nRecipCount = 1;
-  message.lpRecips = &recipient;
-  message.nFileCount = 1;
-  message.lpFiles = &file;
-  return send(0, 0, &message, kShowReadyToSend, 0);
+// An exported function of the module, as the type it has; null when it is not there.
+template <typename Function>
+Function Entry(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
 }  // namespace
@@ -115,10 +60,12 @@ bool MapiComposer::Compose(const std::string& address, const std::string& subjec
   HMODULE mapi = ::LoadLibraryW(library.c_str());
   if (!mapi) return false;
   ULONG result = MAPI_E_NOT_SUPPORTED;
-  if (auto wide = reinterpret_cast<SendMailW>(::GetProcAddress(mapi, "MAPISendMailW"))) {
-    result = SendWide(wide, address, subject, path);
-  } else if (auto ansi = reinterpret_cast<LPMAPISENDMAIL>(::GetProcAddress(mapi, "MAPISendMail"))) {
-    result = SendAnsi(ansi, address, subject, path);
+  if (auto wide = Entry<MapiSendMailW>(mapi, "MAPISendMailW")) {
+    result =
+        Send<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, Utf8ToWide, address, subject, path);
+  } else if (auto ansi = Entry<LPMAPISENDMAIL>(mapi, "MAPISendMail")) {
+    result =
+        Send<MapiMessage, MapiRecipDesc, MapiFileDesc>(ansi, Utf8ToAnsi, address, subject, path);
   }
   return result == SUCCESS_SUCCESS;
 }

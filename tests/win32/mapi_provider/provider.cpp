@@ -2,45 +2,16 @@
 // HKLM\Software\Clients\Mail. It writes what it was handed to the file named by
 // CORVANE_TEST_MAPI_LOG, one "key=value" line each, in UTF-8, and answers with the number in
 // CORVANE_TEST_MAPI_ANSWER (0, SUCCESS_SUCCESS, when unset).
-#include <windows.h>
-// windows.h first: mapi.h uses its types.
-#include <mapi.h>
-
 #include <cstdlib>
 #include <string>
 
+#include "platform/win32/mapi_records.h"
+
 namespace {
 
-struct RecipW {
-  ULONG ulReserved;
-  ULONG ulRecipClass;
-  PWSTR lpszName;
-  PWSTR lpszAddress;
-  ULONG ulEIDSize;
-  LPVOID lpEntryID;
-};
-struct FileW {
-  ULONG ulReserved;
-  ULONG flFlags;
-  ULONG nPosition;
-  PWSTR lpszPathName;
-  PWSTR lpszFileName;
-  LPVOID lpFileType;
-};
-struct MessageW {
-  ULONG ulReserved;
-  PWSTR lpszSubject;
-  PWSTR lpszNoteText;
-  PWSTR lpszMessageType;
-  PWSTR lpszDateReceived;
-  PWSTR lpszConversationID;
-  FLAGS flFlags;
-  RecipW* lpOriginator;
-  ULONG nRecipCount;
-  RecipW* lpRecips;
-  ULONG nFileCount;
-  FileW* lpFiles;
-};
+using corvane::MapiFileDescW;
+using corvane::MapiMessageW;
+using corvane::MapiRecipDescW;
 
 std::string Utf8(const wchar_t* text) {
   if (!text) return "(null)";
@@ -81,16 +52,16 @@ ULONG Answer(const std::string& log) {
   return answer ? static_cast<ULONG>(std::strtoul(answer, nullptr, 10)) : SUCCESS_SUCCESS;
 }
 
-ULONG Record(const char* entry, const MessageW* m, FLAGS flags) {
+ULONG Record(const char* entry, const MapiMessageW* m, FLAGS flags) {
   std::string log = std::string("entry=") + entry + "\nflags=" + std::to_string(flags) + "\n";
   log += "subject=" + Utf8(m->lpszSubject) + "\n";
   for (ULONG i = 0; i < m->nRecipCount; ++i) {
-    const RecipW& r = m->lpRecips[i];
+    const MapiRecipDescW& r = m->lpRecips[i];
     log += "recipient=" + std::to_string(r.ulRecipClass) + "|" + Utf8(r.lpszName) + "|" +
            Utf8(r.lpszAddress) + "\n";
   }
   for (ULONG i = 0; i < m->nFileCount; ++i) {
-    const FileW& f = m->lpFiles[i];
+    const MapiFileDescW& f = m->lpFiles[i];
     log += "file=" + Utf8(f.lpszPathName) + "|" + Utf8(f.lpszFileName) + "|" +
            (Readable(f.lpszPathName) ? "readable" : "unreadable") + "\n";
   }
@@ -100,7 +71,7 @@ ULONG Record(const char* entry, const MessageW* m, FLAGS flags) {
 }  // namespace
 
 extern "C" __declspec(dllexport) ULONG WINAPI
-    MAPISendMailW(LHANDLE, ULONG_PTR, MessageW* message, FLAGS flags, ULONG) {
+    MAPISendMailW(LHANDLE, ULONG_PTR, MapiMessageW* message, FLAGS flags, ULONG) {
   return Record("W", message, flags);
 }
 
@@ -110,9 +81,9 @@ extern "C" __declspec(dllexport) ULONG WINAPI
     MAPISendMail(LHANDLE, ULONG_PTR, lpMapiMessage message, FLAGS flags, ULONG) {
   std::wstring subject = Wide(message->lpszSubject);
   std::wstring names[8], addresses[8], paths[8], files[8];
-  RecipW recips[8] = {};
-  FileW attached[8] = {};
-  MessageW m{};
+  MapiRecipDescW recips[8] = {};
+  MapiFileDescW attached[8] = {};
+  MapiMessageW m{};
   m.lpszSubject = subject.data();
   m.nRecipCount = message->nRecipCount < 8 ? message->nRecipCount : 8;
   m.lpRecips = recips;
