@@ -2,7 +2,6 @@
 // HKLM\Software\Clients\Mail. It writes what it was handed to the file named by
 // CORVANE_TEST_MAPI_LOG, one "key=value" line each, in UTF-8, and answers with the number in
 // CORVANE_TEST_MAPI_ANSWER (0, SUCCESS_SUCCESS, when unset).
-#include <cstdlib>
 #include <string>
 
 #include "platform/win32/mapi_records.h"
@@ -39,17 +38,25 @@ bool Readable(const wchar_t* path) {
   return read;
 }
 
+// The process's environment as it is now (the C runtime's copy is the one at its start).
+std::string Env(const char* name) {
+  char value[1024] = {};
+  const DWORD n = ::GetEnvironmentVariableA(name, value, sizeof value);
+  return n > 0 && n < sizeof value ? std::string(value, n) : "";
+}
+
 ULONG Answer(const std::string& log) {
-  if (const char* path = std::getenv("CORVANE_TEST_MAPI_LOG")) {
-    HANDLE h = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const std::string path = Env("CORVANE_TEST_MAPI_LOG");
+  if (!path.empty()) {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
       ::WriteFile(h, log.data(), static_cast<DWORD>(log.size()), &written, nullptr);
       ::CloseHandle(h);
     }
   }
-  const char* answer = std::getenv("CORVANE_TEST_MAPI_ANSWER");
-  return answer ? static_cast<ULONG>(std::strtoul(answer, nullptr, 10)) : SUCCESS_SUCCESS;
+  const std::string answer = Env("CORVANE_TEST_MAPI_ANSWER");
+  return answer.empty() ? SUCCESS_SUCCESS : static_cast<ULONG>(std::stoul(answer));
 }
 
 ULONG Record(const char* entry, const MapiMessageW* m, FLAGS flags) {
