@@ -15,6 +15,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/text.h"
 #include "form/texts.h"
 #include "platform/files.h"
 #include "platform/linux/files.h"
@@ -22,7 +23,6 @@
 #include "platform/linux/mime_mail.h"
 #include "platform/linux/process.h"
 #include "platform/linux/system_info.h"
-#include "platform/text.h"
 
 namespace corvane {
 
@@ -107,10 +107,8 @@ class SendmailApplication : public SpreadsheetApplication {
     workbooks_.erase(workbook);
   }
 
-  void SetCaption(const std::string& caption) override {
-    CheckRunning();
-    caption_ = caption;
-  }
+  // Nothing shows the program's caption: a hand-over has no window.
+  void SetCaption(const std::string&) override { CheckRunning(); }
 
   void Quit() override {
     CheckRunning();
@@ -153,7 +151,6 @@ class SendmailApplication : public SpreadsheetApplication {
   SendmailTrust trust_;
   std::string language_;
   std::map<std::string, std::string> workbooks_;
-  std::string caption_;
   bool quit_ = false;
 };
 

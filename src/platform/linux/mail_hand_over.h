@@ -32,6 +32,7 @@ class SendmailAutomation : public SpreadsheetAutomation {
   std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) override;
   // The mail's text is written in this language.
   void SetMailLanguage(const std::string& code) override { language_ = code; }
+  std::chrono::milliseconds limit() const { return limit_; }
 
  private:
   std::string sendmail_;

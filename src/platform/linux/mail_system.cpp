@@ -14,8 +14,8 @@
 #include <optional>
 #include <system_error>
 
+#include "common/text.h"
 #include "platform/linux/process.h"
-#include "platform/text.h"
 
 namespace corvane {
 
