@@ -16,7 +16,7 @@ namespace corvane {
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, DWORD code) {
-  throw FileError(path, Win32ErrorText(code));
+  throw FileError(path, Win32ErrorText(code), static_cast<int>(code));
 }
 
 std::string FolderOf(const std::string& ansi_path) {
