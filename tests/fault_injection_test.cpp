@@ -59,6 +59,15 @@ const std::vector<WizardPath>& Paths() {
        {A::kEnglish, A::kOk, A::kYes, A::kYes, A::kOk},
        Outcome::kEnded,
        "0 1 2 7"},
+      // The mail program takes what the mail service could not; the file stays for it.
+      {"MailProgramTakesTheFile",
+       [](FakePlatform& p) {
+         AtaDrive(p);
+         p.composer.accepts = true;
+       },
+       {A::kEnglish, A::kOk, A::kYes, A::kYes},
+       Outcome::kEnded,
+       "0 1 2"},
       {"NoMailOnThisMachine",
        [](FakePlatform& p) { AtaDrive(p); },
        {A::kEnglish, A::kOk, A::kYes, A::kNo, A::kOk},

@@ -93,6 +93,7 @@ TEST_F(SendReportByMailTest, HandsTheFileOverAndEndsWhenTheClientIsDeclined) {
   EXPECT_EQ(run.desktop.boxes[0].title, "");
   EXPECT_EQ(run.desktop.boxes[0].style, 36);
   EXPECT_THAT(run.shell.started, IsEmpty());
+  EXPECT_THAT(run.composer.calls, IsEmpty()) << "the mail went: no mail program is needed";
   EXPECT_EQ(run.files.files.count(kReportFile), 0u);
   EXPECT_FALSE(run.app.form.loaded);
 }
@@ -107,10 +108,73 @@ TEST_F(SendReportByMailTest, StartsTheMailClientFocusedWhenAskedAndEnds) {
   EXPECT_EQ(run.spreadsheet.Members().back(), "Release");
 }
 
+// Where the fixed path means nothing, the desktop's default client is started, whatever file
+// of that name the working folder holds.
+TEST_F(SendReportByMailTest, TheFixedClientPathIsOnlyAWindowsPath) {
+  run.system.path_separator = '/';
+  run.files.files[kMailClientPath] = "";
+  run.desktop.answers = {kIdYes};
+  EXPECT_EQ(PressYes(), Outcome::kEnded);
+  EXPECT_THAT(run.shell.started, IsEmpty());
+  EXPECT_EQ(run.shell.mail_client_starts, 1);
+  EXPECT_EQ(run.files.files.count(kReportFile), 0u);
+}
+
+// The mail service could not take the mail: the user's mail program gets it, with the file,
+// which stays, for the mail program reads it when the user sends, if ever. The program is
+// already open, so the client question is not asked.
+TEST_F(SendReportByMailTest, TheMailProgramGetsWhatTheMailServiceCouldNotTake) {
+  const struct {
+    const char* language;
+    const char* box;
+  } cases[] = {
+      {"3",
+       "Your mail program shows the message to soporte@lumbrook.example with the file "
+       "attached.\rIt leaves when you send it there.\r\rThe file stays in:\r"},
+      {"1",
+       "Su programa de correo muestra el mensaje para soporte@lumbrook.example con el archivo "
+       "adjunto.\rSale cuando usted lo envíe desde allí.\r\rEl archivo queda en:\r"},
+      {"2",
+       "Seu programa de e-mail mostra a mensagem para soporte@lumbrook.example com o arquivo "
+       "anexado.\rEla sai quando você a enviar por ele.\r\rO arquivo fica em:\r"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language);
+    FakeRun run;
+    FMain& f = run.app.form;
+    const auto& texts = LanguageTexts(LanguageCode(c.language));
+    f.LBLABELS.items.assign(texts.begin(), texts.end());
+    f.LBLIDIOMA.caption = c.language;
+    f.LBLFILENAME.caption = kReportFile;
+    f.LBLFILENAMEONLY.caption = kName;
+    run.files.files[kReportFile] = kRecord;
+    run.spreadsheet.installed = true;
+    run.spreadsheet.fail = "SendMail";
+    run.composer.accepts = true;
+    ShowMailQuestionStage(run.app);
+
+    EXPECT_EQ(DispatchClick(run.app, Click::kYes), Outcome::kEnded);
+    ASSERT_EQ(run.composer.calls.size(), 1u);
+    EXPECT_EQ(run.composer.calls[0].address, kSupportAddress);
+    EXPECT_EQ(run.composer.calls[0].subject, kName);
+    EXPECT_EQ(run.composer.calls[0].path, kReportFile);
+    EXPECT_EQ(run.spreadsheet.Members().back(), "Release") << "let go before the mail program";
+    ASSERT_EQ(run.desktop.boxes.size(), 1u) << "no mail-client question";
+    EXPECT_EQ(run.desktop.boxes[0].text, std::string(c.box) + kReportFile);
+    EXPECT_EQ(run.desktop.boxes[0].style, kMbOk);
+    EXPECT_EQ(run.files.files.at(kReportFile), kRecord);
+    EXPECT_EQ(run.shell.mail_client_starts, 0);
+    EXPECT_THAT(run.shell.started, IsEmpty());
+    EXPECT_FALSE(run.app.form.loaded);
+  }
+}
+
 TEST_F(SendReportByMailTest, SpreadsheetProgramAbsentLeavesTheManualSendScreen) {
   run.spreadsheet.installed = false;
   ExpectManualSendScreen(PressYes());
   EXPECT_THAT(run.spreadsheet.Members(), ElementsAre("Create"));
+  ASSERT_EQ(run.composer.calls.size(), 1u) << "the mail program was asked first, and refused";
+  EXPECT_EQ(run.composer.calls[0].path, kReportFile);
   EXPECT_THAT(run.desktop.boxes, IsEmpty());
   // OK at the manual-send screen ends the program and keeps the file.
   EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kEnded);

@@ -68,7 +68,7 @@ TEST(TerminalFace, ShownCaptionsAnswerAndTheGoodbyeBoxWaitsForALine) {
   TerminalDesktop desktop;
   desktop.face = &run.face;
   Platform platform{run.registry, run.smart,       run.system, run.files,
-                    run.shell,    run.spreadsheet, desktop};
+                    run.shell,    run.spreadsheet, desktop,    run.composer};
   App app(platform);
   EXPECT_EQ(run.face.Run(app), 0);
   const std::string out = run.out.str();
@@ -94,7 +94,7 @@ TEST(TerminalFace, FailureExitsWithStatusOne) {
   desktop.face = &run.face;
   run.files.read_only_folders = {"C:\\Tools", run.system.user_state_folder};
   Platform platform{run.registry, run.smart,       run.system, run.files,
-                    run.shell,    run.spreadsheet, desktop};
+                    run.shell,    run.spreadsheet, desktop,    run.composer};
   App app(platform);
   EXPECT_EQ(run.face.Run(app), 1);
   EXPECT_NE(run.out.str().find("C:\\Tools\\idioma.txt: Permission denied"), std::string::npos);

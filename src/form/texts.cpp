@@ -131,6 +131,41 @@ std::string RestartRefusedText(const std::string& code) {
                     es);
 }
 
+std::string MailProgramHasItText(const std::string& code, const std::string& path) {
+  const int language = LanguageCode(code);
+  if (language == 2) {
+    return std::string("Seu programa de e-mail mostra a mensagem para ") + kSupportAddress +
+           " com o arquivo anexado.\rEla sai quando você a enviar por ele.\r\rO arquivo fica "
+           "em:\r" +
+           path;
+  }
+  if (language == 3) {
+    return std::string("Your mail program shows the message to ") + kSupportAddress +
+           " with the file attached.\rIt leaves when you send it there.\r\rThe file stays "
+           "in:\r" +
+           path;
+  }
+  return std::string("Su programa de correo muestra el mensaje para ") + kSupportAddress +
+         " con el archivo adjunto.\rSale cuando usted lo envíe desde allí.\r\rEl archivo queda "
+         "en:\r" +
+         path;
+}
+
+std::string MailBodyText(const std::string& code, const std::string& file_name,
+                         const std::string& computer) {
+  const int language = LanguageCode(code);
+  if (language == 2) {
+    return "O arquivo anexo " + file_name + "\ncontém as informações do computador " + computer +
+           ".\n";
+  }
+  if (language == 3) {
+    return "The attached file " + file_name + "\nholds the machine information of the computer " +
+           computer + ".\n";
+  }
+  return "El archivo adjunto " + file_name + "\ncontiene la información de la computadora " +
+         computer + ".\n";
+}
+
 const std::array<std::string, kTextCount>& LanguageTexts(int code) {
   switch (code) {
     case 2:

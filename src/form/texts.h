@@ -50,6 +50,16 @@ int LanguageCode(const std::string& caption);
 // What to do when the system refuses to restart the machine.
 std::string RestartRefusedText(const std::string& code);
 
+// The box shown once the user's mail program holds the message with the file attached: it
+// leaves when the user sends it there, and the file stays at `path`. In the language of the
+// code ("1", "2" or "3"; Spanish otherwise).
+std::string MailProgramHasItText(const std::string& code, const std::string& path);
+
+// The text of a mail that carries the file `file_name` of the computer `computer`, in the
+// language of the code.
+std::string MailBodyText(const std::string& code, const std::string& file_name,
+                         const std::string& computer);
+
 // The failure when the Run value outlives its delete (`status`: the delete's answer).
 std::string RunValueStaysText(const std::string& code, long status);
 

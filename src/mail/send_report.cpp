@@ -32,13 +32,28 @@ void TidyUp(std::unique_ptr<SpreadsheetApplication>& sheet, const std::string& f
   sheet.reset();
 }
 
-// The client of the fixed path where it is installed, else the system's default one.
+// The client of the fixed path where it is installed, else the system's default one. The
+// fixed path names a file only where "\" separates folders; elsewhere it would be looked up
+// in the working folder.
 void StartMailClient(App& app) {
-  if (app.os.files.Exists(kMailClientPath)) {
+  if (app.os.system.PathSeparator() == '\\' && app.os.files.Exists(kMailClientPath)) {
     app.os.shell.StartProgram(kMailClientPath, kWindowNormalFocus);
   } else {
     app.os.shell.StartMailClient();
   }
+}
+
+// The user's own mail program, when the mail service could not take the mail: true once it
+// holds the message with the file attached. The file stays, for the mail program reads it
+// when the user sends, which may be never.
+bool HandToMailProgram(App& app, const std::string& file_path, const std::string& file_name) {
+  try {
+    if (!app.os.composer.Compose(kSupportAddress, file_name, file_path)) return false;
+  } catch (const std::exception&) {
+    return false;
+  }
+  app.os.desktop.MessageBox(MailProgramHasItText(app.form.LBLIDIOMA.caption, file_path), "", kMbOk);
+  return true;
 }
 
 }  // namespace
@@ -51,6 +66,7 @@ void SendReportByMail(App& app) {
 
   std::unique_ptr<SpreadsheetApplication> sheet;
   try {
+    app.os.spreadsheet.SetMailLanguage(f.LBLIDIOMA.caption);
     sheet = app.os.spreadsheet.Create(kSpreadsheetProgId);
     sheet->SetScreenUpdating(false);
     sheet->OpenWorkbook(file_path);
@@ -58,6 +74,8 @@ void SendReportByMail(App& app) {
     sheet->SendMail(file_name, kSupportAddress, file_name);
   } catch (const std::exception&) {
     TidyUp(sheet, file_name);
+    // The mail program is already open with the message: no question about starting it.
+    if (HandToMailProgram(app, file_path, file_name)) UnloadAndEnd(app);
     ShowManualSendStage(app);
     return;
   }

@@ -3,6 +3,7 @@
 
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/mail_composer.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/smart_device.h"
@@ -19,6 +20,7 @@ struct Platform {
   Shell& shell;
   SpreadsheetAutomation& spreadsheet;
   Desktop& desktop;
+  MailComposer& composer;
 };
 
 }  // namespace corvane

@@ -31,6 +31,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # A home of its own ("drive C:"), settings and runtime folder; the binary is copied so
 # that its language file lands here too.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
+# No desktop session: where the mail does not go, no mail program is opened instead.
+unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/bin" "$work/box"
 chmod 700 "$XDG_RUNTIME_DIR"
 cp "$corvane" "$work/bin/corvane"

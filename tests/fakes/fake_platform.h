@@ -42,7 +42,7 @@ class FakeFiles : public Files {
 class FakeSystemInfo : public SystemInfo {
  public:
   std::string ProgramFolder() override { return program_folder; }
-  char PathSeparator() override { return '\\'; }
+  char PathSeparator() override { return path_separator; }
   std::string ProgramFileName() override { return "Corvane.exe"; }
   std::string SystemFolder() override { return system_folder; }
   std::string ComputerName() override { return computer_name; }
@@ -61,6 +61,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string SingleByteText(const std::string& bytes) override;
   bool IsNetworkFolder(const std::string& folder) override { return HoldsDoubledBackslash(folder); }
 
+  char path_separator = '\\';
   std::string program_folder = "C:\\Tools";
   std::string system_folder = "C:\\WINDOWS\\SYSTEM";
   std::string computer_name = "pc-7";
@@ -130,6 +131,24 @@ class FakeShell : public Shell {
   int restart_requests = 0;
 };
 
+struct ComposeCall {
+  std::string address;
+  std::string subject;
+  std::string path;
+};
+
+// The user's mail program: it refuses unless `accepts` is set.
+class FakeComposer : public MailComposer {
+ public:
+  bool Compose(const std::string& address, const std::string& subject,
+               const std::string& path) override {
+    calls.push_back({address, subject, path});
+    return accepts;
+  }
+  bool accepts = false;
+  std::vector<ComposeCall> calls;
+};
+
 struct FakePlatform {
   FakeRegistry registry;
   ScriptedSmartDevice smart;  // no drive until a test scripts one
@@ -138,7 +157,8 @@ struct FakePlatform {
   FakeShell shell;
   FakeSpreadsheet spreadsheet;  // absent until `installed` is set
   FakeDesktop desktop;
-  Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};
+  FakeComposer composer;  // refuses until `accepts` is set
+  Platform platform{registry, smart, system, files, shell, spreadsheet, desktop, composer};
 };
 
 // A fake platform and one run of the program on it.

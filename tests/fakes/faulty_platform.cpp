@@ -216,4 +216,9 @@ void FaultyDesktop::RestoreAndRaise(WindowRef window) {
   if (!counter_.Fails("Desktop.RestoreAndRaise")) inner_.RestoreAndRaise(window);
 }
 
+bool FaultyComposer::Compose(const std::string& address, const std::string& subject,
+                             const std::string& path) {
+  return !counter_.Fails("Composer.Compose " + path) && inner_.Compose(address, subject, path);
+}
+
 }  // namespace corvane::test

@@ -144,6 +144,18 @@ class FaultyDesktop : public Desktop {
   FaultCounter& counter_;
 };
 
+// A failing hand-over is a refusal.
+class FaultyComposer : public MailComposer {
+ public:
+  FaultyComposer(MailComposer& inner, FaultCounter& counter) : inner_(inner), counter_(counter) {}
+  bool Compose(const std::string& address, const std::string& subject,
+               const std::string& path) override;
+
+ private:
+  MailComposer& inner_;
+  FaultCounter& counter_;
+};
+
 // The fakes of `inner`, each behind its faulty wrapper, failing call `fail_at` (1 is the
 // first; 0 fails none).
 struct FaultyPlatform {
@@ -155,7 +167,8 @@ struct FaultyPlatform {
         files(inner.files, counter),
         shell(inner.shell, counter),
         spreadsheet(inner.spreadsheet, counter),
-        desktop(inner.desktop, counter) {}
+        desktop(inner.desktop, counter),
+        composer(inner.composer, counter) {}
   FaultCounter counter;
   FaultyRegistry registry;
   FaultySmartDevice smart;
@@ -164,7 +177,8 @@ struct FaultyPlatform {
   FaultyShell shell;
   FaultySpreadsheet spreadsheet;
   FaultyDesktop desktop;
-  Platform platform{registry, smart, system, files, shell, spreadsheet, desktop};
+  FaultyComposer composer;
+  Platform platform{registry, smart, system, files, shell, spreadsheet, desktop, composer};
 };
 
 }  // namespace corvane::test

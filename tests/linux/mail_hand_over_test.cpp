@@ -108,6 +108,28 @@ TEST_F(RealMailTest, TheMessageIsDatedIdentifiedAndSaysWhatIsAttached) {
   EXPECT_EQ(sink->Kept(2, "from"), "Ana Lopez <ana@pc-7.example>");
 }
 
+// The mail's text is in the run's language, the file and the computer named in it.
+TEST_F(RealMailTest, TheTextIsInTheRunsLanguage) {
+  const std::string path = WriteRecord(folder, "r.kik", "record\r\n");
+  const struct {
+    const char* code;
+    const char* words;
+  } cases[] = {{"1", "contiene la información de la computadora"},
+               {"2", "contém as informações do computador"},
+               {"3", "holds the machine information of the computer"}};
+  SendmailAutomation automation(sink->sendmail());
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    automation.SetMailLanguage(c.code);
+    SendLikeTheCore(automation, path, "r.kik");
+    ASSERT_TRUE(sink->HasMessage(++n));
+    const std::string text = sink->Kept(n, "text");
+    EXPECT_NE(text.find(c.words), std::string::npos) << text;
+    EXPECT_NE(text.find("r.kik"), std::string::npos) << text;
+  }
+}
+
 // Names a file system allows but a mail header must not carry as they are.
 TEST_F(RealMailTest, UnusualFileNamesArriveIntactAndInjectNothing) {
   const std::string names[] = {

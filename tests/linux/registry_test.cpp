@@ -189,8 +189,8 @@ TEST(LinuxRestart, ProgramFolderThatAnEntryCannotNameWillNotResume) {
     LinuxRegistry registry(OptionsIn(dir));
     FakePlatform fakes;
     fakes.system.program_folder = folder;
-    Platform on_linux{registry,    fakes.smart,       fakes.system, fakes.files,
-                      fakes.shell, fakes.spreadsheet, fakes.desktop};
+    Platform on_linux{registry,    fakes.smart,       fakes.system,  fakes.files,
+                      fakes.shell, fakes.spreadsheet, fakes.desktop, fakes.composer};
     App app(on_linux);
     StartProgram(app);
     app.form.LBLIDIOMA.caption = "3";

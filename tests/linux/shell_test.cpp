@@ -4,11 +4,13 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "linux/temp_folder.h"
 #include "linux/tool_process.h"
+#include "platform/linux/mail_composer.h"
 #include "platform/linux/mail_hand_over.h"
 
 namespace corvane::test {
@@ -109,6 +111,28 @@ TEST_F(LinuxShellTest, HungChildrenAreStoppedWithWhatTheyStarted) {
           << e.what();
     }
   });
+}
+
+// An xdg-email still running at the limit is the mail program holding the message: it is
+// left to run, and counts as taken. One that ends says yes or no by its exit status.
+TEST_F(LinuxShellTest, TheMailComposerIsTheDesktopsMailProgram) {
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  ::setenv("DISPLAY", ":97", 1);
+  WriteExecutable(folder / "stays", "#!/bin/sh\nsleep 1\ntouch \"$(dirname \"$0\")/still\"\n");
+  WriteExecutable(folder / "none", "#!/bin/sh\nexit 3\n");
+  const auto limit = std::chrono::milliseconds(200);
+  EXPECT_TRUE(XdgEmailComposer(folder / "client", limit).Compose("a@b.example", "r.kik", "/r"));
+  EXPECT_EQ(ReadFile(folder / "args"), "--subject\nr.kik\n--attach\n/r\na@b.example\n");
+  EXPECT_FALSE(XdgEmailComposer(folder / "none", limit).Compose("a@b.example", "r.kik", "/r"));
+  EXPECT_FALSE(XdgEmailComposer(folder / "missing", limit).Compose("a@b.example", "r", "/r"));
+  EXPECT_TRUE(XdgEmailComposer(folder / "stays", limit).Compose("a@b.example", "r.kik", "/r"));
+  WaitForChildren();
+  EXPECT_TRUE(std::filesystem::exists(folder / "still")) << "the mail program was stopped";
+  ::unsetenv("DISPLAY");
+  EXPECT_FALSE(XdgEmailComposer(folder / "client", limit).Compose("a@b.example", "r.kik", "/r"))
+      << "no desktop session";
+  if (display) ::setenv("DISPLAY", saved.c_str(), 1);
 }
 
 // The mail service gets a minute to take the message before it counts as not sent.

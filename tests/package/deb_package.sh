@@ -41,8 +41,11 @@ for library in libc6 libfltk1.3 libx11-6 libgmime-3.0-0; do
   case "$depends" in *"$library "* | *"$library,"* | *"$library") ;;
     *) fail "Depends does not name $library: $depends";; esac
 done
+# No mail transport agent: one installed for the package would deliver on this machine only.
 recommends=$(dpkg-deb -f "$deb" Recommends)
-case "$recommends" in *mail-transport-agent*xdg-utils*) ;; *) fail "Recommends: $recommends";; esac
+[ "$recommends" = xdg-utils ] || fail "Recommends: $recommends"
+suggests=$(dpkg-deb -f "$deb" Suggests)
+[ "$suggests" = "msmtp-mta, libpq5" ] || fail "Suggests: $suggests"
 
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT

@@ -183,8 +183,8 @@ TEST(ComSpreadsheet, WineHasNoSpreadsheetProgram) {
 TEST(ComSpreadsheet, MailFallsBackToTheManualSendScreen) {
   FakePlatform fakes;
   ComSpreadsheetAutomation automation;
-  Platform platform{fakes.registry, fakes.smart, fakes.system, fakes.files,
-                    fakes.shell,    automation,  fakes.desktop};
+  Platform platform{fakes.registry, fakes.smart, fakes.system,  fakes.files,
+                    fakes.shell,    automation,  fakes.desktop, fakes.composer};
   App app(platform);
   FMain& f = app.form;
   const auto& english = LanguageTexts(3);

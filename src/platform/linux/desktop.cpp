@@ -1,7 +1,16 @@
 // Message boxes go to the face; the other copy is reached through its local socket.
 #include "platform/linux/desktop.h"
 
+#include <cstdlib>
+
 namespace corvane {
+
+bool DisplayNamed() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    if (const char* value = std::getenv(name); value && *value) return true;
+  }
+  return false;
+}
 
 int LinuxDesktop::MessageBox(const std::string& text, const std::string& title, int style) {
   if (!face_) return (style & 0xF) == kMbYesNo ? kIdNo : kIdOk;

@@ -8,6 +8,9 @@
 
 namespace corvane {
 
+// Whether a desktop session is present: DISPLAY or WAYLAND_DISPLAY names a display.
+bool DisplayNamed();
+
 class LinuxDesktop : public Desktop {
  public:
   LinuxDesktop(SingleInstance& instance, std::string title)

@@ -1,24 +1,25 @@
 // Linux stand-in for the spreadsheet program's SendMail. The workbook's content is read
 // when it is opened, and SendMail returns only once sendmail has taken the whole message,
-// because the file is deleted right after.
+// because the file is deleted right after. The machine's own sendmail is judged first, for
+// one that takes the message and cannot send it would still answer with success.
 #include "platform/linux/mail_hand_over.h"
 
-#include <sys/mman.h>
 #include <sys/random.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <system_error>
 #include <utility>
 
 #include "common/text.h"
+#include "form/texts.h"
 #include "platform/files.h"
 #include "platform/linux/files.h"
+#include "platform/linux/mail_system.h"
 #include "platform/linux/mime_mail.h"
 #include "platform/linux/process.h"
 #include "platform/linux/system_info.h"
@@ -29,37 +30,6 @@ namespace {
 
 // What sendmail printed is kept in the error, up to this many bytes.
 constexpr size_t kOutputShown = 512;
-
-// An anonymous in-memory file: sendmail reads the message from one, and writes its
-// complaints to another, so no pipe can fill up or break.
-class MemoryFile {
- public:
-  MemoryFile() : fd_(::memfd_create("corvane-mail", MFD_CLOEXEC)) {
-    if (fd_ < 0) throw AutomationError(std::string("memfd_create: ") + std::strerror(errno));
-  }
-  ~MemoryFile() { ::close(fd_); }
-  MemoryFile(const MemoryFile&) = delete;
-  MemoryFile& operator=(const MemoryFile&) = delete;
-
-  int fd() const { return fd_; }
-
-  void WriteAndRewind(const std::string& data) {
-    if (const int err = WriteFully(fd_, data)) {
-      throw AutomationError(std::string("write: ") + std::strerror(err));
-    }
-    ::lseek(fd_, 0, SEEK_SET);
-  }
-
-  std::string ReadStart(size_t limit) {
-    std::string data(limit, '\0');
-    const ssize_t n = ::pread(fd_, data.data(), limit, 0);
-    data.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return data;
-  }
-
- private:
-  int fd_;
-};
 
 std::string Duration(std::chrono::milliseconds d) {
   if (d.count() % 1000 == 0) return std::to_string(d.count() / 1000) + " s";
@@ -76,8 +46,12 @@ uint64_t RandomBits() {
 
 class SendmailApplication : public SpreadsheetApplication {
  public:
-  SendmailApplication(std::string sendmail, std::chrono::milliseconds limit)
-      : sendmail_(std::move(sendmail)), limit_(limit) {}
+  SendmailApplication(std::string sendmail, std::chrono::milliseconds limit, SendmailTrust trust,
+                      std::string language)
+      : sendmail_(std::move(sendmail)),
+        limit_(limit),
+        trust_(trust),
+        language_(std::move(language)) {}
 
   void SetScreenUpdating(bool) override { CheckRunning(); }
 
@@ -103,8 +77,7 @@ class SendmailApplication : public SpreadsheetApplication {
     const std::time_t now = std::time(nullptr);
     mail.date = MailDate(now);
     mail.message_id = MessageId(now, ::getpid(), RandomBits(), computer);
-    mail.text = "The attached file " + workbook +
-                "\nholds the machine information of the computer " + computer + ".\n";
+    mail.text = MailBodyText(language_, workbook, computer);
     mail.file_name = workbook;
     mail.content = content;
     std::string message;
@@ -113,7 +86,20 @@ class SendmailApplication : public SpreadsheetApplication {
     } catch (const MailFormatError& e) {
       throw AutomationError(e.what());
     }
-    HandOver(message);
+    try {
+      if (trust_ == SendmailTrust::kJudged) {
+        const MailSystemJudgement judged =
+            JudgeMailSystem(sendmail_, recipients, MailToolFolders());
+        if (!judged.sends_off) throw AutomationError(judged.reason);
+      }
+      HandOver(message);
+    } catch (const AutomationError& e) {
+      // The user learns why, in one line, whatever sendmail printed.
+      std::string why = e.what();
+      for (char& c : why) c = c == '\n' || c == '\r' ? ' ' : c;
+      std::cerr << "corvane: " << why << "; the mail was not sent\n";
+      throw;
+    }
   }
 
   void CloseWorkbook(const std::string& workbook, bool) override {
@@ -144,29 +130,26 @@ class SendmailApplication : public SpreadsheetApplication {
 
   // -t takes the recipients from the headers; -oi keeps a line of one dot from ending it.
   void HandOver(const std::string& message) {
-    MemoryFile input;
-    MemoryFile output;
-    input.WriteAndRewind(message);
-    std::optional<int> status;
+    CapturedRun run;
     try {
-      SpawnOptions options{input.fd(), output.fd()};
-      options.own_group = true;
-      status = WaitForExit(Spawn({sendmail_, "-t", "-oi"}, options), limit_);
+      run = RunCaptured({sendmail_, "-t", "-oi"}, message, limit_, kOutputShown);
     } catch (const std::system_error& e) {
       throw AutomationError(e.what());
     }
-    if (!status) {
+    if (!run.status) {
       throw AutomationError(sendmail_ + ": no answer within " + Duration(limit_) +
                             "; it was stopped");
     }
-    if (*status != 0) {
-      throw AutomationError(sendmail_ + ": " + DescribeExit(*status) + ": " +
-                            Trim(output.ReadStart(kOutputShown), kWhiteSpace));
+    if (*run.status != 0) {
+      throw AutomationError(sendmail_ + ": " + DescribeExit(*run.status) + ": " +
+                            Trim(run.output, kWhiteSpace));
     }
   }
 
   std::string sendmail_;
   std::chrono::milliseconds limit_;
+  SendmailTrust trust_;
+  std::string language_;
   std::map<std::string, std::string> workbooks_;
   bool quit_ = false;
 };
@@ -174,7 +157,7 @@ class SendmailApplication : public SpreadsheetApplication {
 }  // namespace
 
 std::unique_ptr<SpreadsheetApplication> SendmailAutomation::Create(const std::string&) {
-  return std::make_unique<SendmailApplication>(sendmail_, limit_);
+  return std::make_unique<SendmailApplication>(sendmail_, limit_, trust_, language_);
 }
 
 }  // namespace corvane

@@ -15,20 +15,30 @@ namespace corvane {
 // The sendmail interface's usual place (msmtp-mta, exim4 and postfix all provide it).
 inline constexpr const char* kDefaultSendmail = "/usr/sbin/sendmail";
 
+// A program the user named is trusted to answer for the mail as it is; the machine's own
+// sendmail is used only when JudgeMailSystem finds that it sends mail off this machine.
+enum class SendmailTrust { kNamed, kJudged };
+
 class SendmailAutomation : public SpreadsheetAutomation {
  public:
   // A sendmail that has not taken the message within `limit` is stopped, and the mail
   // counts as not sent.
   explicit SendmailAutomation(std::string sendmail = kDefaultSendmail,
-                              std::chrono::milliseconds limit = std::chrono::seconds(60))
-      : sendmail_(std::move(sendmail)), limit_(limit) {}
-  // Stands in for whichever program is asked for.
+                              std::chrono::milliseconds limit = std::chrono::seconds(60),
+                              SendmailTrust trust = SendmailTrust::kNamed)
+      : sendmail_(std::move(sendmail)), limit_(limit), trust_(trust) {}
+  // Stands in for whichever program is asked for. A mail that does not go names why on
+  // standard error, in one line.
   std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) override;
+  // The mail's text is written in this language.
+  void SetMailLanguage(const std::string& code) override { language_ = code; }
   std::chrono::milliseconds limit() const { return limit_; }
 
  private:
   std::string sendmail_;
   std::chrono::milliseconds limit_;
+  SendmailTrust trust_;
+  std::string language_;
 };
 
 }  // namespace corvane

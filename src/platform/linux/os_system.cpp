@@ -1,5 +1,6 @@
 // The Linux backends together. The mail client is the desktop's default one, reached
-// through xdg-email; CORVANE_SENDMAIL names another sendmail-compatible program. The
+// through xdg-email, which also composes the message when sendmail cannot send it;
+// CORVANE_SENDMAIL names another sendmail-compatible program. The
 // wizard opens the FLTK window when a display is present, else it runs in the terminal.
 #include "platform/os_system.h"
 
@@ -15,6 +16,7 @@
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
 #include "platform/linux/locale_terminal.h"
+#include "platform/linux/mail_composer.h"
 #include "platform/linux/mail_hand_over.h"
 #include "platform/linux/registry.h"
 #include "platform/linux/shell.h"
@@ -27,9 +29,12 @@ namespace corvane {
 
 namespace {
 
-std::string SendmailProgram() {
+// A sendmail-compatible program the user named is trusted as it is; the machine's own is
+// judged first.
+SendmailAutomation SendmailRoute() {
   const char* program = std::getenv("CORVANE_SENDMAIL");
-  return program && *program ? program : kDefaultSendmail;
+  if (program && *program) return SendmailAutomation(program);
+  return SendmailAutomation(kDefaultSendmail, std::chrono::seconds(60), SendmailTrust::kJudged);
 }
 
 class LinuxOsSystem : public OsSystem {
@@ -48,13 +53,6 @@ class LinuxOsSystem : public OsSystem {
   }
 
  private:
-  static bool DisplayNamed() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-      if (const char* value = std::getenv(name); value && *value) return true;
-    }
-    return false;
-  }
-
   std::unique_ptr<Face> OpenWindow(std::string* why) {
     WindowModule module;
     if (!LoadWindowModule(ExecutableFolder(), &module, why)) return nullptr;
@@ -83,10 +81,11 @@ class LinuxOsSystem : public OsSystem {
   LinuxSystemInfo system_;
   LinuxFiles files_;
   LinuxShell shell_{{"xdg-email", kSupportAddress}};
-  SendmailAutomation spreadsheet_{SendmailProgram()};
+  SendmailAutomation spreadsheet_{SendmailRoute()};
   SingleInstance instance_{DefaultRuntimeFolder()};
   LinuxDesktop desktop_{instance_, kProgramTitle};
-  Platform platform_{registry_, smart_, system_, files_, shell_, spreadsheet_, desktop_};
+  XdgEmailComposer composer_;
+  Platform platform_{registry_, smart_, system_, files_, shell_, spreadsheet_, desktop_, composer_};
 };
 
 }  // namespace

@@ -4,11 +4,15 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <system_error>
+
+#include "platform/linux/files.h"
 
 extern char** environ;
 
@@ -26,6 +30,37 @@ struct FileActions {
 void Check(int err, const std::string& what) {
   if (err != 0) throw std::system_error(err, std::generic_category(), what);
 }
+
+// An anonymous in-memory file: a child reads its input from one and writes its output to
+// another.
+class MemoryFile {
+ public:
+  MemoryFile() : fd_(::memfd_create("corvane-run", MFD_CLOEXEC)) {
+    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "memfd_create");
+  }
+  ~MemoryFile() { ::close(fd_); }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+
+  int fd() const { return fd_; }
+
+  void WriteAndRewind(const std::string& data) {
+    if (const int err = WriteFully(fd_, data)) {
+      throw std::system_error(err, std::generic_category(), "write");
+    }
+    ::lseek(fd_, 0, SEEK_SET);
+  }
+
+  std::string ReadStart(size_t limit) const {
+    std::string data(limit, '\0');
+    const ssize_t n = ::pread(fd_, data.data(), limit, 0);
+    data.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return data;
+  }
+
+ private:
+  int fd_;
+};
 
 }  // namespace
 
@@ -68,7 +103,7 @@ int WaitForExit(pid_t pid) {
   return status;
 }
 
-std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
+std::optional<int> PollForExit(pid_t pid, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   long pause_ns = 1000000;
   for (;;) {
@@ -78,15 +113,32 @@ std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
     if (done < 0 && errno != EINTR) {
       throw std::system_error(errno, std::generic_category(), "waitpid");
     }
-    if (std::chrono::steady_clock::now() >= deadline) break;
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
     const timespec pause{0, pause_ns};
     ::nanosleep(&pause, nullptr);
     pause_ns = pause_ns < 50000000 ? pause_ns * 2 : pause_ns;
   }
+}
+
+std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
+  if (const std::optional<int> status = PollForExit(pid, limit)) return status;
   ::kill(-pid, SIGKILL);
   ::kill(pid, SIGKILL);  // in case it left its group
   WaitForExit(pid);
   return std::nullopt;
+}
+
+CapturedRun RunCaptured(const std::vector<std::string>& argv, const std::string& input,
+                        std::chrono::milliseconds limit, size_t kept) {
+  MemoryFile in;
+  MemoryFile out;
+  in.WriteAndRewind(input);
+  SpawnOptions options{in.fd(), out.fd()};
+  options.own_group = true;
+  CapturedRun run;
+  run.status = WaitForExit(Spawn(argv, options), limit);
+  run.output = out.ReadStart(kept);
+  return run;
 }
 
 std::string DescribeExit(int status) {

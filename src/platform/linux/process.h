@@ -25,9 +25,23 @@ pid_t Spawn(const std::vector<std::string>& argv, const SpawnOptions& options = 
 
 // Waits for the process to end and returns its wait status.
 int WaitForExit(pid_t pid);
+// Waits at most `limit`; nothing when the process still runs, and it is left running.
+std::optional<int> PollForExit(pid_t pid, std::chrono::milliseconds limit);
 // Waits at most `limit`; past it, kills the process group that `pid` leads (started with
 // `own_group`), reaps the process and returns nothing.
 std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit);
+
+// How a program run by RunCaptured ended (nothing when it was stopped at the limit), and the
+// start of what it wrote to its standard output and error.
+struct CapturedRun {
+  std::optional<int> status;
+  std::string output;
+};
+// Runs argv in a process group of its own with `input` as its standard input and waits at
+// most `limit`. Its output goes to memory, so that no pipe can fill up or break; the first
+// `kept` bytes are returned. Throws std::system_error when it cannot be started.
+CapturedRun RunCaptured(const std::vector<std::string>& argv, const std::string& input,
+                        std::chrono::milliseconds limit, size_t kept = 4096);
 
 // A short account of a wait status: "exit status 75", "killed by signal 9".
 std::string DescribeExit(int status);

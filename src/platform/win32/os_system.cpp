@@ -14,6 +14,7 @@
 #include "platform/console/terminal_face.h"
 #include "platform/win32/desktop.h"
 #include "platform/win32/files.h"
+#include "platform/win32/mail_composer.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/shell.h"
 #include "platform/win32/smart_device.h"
@@ -56,7 +57,8 @@ class Win32OsSystem : public OsSystem {
   Win32Shell shell_;
   ComSpreadsheetAutomation spreadsheet_;
   Win32Desktop desktop_{kProgramTitle, kSingleInstanceMutex};
-  Platform platform_{registry_, smart_, system_, files_, shell_, spreadsheet_, desktop_};
+  MapiComposer composer_;
+  Platform platform_{registry_, smart_, system_, files_, shell_, spreadsheet_, desktop_, composer_};
 };
 
 }  // namespace

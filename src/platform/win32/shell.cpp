@@ -11,6 +11,8 @@ namespace corvane {
 
 namespace {
 
+constexpr const char* kClients = "Software\\Clients\\Mail";
+
 // The default value of a key, environment references expanded; empty when there is none.
 std::string DefaultValue(HKEY root, const std::string& path) {
   HKEY key = nullptr;
@@ -59,10 +61,13 @@ bool Win32Shell::StartProgram(const std::string& path, int window_style) {
   return StartCommand(file, "\"" + file + "\"", window_style);
 }
 
+std::string DefaultMailClientName() {
+  const std::string name = DefaultValue(HKEY_CURRENT_USER, kClients);
+  return name.empty() ? DefaultValue(HKEY_LOCAL_MACHINE, kClients) : name;
+}
+
 bool Win32Shell::StartMailClient() {
-  const char* kClients = "Software\\Clients\\Mail";
-  std::string name = DefaultValue(HKEY_CURRENT_USER, kClients);
-  if (name.empty()) name = DefaultValue(HKEY_LOCAL_MACHINE, kClients);
+  const std::string name = DefaultMailClientName();
   if (name.empty()) return false;
   const std::string command = DefaultValue(
       HKEY_LOCAL_MACHINE, std::string(kClients) + "\\" + name + "\\shell\\open\\command");

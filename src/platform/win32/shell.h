@@ -1,9 +1,15 @@
 // Starting program files with CreateProcessA and the restart with ExitWindowsEx.
 #pragma once
 
+#include <string>
+
 #include "platform/shell.h"
 
 namespace corvane {
+
+// The mail program named under Software\Clients\Mail: the user's choice, else the
+// machine's; empty when there is none.
+std::string DefaultMailClientName();
 
 class Win32Shell : public Shell {
  public:

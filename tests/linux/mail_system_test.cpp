@@ -1,0 +1,154 @@
+#include "platform/linux/mail_system.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "form/texts.h"
+#include "linux/temp_folder.h"
+#include "linux/tool_process.h"
+
+namespace corvane::test {
+namespace {
+
+// A stand-in that keeps its arguments in NAME.args, prints OUTPUT and exits with STATUS.
+std::string Tool(const std::string& name, const std::string& output, int status) {
+  return "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/" + name + ".args\"\nprintf '" +
+         output + "'\nexit " + std::to_string(status) + "\n";
+}
+
+struct MailSystemCase {
+  const char* name;
+  // Stand-ins: a file name and its script, or "->" and the name sendmail links to.
+  std::vector<std::pair<std::string, std::string>> tools;
+  bool sends_off;
+  const char* reason;  // a part of it
+};
+
+const std::string kPostfixSends = "default_transport = smtp\\nrelayhost = [smtp.example]:587\\n";
+
+const MailSystemCase kCases[] = {
+    {"exim local only",
+     {{"sendmail", "->exim4"},
+      {"exim4", Tool("exim4",
+                     "soporte@lumbrook.example is undeliverable: Mailing to remote domains not "
+                     "supported\\n",
+                     2)}},
+     false,
+     "the mail system delivers locally only (exim: soporte@lumbrook.example is undeliverable: "
+     "Mailing to remote domains not supported)"},
+    {"exim smarthost",
+     {{"sendmail", "->exim4"},
+      {"exim4", Tool("exim4",
+                     "soporte@lumbrook.example\\n  router = smarthost, transport = "
+                     "remote_smtp_smarthost\\n  host smtp.example [192.0.2.1]\\n",
+                     0)}},
+     true,
+     ""},
+    {"exim into a local mailbox",
+     {{"sendmail", "->exim4"},
+      {"exim4",
+       Tool("exim4", "soporte@lumbrook.example\\n  router = local_user, transport = mail_spool\\n",
+            0)}},
+     false,
+     "delivers locally only (exim: soporte@lumbrook.example goes to mail_spool)"},
+    {"postfix local only",
+     {{"sendmail", Tool("sendmail", "", 0)},
+      {"postconf", Tool("postconf", "default_transport = error\\nrelayhost =\\n", 0)},
+      {"postqueue", Tool("postqueue", "Mail queue is empty\\n", 0)}},
+     false,
+     "the mail system delivers locally only (postfix: default_transport = error)"},
+    {"postfix not running",
+     {{"sendmail", Tool("sendmail", "", 0)},
+      {"postconf", Tool("postconf", kPostfixSends, 0)},
+      {"postqueue",
+       Tool("postqueue", "postqueue: fatal: Queue report unavailable - mail system is down\\n",
+            69)}},
+     false,
+     "the mail system is not running (postfix: postqueue: fatal: Queue report unavailable - mail "
+     "system is down)"},
+    {"postfix without relay host",
+     {{"sendmail", Tool("sendmail", "", 0)},
+      {"postconf", Tool("postconf", "default_transport = smtp\\nrelayhost =\\n", 0)},
+      {"postqueue", Tool("postqueue", "Mail queue is empty\\n", 0)}},
+     false,
+     "the mail system has no relay host"},
+    {"postfix with relay host",
+     {{"sendmail", Tool("sendmail", "", 0)},
+      {"postconf", Tool("postconf", kPostfixSends, 0)},
+      {"postqueue", Tool("postqueue", "Mail queue is empty\\n", 0)}},
+     true,
+     ""},
+    {"nullmailer",
+     {{"sendmail", Tool("sendmail", "", 0)}, {"nullmailer-queue", Tool("nq", "", 0)}},
+     false,
+     "is no mail system known to send mail off this machine at once"},
+    {"msmtp", {{"sendmail", "->msmtp"}, {"msmtp", Tool("msmtp", "", 0)}}, true, ""},
+    {"nothing", {}, false, "no mail system ("},
+};
+
+void PrintTo(const MailSystemCase& c, std::ostream* os) { *os << c.name; }
+
+class JudgeMailSystemTest : public ::testing::TestWithParam<MailSystemCase> {};
+
+// Each mail system is asked through its own tools, and only what it says decides; the
+// message itself goes nowhere.
+TEST_P(JudgeMailSystemTest, OnlyAMailSystemThatSendsOffThisMachineIsUsed) {
+  const MailSystemCase& c = GetParam();
+  TempFolder folder;
+  for (const auto& [name, script] : c.tools) {
+    if (script.rfind("->", 0) == 0) {
+      ASSERT_EQ(::symlink(script.substr(2).c_str(), (folder / name).c_str()), 0);
+    } else {
+      WriteExecutable(folder / name, script);
+    }
+  }
+  const MailSystemJudgement judged =
+      JudgeMailSystem(folder / "sendmail", kSupportAddress, {folder.path()});
+  EXPECT_EQ(judged.sends_off, c.sends_off) << judged.reason;
+  EXPECT_NE(judged.reason.find(c.reason), std::string::npos) << judged.reason;
+  EXPECT_EQ(judged.reason.find('\n'), std::string::npos) << "one line";
+  EXPECT_EQ(::access((folder / "sendmail.args").c_str(), F_OK), -1) << "sendmail was not run";
+  if (c.tools.size() > 1 && c.tools[1].first == "exim4") {
+    EXPECT_EQ(ReadFile(folder / "exim4.args"), std::string("-bv\n-v\n") + kSupportAddress + "\n");
+  }
+  if (c.tools.size() > 1 && c.tools[1].first == "postconf") {
+    EXPECT_EQ(ReadFile(folder / "postconf.args"), "default_transport\nrelayhost\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachMailSystem, JudgeMailSystemTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<MailSystemCase>& info) {
+                           std::string name = info.param.name;
+                           for (char& ch : name) ch = ch == ' ' ? '_' : ch;
+                           return name;
+                         });
+
+// A tool that never answers is stopped, and the mail system is not judged able to send.
+TEST(JudgeMailSystem, AToolWithoutAnAnswerIsStopped) {
+  TempFolder folder;
+  WriteExecutable(folder / "exim4", "#!/bin/sh\nexec sleep 30\n");
+  ASSERT_EQ(::symlink("exim4", (folder / "sendmail").c_str()), 0);
+  const MailSystemJudgement judged = JudgeMailSystem(
+      folder / "sendmail", kSupportAddress, {folder.path()}, std::chrono::milliseconds(300));
+  EXPECT_FALSE(judged.sends_off);
+  EXPECT_NE(judged.reason.find("no answer within 1 s"), std::string::npos) << judged.reason;
+}
+
+// Only absolute folders of PATH count: an empty or relative entry would be the working folder.
+TEST(MailToolFolders, AbsoluteFoldersOfPathThenTheSystemsOwn) {
+  const char* saved = std::getenv("PATH");
+  const std::string path = saved ? saved : "";
+  ::setenv("PATH", "/opt/mail/bin::bin:/usr/local/bin", 1);
+  EXPECT_EQ(MailToolFolders(),
+            (std::vector<std::string>{"/opt/mail/bin", "/usr/local/bin", "/usr/sbin", "/usr/bin",
+                                      "/sbin", "/bin"}));
+  ::setenv("PATH", path.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace corvane::test
