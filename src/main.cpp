@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -94,7 +95,14 @@ int main(int argc, char** argv) {
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
     UseBinaryStandardInput();
     if (decode.csv) UseBinaryStandardOutput();
-    return CheckedOutput(RunDecodeCommand(decode, std::cin, *mailboxes, output));
+    try {
+      return CheckedOutput(RunDecodeCommand(decode, std::cin, *mailboxes, output));
+    } catch (const std::bad_alloc&) {
+      // What was decoded is already out; the run says it did not finish.
+      std::cout.flush();
+      std::cerr << "corvane decode: out of memory\n";
+      return 1;
+    }
   }
   const std::unique_ptr<OsSystem> os = CreateOsSystem();
   if (identify_verb->parsed()) {

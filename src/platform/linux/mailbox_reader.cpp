@@ -28,6 +28,8 @@ void Found(void* context, const MailboxModuleAttachment* a) {
   attachment.file_name = a->file_name;
   attachment.content.assign(a->content, a->content_size);
   attachment.size = a->size;
+  if (a->error) attachment.error = a->error;
+  if (a->note) attachment.note = a->note;
   (*static_cast<Callbacks*>(context)->found)(attachment);
 }
 
