@@ -12,7 +12,7 @@ mbox=$work/hostile.mbox
 python3 "$(dirname "$0")/../tools/hostile_mail.py" "$mbox" good parts:1000000 good kiks:100000 \
   nest:64 nest:1100 fwd:63 fwd:600 good
 # Today's parse of the whole tree takes more than a gigabyte for the million parts.
-if ldd "$corvane" | grep -q libasan; then
+if grep -qa __asan_init "$corvane"; then
   limited() { ASAN_OPTIONS="hard_rss_limit_mb=400:quarantine_size_mb=16" "$@"; }
 else
   limited() { (ulimit -v 500000 && exec "$@"); }

@@ -6,7 +6,7 @@ module="$(dirname "$binary_under_test")/libcorvane-mailbox.so"
 cp "$module" "$work/app/"
 record='007011004006003WD-123 -1673912542PC-7PID-42ANA'
 mkdir -p "$work/Maildir/cur" "$work/Maildir/new" "$work/Maildir/tmp" "$work/folder"
-printf 'Message-ID: <m@example.com>\nContent-Type: application/octet-stream; name="a.kik"\n\n%s\n' \
+printf 'Message-ID: <m@example.com>\nContent-Type: application/octet-stream; name="a.kik"\n\n%s\r\n' \
   "$record" >"$work/Maildir/cur/1.M1P1.host:2,S"
 printf '%s\r\n' "$record" >"$work/folder/good.kik"
 specials=(fifo link)
@@ -17,7 +17,9 @@ for dir in "$work/Maildir/new" "$work/folder"; do
 done
 [ "$(id -u)" -eq 0 ] && specials+=(null) || echo "note: not root, no device node made"
 tracer=()
-command -v strace >/dev/null && tracer=(strace -f -qq -e trace=open,openat -o "$work/trace")
+# LeakSanitizer cannot run under ptrace.
+command -v strace >/dev/null &&
+  tracer=(env ASAN_OPTIONS=detect_leaks=0 strace -f -qq -e trace=open,openat -o "$work/trace")
 
 for target in "--mailbox $work/Maildir" "$work/folder"; do
   # shellcheck disable=SC2086

@@ -19,12 +19,17 @@ if os.path.exists(path): os.unlink(path)
 s = socket.socket(socket.AF_UNIX); s.bind(path); os.chmod(path, 0o777); s.listen(8)
 open(os.path.join(folder, "ready"), "w").close()
 while True:
-    c, _ = s.accept(); c.recv(64); c.sendall(b"ok\n"); c.close()
+    c, _ = s.accept()
+    try:
+        c.recv(64); c.sendall(b"ok\n")
+    except OSError:
+        pass
+    c.close()
 PY
 squat() {  # squat FOLDER RUNNER...: a squatter, as that runner, in FOLDER
   local folder=$1
   shift
-  "$@" python3 "$work/squatter.py" "$folder" &
+  "$@" /usr/bin/python3 "$work/squatter.py" "$folder" &
   squatter=$!
   for _ in $(seq 100); do [ -e "$folder/ready" ] && return; sleep 0.05; done
   fail "the squatter did not start"
@@ -40,6 +45,8 @@ other=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 export -f squat wizard_runs fail expect_contains
 export work
 unshare --mount bash -euo pipefail -c '
+  squatter=
+  trap "[ -z \"\$squatter\" ] || kill \$squatter 2>/dev/null || true" EXIT
   mount --make-rprivate /
   mkdir -p "$work/run-user" /mnt
   # A scratch /tmp, with this test'"'"'s folder at its old place in it.
