@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/verb_output.h"
 #include "disk/identify_command.h"
 #include "platform/mailbox.h"
 #include "platform/os_system.h"
-#include "platform/verb_output.h"
 #include "report/decode_command.h"
 #include "report/record_command.h"
 

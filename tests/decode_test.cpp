@@ -4,10 +4,10 @@
 #include <random>
 
 #include "app/dispatch.h"
+#include "common/text.h"
 #include "disk/drive_identity.h"
 #include "fakes/fake_platform.h"
 #include "platform/registry_helpers.h"
-#include "platform/text.h"
 #include "report/record_decode.h"
 
 namespace corvane {
@@ -60,6 +60,11 @@ TEST(DecodeMachineRecord, RejectsWhatIsNotARecordAndSaysWhy) {
       {"007000000000000ABCDEFG\r", "\"\\r\""},
       {std::string("007000000000000ABCDEFG\0", 23), "\"\\x00\""},
       {std::string("003000000000000\xC9\xC9", 17), "add up to 3 bytes but only 2"},
+      // Extra characters short of a whole thousand fit no cut.
+      {"007000000000000ABCDEFG" + std::string(100, 'H'),
+       "trailing data after the record: 100 characters more"},
+      {"007000000000000ABCDEFG" + std::string(999, 'H'),
+       "trailing data after the record: 999 characters more"},
   };
   for (const Case& c : cases) {
     const DecodedRecord r = DecodeMachineRecord(c.content);

@@ -335,9 +335,48 @@ TEST(SmartAttributes, NamesComeFromTheTableOrAreUnknown) {
   }
 }
 
+// Every row, letter for letter: a name is what a support person searches for.
 TEST(SmartAttributes, NameTableHasItsThirtyFiveRows) {
+  const AttributeNameTable expected = {
+      {"0", "ATTR_INVALID"},
+      {"1", "READ_ERROR_RATE"},
+      {"2", "THROUGHPUT_PERF"},
+      {"3", "SPIN_UP_TIME"},
+      {"4", "START_STOP_COUNT"},
+      {"5", "REALLOC_SECTOR_COUNT"},
+      {"6", "READ_CHANNEL_MARGIN"},
+      {"7", "SEEK_ERROR_RATE"},
+      {"8", "SEEK_TIME_PERF"},
+      {"9", "POWER_ON_HRS_COUNT"},
+      {"10", "SPIN_RETRY_COUNT"},
+      {"11", "CALIBRATION_RETRY_COUNT"},
+      {"12", "POWER_CYCLE_COUNT"},
+      {"13", "SOFT_READ_ERROR_RATE"},
+      {"191", "G_SENSE_ERROR_RATE"},
+      {"192", "POWER_OFF_RETRACT_CYCLE"},
+      {"193", "LOAD_UNLOAD_CYCLE_COUNT"},
+      {"194", "TEMPERATURE"},
+      {"196", "REALLOCATION_EVENTS_COUNT"},
+      {"197", "CURRENT_PENDING_SECTOR_COUNT"},
+      {"198", "UNCORRECTABLE_SECTOR_COUNT"},
+      {"199", "ULTRADMA_CRC_ERROR_RATE"},
+      {"200", "WRITE_ERROR_RATE"},
+      {"220", "DISK_SHIFT"},
+      {"221", "G_SENSE_ERROR_RATEII"},
+      {"222", "LOADED_HOURS"},
+      {"223", "LOAD_UNLOAD_RETRY_COUNT"},
+      {"224", "LOAD_FRICTION"},
+      {"225", "LOAD_UNLOAD_CYCLE_COUNTII"},
+      {"226", "LOAD_IN_TIME"},
+      {"227", "TORQUE_AMPLIFICATION_COUNT"},
+      {"228", "POWER_OFF_RETRACT_COUNT"},
+      {"230", "GMR_HEAD_AMPLITUDE"},
+      {"231", "TEMPERATUREII"},
+      {"250", "READ_ERROR_RETRY_RATE"},
+  };
   const AttributeNameTable table = BuildAttributeNameTable();
   EXPECT_EQ(table.size(), 35u);
+  EXPECT_EQ(table, expected);
   EXPECT_EQ(table.at("0"), "ATTR_INVALID");
   EXPECT_EQ(table.at("5"), "REALLOC_SECTOR_COUNT");
   EXPECT_EQ(table.at("199"), "ULTRADMA_CRC_ERROR_RATE");

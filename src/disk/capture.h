@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/bytes.h"
+#include "common/bytes.h"
 #include "platform/smart_device.h"
 
 namespace corvane {

@@ -10,12 +10,18 @@ namespace corvane {
 
 namespace {
 
-constexpr char kNtDevicePrefix[] = "\\\\.\\PhysicalDrive";
 constexpr char k9xDeviceName[] = "\\\\.\\SMARTVSD";
 
 // Attribute and threshold entries within the 528-byte output buffer.
 constexpr size_t kFirstEntryOffset = kOutBufferOffset + 2;
 constexpr size_t kEntrySize = 12;
+// Within an entry: the id, then the attribute's flags (a word), current and worst value;
+// a threshold entry has its threshold after the id.
+constexpr size_t kEntryIdOffset = 0;
+constexpr size_t kEntryFlagsOffset = 1;
+constexpr size_t kEntryCurrentOffset = 3;
+constexpr size_t kEntryWorstOffset = 4;
+constexpr size_t kEntryThresholdOffset = 1;
 static_assert(kFirstEntryOffset + kEntrySize * kAttributeSlots == kOutBufferOffset + 362);
 
 const std::array<std::pair<int, const char*>, 35> kAttributeNames = {{
@@ -264,16 +270,16 @@ bool ReadSmartAttributes(SmartDevice& device, Handle h, int32_t drive,
   }
   for (int k = 0; k < kAttributeSlots; ++k) {
     const size_t o = kFirstEntryOffset + kEntrySize * static_cast<size_t>(k);
-    const uint8_t id = out[o];
+    const uint8_t id = out[o + kEntryIdOffset];
     if (id == 0) continue;  // empty slots may lie between used ones
     SmartAttribute& a = working.Attributes[working.AttributeCount];
     a.AttributeId = id;
     const auto name = names.find(std::to_string(id));
     a.AttributeName =
         name != names.end() ? name->second : "Unknown value (" + std::to_string(id) + ")";
-    a.StatusFlags = static_cast<int16_t>(ReadU16(out, o + 1));
-    a.CurrentValue = out[o + 3];
-    a.WorstValue = out[o + 4];
+    a.StatusFlags = static_cast<int16_t>(ReadU16(out, o + kEntryFlagsOffset));
+    a.CurrentValue = out[o + kEntryCurrentOffset];
+    a.WorstValue = out[o + kEntryWorstOffset];
     ++working.AttributeCount;
     working.Attributes.resize(working.AttributeCount + 1u);
   }
@@ -291,8 +297,9 @@ bool ReadSmartThresholds(SmartDevice& device, Handle h, int32_t drive, DriveIden
     SmartAttribute& a = working.Attributes[i];
     for (int k = 0; k < kAttributeSlots; ++k) {
       const size_t o = kFirstEntryOffset + kEntrySize * static_cast<size_t>(k);
-      if (out[o] != 0 && out[o] == a.AttributeId) {
-        a.ThresholdValue = out[o + 1];
+      const uint8_t id = out[o + kEntryIdOffset];
+      if (id != 0 && id == a.AttributeId) {
+        a.ThresholdValue = out[o + kEntryThresholdOffset];
       }
     }
   }

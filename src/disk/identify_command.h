@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "common/verb_output.h"
 #include "platform/smart_device.h"
-#include "platform/verb_output.h"
 
 namespace corvane {
 

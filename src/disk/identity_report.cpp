@@ -4,7 +4,7 @@
 #include <sstream>
 #include <utility>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvane {
 

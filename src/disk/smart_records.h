@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/bytes.h"
+#include "common/bytes.h"
 
 namespace corvane {
 
@@ -17,6 +17,9 @@ inline constexpr uint32_t kSmartRcvDriveData = 0x7C088;
 static_assert(kSmartGetVersion == 475264);
 static_assert(kSmartSendDriveCommand == 508036);
 static_assert(kSmartRcvDriveData == 508040);
+
+// The NT family's names of the physical drives: this prefix and the drive's number.
+inline constexpr char kNtDevicePrefix[] = "\\\\.\\PhysicalDrive";
 
 // CreateFileA arguments.
 inline constexpr uint32_t kGenericReadWrite = 0xC0000000;
@@ -65,8 +68,6 @@ inline constexpr size_t kSectorSize = 512;
 inline constexpr size_t kSendCmdOutHeaderSize = 16;
 inline constexpr size_t kSendCmdOutParamsSize = kSendCmdOutHeaderSize + kSectorSize;
 inline constexpr size_t kOutBufferSizeOffset = 0;
-inline constexpr size_t kDriverErrorOffset = 4;
-inline constexpr size_t kIdeErrorOffset = 5;
 inline constexpr size_t kOutBufferOffset = 16;
 static_assert(kSendCmdOutParamsSize == 528);
 
@@ -84,7 +85,6 @@ inline constexpr uint8_t kAtaSmart = 0xB0;
 inline constexpr uint8_t kSmartReadData = 0xD0;
 inline constexpr uint8_t kSmartReadThresholds = 0xD1;
 inline constexpr uint8_t kSmartEnableOperations = 0xD8;
-inline constexpr uint8_t kSmartReturnStatus = 0xDA;
 inline constexpr uint8_t kSmartCylLow = 0x4F;
 inline constexpr uint8_t kSmartCylHigh = 0xC2;
 inline constexpr uint8_t kDriveHeadMaster = 0xA0;

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/bytes.h"
+#include "common/bytes.h"
 
 namespace corvane {
 

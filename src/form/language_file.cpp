@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "common/text.h"
 #include "form/app.h"
-#include "platform/text.h"
 
 namespace corvane {
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -75,6 +76,16 @@ class Files {
 // within the kind's size. Throws FileError as Files::ReadAll does. Defined once per
 // operating system.
 std::string ReadFileBytes(const std::string& path, FileKind kind);
+// ReadFileBytes, or nothing for a file that cannot be read; `reason`, when given, says why.
+inline std::optional<std::string> ReadFileOrAbsent(const std::string& path, FileKind kind,
+                                                   std::string* reason = nullptr) {
+  try {
+    return ReadFileBytes(path, kind);
+  } catch (const FileError& e) {
+    if (reason) *reason = e.reason();
+    return std::nullopt;
+  }
+}
 // Replaces the file with exactly `bytes` as Files::WriteAll does (a link at the path is
 // replaced, never followed), without any change of code page.
 void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -1,6 +1,7 @@
 #include "report/decode_command.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -12,8 +13,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "common/text.h"
 #include "platform/files.h"
-#include "platform/text.h"
 #include "report/record_decode.h"
 
 namespace corvane {
@@ -21,19 +22,14 @@ namespace corvane {
 namespace {
 
 // A record is a few hundred bytes; anything far larger is not one and is not loaded whole.
-constexpr std::streamoff kMaxFileSize = 1 << 20;
+constexpr std::streamoff kMaxFileSize = SizeLimit(FileKind::kRecord);
 
 std::string TooLarge(uint64_t size) {
   return "it holds " + std::to_string(size) + " bytes, far too many for a record";
 }
 
 std::optional<std::string> ReadRecordFile(const std::string& path, std::string* reason) {
-  try {
-    return ReadFileBytes(path, FileKind::kRecord);
-  } catch (const FileError& e) {
-    *reason = e.reason();
-    return std::nullopt;
-  }
+  return ReadFileOrAbsent(path, FileKind::kRecord, reason);
 }
 
 std::optional<std::string> ReadRecordStream(std::istream& in, std::string* reason) {
@@ -53,13 +49,7 @@ std::optional<std::string> ReadRecordStream(std::istream& in, std::string* reaso
 }
 
 bool EndsInKik(const std::string& name) {
-  static const char kSuffix[] = ".kik";
-  if (name.size() < 4) return false;
-  for (size_t i = 0; i < 4; ++i) {
-    const char c = name[name.size() - 4 + i];
-    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kSuffix[i]) return false;
-  }
-  return true;
+  return name.size() >= 4 && LowerCaseLatin(name.substr(name.size() - 4)) == ".kik";
 }
 
 // Text in a single-byte code page is shown as Latin-1, so that the output stays UTF-8.
@@ -89,88 +79,124 @@ constexpr const char* kValueLabels[] = {
     "disk identifier:  ", "volume serial:    ", "computer name:    ", "product id:       ",
     "user name:        "};
 
+// One record as every format shows it: its place, and its values or why it has none.
+struct DecodedEntry {
+  std::string path;
+  const MailAttachment* mail = nullptr;
+  std::string error;  // empty when the record was decoded
+  std::array<std::string, 5> values;
+  uint64_t cuts = 0;
+
+  bool ambiguous() const { return cuts > 1; }
+  // Where the record came from, as messages name it.
+  // A message that could not be read has no attachment to name.
+  std::string where() const {
+    std::string at = path;
+    if (mail) at += ": message <" + mail->message_id + ">";
+    if (mail && !mail->file_name.empty()) at += ", attachment " + mail->file_name;
+    return at;
+  }
+};
+
+// `content` is the record's bytes, or nothing with `reason` when it could not be read.
+DecodedEntry DecodeEntry(const std::string& path, const MailAttachment* mail,
+                         const std::optional<std::string>& content, const std::string& reason) {
+  DecodedEntry entry;
+  entry.path = path;
+  entry.mail = mail;
+  if (!content) {
+    entry.error = "cannot read it: " + reason;
+    return entry;
+  }
+  const DecodedRecord record = DecodeMachineRecord(*content);
+  entry.error = record.error;
+  if (!record.ok()) return entry;
+  const MachineValues& v = record.values;
+  entry.values = {Shown(v.disk_identifier, record.unit), Shown(v.volume_serial, record.unit),
+                  Shown(v.computer_name, record.unit), Shown(v.product_id, record.unit),
+                  Shown(v.user_name, record.unit)};
+  entry.cuts = record.cuts;
+  return entry;
+}
+
+nlohmann::ordered_json JsonEntry(const DecodedEntry& e) {
+  nlohmann::ordered_json entry;
+  entry["path"] = e.path;
+  if (e.mail) {
+    entry["message_id"] = e.mail->message_id;
+    entry["from"] = e.mail->from;
+    entry["date"] = e.mail->date;
+    entry["attachment"] = e.mail->file_name;
+  }
+  if (!e.error.empty()) {
+    entry["error"] = e.error;
+    return entry;
+  }
+  for (size_t i = 0; i < e.values.size(); ++i) entry[kValueKeys[i]] = e.values[i];
+  if (e.ambiguous()) entry["ambiguous_cuts"] = e.cuts;
+  return entry;
+}
+
+void WriteCsvRow(std::ostream& out, const DecodedEntry& e) {
+  out << CsvField(e.path);
+  if (e.mail) {
+    for (const std::string* s :
+         {&e.mail->message_id, &e.mail->from, &e.mail->date, &e.mail->file_name})
+      out << "," << CsvField(*s);
+  }
+  for (const std::string& s : e.values) out << "," << CsvField(s);
+  out << "\r\n";
+}
+
+void WriteTextBlock(std::ostream& out, const DecodedEntry& e) {
+  out << EscapeControls(e.path) << "\n";
+  if (e.mail) {
+    out << "  message id:       " << EscapeControls(e.mail->message_id) << "\n"
+        << "  from:             " << EscapeControls(e.mail->from) << "\n"
+        << "  date:             " << EscapeControls(e.mail->date) << "\n"
+        << "  attachment:       " << EscapeControls(e.mail->file_name) << "\n";
+  }
+  for (size_t i = 0; i < e.values.size(); ++i)
+    out << "  " << kValueLabels[i] << EscapeControls(e.values[i]) << "\n";
+}
+
 // Prints each record as it is decoded, so that a long mailbox holds none of the output.
 class RecordPrinter {
  public:
-  RecordPrinter(VerbOutput& output, bool csv, bool mail) : output_(output), csv_(csv), mail_(mail) {
+  RecordPrinter(VerbOutput& output, bool csv, bool mail) : output_(output), csv_(csv) {
     if (output_.json()) {
       output_.BeginList("files");
     } else if (csv_) {
-      output_.text() << "file" << (mail_ ? ",message_id,from,date,attachment" : "")
+      output_.text() << "file" << (mail ? ",message_id,from,date,attachment" : "")
                      << ",disk_identifier,volume_serial,computer_name,product_id,user_name\r\n";
     }
   }
 
-  // `content` is the record's bytes, or nothing with `reason` when it could not be read.
   void Print(const std::string& path, const MailAttachment* mail,
-             const std::optional<std::string>& content, std::string reason) {
+             const std::optional<std::string>& content, const std::string& reason) {
     ++count_;
-    DecodedRecord record;
-    if (content) {
-      record = DecodeMachineRecord(*content);
-      reason = record.error;
-    } else {
-      reason = "cannot read it: " + reason;
-    }
-    nlohmann::ordered_json entry;
-    entry["path"] = path;
-    if (mail) {
-      entry["message_id"] = mail->message_id;
-      entry["from"] = mail->from;
-      entry["date"] = mail->date;
-      entry["attachment"] = mail->file_name;
-    }
-    std::string where = path;
-    if (mail) where += ": message <" + mail->message_id + ">";
-    if (mail && !mail->file_name.empty()) where += ", attachment " + mail->file_name;
-    if (!reason.empty()) {
-      ++failed_;
-      if (output_.json()) {
-        entry["error"] = reason;
-        output_.AddToList(entry);
-      } else {
-        output_.Say(Severity::kError, EscapeControls(where) + ": " + reason);
-      }
+    const DecodedEntry entry = DecodeEntry(path, mail, content, reason);
+    if (!entry.error.empty()) ++failed_;
+    if (entry.ambiguous()) ++ambiguous_;
+    if (output_.json()) {
+      output_.AddToList(JsonEntry(entry));
       return;
     }
-    const MachineValues& v = record.values;
-    const std::string shown[] = {Shown(v.disk_identifier, record.unit),
-                                 Shown(v.volume_serial, record.unit),
-                                 Shown(v.computer_name, record.unit),
-                                 Shown(v.product_id, record.unit), Shown(v.user_name, record.unit)};
-    if (record.ambiguous()) {
-      ++ambiguous_;
-      if (!output_.json()) {
-        output_.Say(Severity::kWarning,
-                    EscapeControls(where) + ": the lengths are ambiguous (a value of 1000 " +
-                        "characters or more): " + std::to_string(record.cuts) +
-                        " cuts fit; the long value is taken to be the product identifier");
-      }
+    if (!entry.error.empty()) {
+      output_.Say(Severity::kError, EscapeControls(entry.where()) + ": " + entry.error);
+      return;
     }
-    std::ostream& out = output_.text();
-    if (output_.json()) {
-      for (size_t i = 0; i < 5; ++i) entry[kValueKeys[i]] = shown[i];
-      if (record.ambiguous()) entry["ambiguous_cuts"] = record.cuts;
-      output_.AddToList(entry);
-    } else if (csv_) {
-      out << CsvField(path);
-      if (mail) {
-        for (const std::string* s : {&mail->message_id, &mail->from, &mail->date, &mail->file_name})
-          out << "," << CsvField(*s);
-      }
-      for (const std::string& s : shown) out << "," << CsvField(s);
-      out << "\r\n";
+    if (entry.ambiguous()) {
+      output_.Say(Severity::kWarning,
+                  EscapeControls(entry.where()) + ": the lengths are ambiguous (a value of 1000 " +
+                      "characters or more): " + std::to_string(entry.cuts) +
+                      " cuts fit; the long value is taken to be the product identifier");
+    }
+    if (csv_) {
+      WriteCsvRow(output_.text(), entry);
     } else {
-      if (printed_) out << "\n";
-      out << EscapeControls(path) << "\n";
-      if (mail) {
-        out << "  message id:       " << EscapeControls(mail->message_id) << "\n"
-            << "  from:             " << EscapeControls(mail->from) << "\n"
-            << "  date:             " << EscapeControls(mail->date) << "\n"
-            << "  attachment:       " << EscapeControls(mail->file_name) << "\n";
-      }
-      for (size_t i = 0; i < 5; ++i)
-        out << "  " << kValueLabels[i] << EscapeControls(shown[i]) << "\n";
+      if (printed_) output_.text() << "\n";
+      WriteTextBlock(output_.text(), entry);
     }
     printed_ = true;
   }
@@ -198,7 +224,6 @@ class RecordPrinter {
  private:
   VerbOutput& output_;
   bool csv_;
-  bool mail_;
   bool printed_ = false;
   uint64_t count_ = 0;
   uint64_t failed_ = 0;

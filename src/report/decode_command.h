@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/verb_output.h"
 #include "platform/mailbox.h"
-#include "platform/verb_output.h"
 
 namespace corvane {
 

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
+#include "common/text.h"
 #include "disk/drive_identity.h"
 #include "platform/platform.h"
 #include "platform/registry_helpers.h"
-#include "platform/text.h"
 
 namespace corvane {
 

@@ -2,7 +2,7 @@
 // Writes no file and changes neither the registry nor the marker.
 #pragma once
 
-#include "platform/verb_output.h"
+#include "common/verb_output.h"
 
 namespace corvane {
 

@@ -32,10 +32,6 @@ struct DecodedRecord {
 
 inline constexpr size_t kMaxCandidates = 64;
 
-// `s` with control characters written as escapes (\r, \n, \x1B, \u009B), so that text
-// from a received file cannot drive the terminal it is shown on.
-std::string EscapeControls(const std::string& s);
-
 // Decodes the content of a machine-information file: the record, then CR LF or nothing.
 DecodedRecord DecodeMachineRecord(const std::string& content);
 

@@ -1,6 +1,6 @@
 #include "fakes/fake_platform.h"
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvane::test {
 

@@ -42,6 +42,8 @@ TEST(LinuxFiles, FoldersCountAsExistingButCannotBeReadWrittenOrDeleted) {
   EXPECT_THROW(files.WriteAll(dir / "hd.txt", "0\r\n"), FileError);
   EXPECT_THROW(files.Delete(dir / "hd.txt"), FileError);
   EXPECT_TRUE(std::filesystem::is_directory(dir / "hd.txt"));
+  // The refused write left no temporary beside the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(LinuxFiles, FailuresNameThePathAndTheReason) {
@@ -220,6 +222,42 @@ TEST(LinuxFiles, AsRootWhatIsMadeInAUsersHomeBelongsToTheUser) {
   }
   EXPECT_EQ(entries, 4u);  // the report, two folders and the autostart entry
   ASSERT_TRUE(std::filesystem::exists(home + "/.config/autostart/Corvane.desktop"));
+}
+
+// A folder that its user may write but not search takes no file: asked as that user (root
+// passes every permission check), it is not a place to create one, and a write fails.
+TEST(LinuxFiles, AFolderWithoutSearchPermissionIsNotWritable) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to become nobody";
+  constexpr uid_t kNobody = 65534;
+  TempFolder dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  const std::string searchable = dir / "searchable", unsearchable = dir / "unsearchable";
+  for (const std::string& folder : {searchable, unsearchable}) {
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+  }
+  ASSERT_EQ(::chmod(unsearchable.c_str(), 0600), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(10);
+    LinuxFiles files;
+    if (!files.CanCreateIn(searchable)) ::_exit(11);
+    if (files.CanCreateIn(unsearchable)) ::_exit(12);
+    try {
+      files.WriteAll(unsearchable + "/report.kik", "record\r\n");
+      ::_exit(13);
+    } catch (const FileError&) {
+    }
+    ::_exit(0);
+  }
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0)
+      << "10: cannot become nobody, 11: the searchable folder refused, 12: the unsearchable "
+         "folder taken, 13: a file written there";
+  EXPECT_FALSE(std::filesystem::exists(unsearchable + "/report.kik"));
 }
 
 TEST(LinuxSystemInfo, ProgramFolderIsTheExecutablesFolder) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <linux/hdreg.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -124,6 +126,81 @@ TEST(RestoreDriveStringOrder, SwapsOnlyTheThreeStrings) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(sector + 46), 8), "WF.100ba");
   EXPECT_EQ(std::string(reinterpret_cast<char*>(sector + 92), 2), "..");
   EXPECT_EQ(std::string(reinterpret_cast<char*>(sector + 54), 2), "OM");
+}
+
+// The command block of each request the subsystem sends, byte for byte.
+TEST(BuildAtaPassThroughCdb, EachCommandsRegistersInTheirPlaces) {
+  const auto params = [](uint8_t features, uint8_t cyl_low, uint8_t cyl_high, uint8_t command) {
+    SendCmdInParams p;
+    p.features = features;
+    p.sector_count = 1;
+    p.sector_number = 1;
+    p.cyl_low = cyl_low;
+    p.cyl_high = cyl_high;
+    p.drive_head = 0xA0;
+    p.command = command;
+    return p;
+  };
+  const struct {
+    const char* what;
+    SendCmdInParams p;
+    bool reads_sector;
+    AtaPassThroughCdb expected;
+  } cases[] = {
+      {"SMART ENABLE OPERATIONS",
+       params(0xD8, 0x4F, 0xC2, 0xB0),
+       false,
+       {0x85, 0x06, 0x20, 0, 0xD8, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
+      {"SMART READ DATA",
+       params(0xD0, 0x4F, 0xC2, 0xB0),
+       true,
+       {0x85, 0x08, 0x0E, 0, 0xD0, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
+      {"SMART READ ATTRIBUTE THRESHOLDS",
+       params(0xD1, 0x4F, 0xC2, 0xB0),
+       true,
+       {0x85, 0x08, 0x0E, 0, 0xD1, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
+      {"IDENTIFY DEVICE",
+       params(0, 0, 0, 0xEC),
+       true,
+       {0x85, 0x08, 0x0E, 0, 0, 0, 0x01, 0, 0x01, 0, 0, 0, 0, 0xA0, 0xEC, 0}},
+      {"IDENTIFY PACKET DEVICE",
+       params(0, 0, 0, 0xA1),
+       true,
+       {0x85, 0x08, 0x0E, 0, 0, 0, 0x01, 0, 0x01, 0, 0, 0, 0, 0xA0, 0xA1, 0}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BuildAtaPassThroughCdb(c.p, c.reads_sector), c.expected) << c.what;
+  }
+}
+
+// HDIO_GET_IDENTITY (taken without pass-through when the node opens) hands the strings
+// back in reading order and the words in the machine's: the identity must come out as
+// pass-through gives it.
+TEST(IdentifyFromHdio, CapturedDriveIdGivesTheDrivesOwnOrder) {
+  struct hd_driveid id {};
+  id.cyls = 16383;
+  id.heads = 16;
+  id.sectors = 63;
+  const auto put = [](unsigned char* field, size_t size, const std::string& text) {
+    std::memset(field, ' ', size);
+    std::memcpy(field, text.data(), text.size());
+  };
+  put(id.serial_no, sizeof id.serial_no, "WD-WCAV51234567");
+  put(id.fw_rev, sizeof id.fw_rev, "01.01A01");
+  put(id.model, sizeof id.model, "WDC WD5000AAKS-00V1A0");
+  const Bytes sector = IdentifyFromHdio(&id);
+  ASSERT_EQ(sector.size(), 512u);
+  const auto text = [&](size_t offset, size_t length) {
+    return SwapBytePairs(
+        std::string(sector.begin() + static_cast<std::ptrdiff_t>(offset),
+                    sector.begin() + static_cast<std::ptrdiff_t>(offset + length)));
+  };
+  EXPECT_EQ(text(20, 20), "WD-WCAV51234567     ");
+  EXPECT_EQ(text(46, 8), "01.01A01");
+  EXPECT_EQ(text(54, 40), "WDC WD5000AAKS-00V1A0                   ");
+  EXPECT_EQ(sector[2] | sector[3] << 8, 16383);
+  EXPECT_EQ(sector[6] | sector[7] << 8, 16);
+  EXPECT_EQ(sector[12] | sector[13] << 8, 63);
 }
 
 // A sysfs tree of a machine whose device nodes this process cannot open.

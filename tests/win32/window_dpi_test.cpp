@@ -2,6 +2,7 @@
 // system suggests and places the controls at the new DPI.
 #include <gtest/gtest.h>
 #include <windows.h>
+#undef MessageBox
 
 #include <string>
 #include <thread>

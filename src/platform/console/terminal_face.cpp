@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "app/dispatch.h"
+#include "common/text.h"
 #include "form/app.h"
 #include "form/layout.h"
 #include "form/texts.h"
 #include "platform/desktop.h"
-#include "platform/text.h"
 
 namespace corvane {
 

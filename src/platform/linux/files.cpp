@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/random.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -189,10 +190,11 @@ std::string WriteTemporary(int dir, const std::string& path, const std::string& 
 
 }  // namespace
 
-int WriteFully(int fd, const std::string& data) {
+int WriteFully(int fd, const std::string& data, bool socket) {
   size_t done = 0;
   while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    const ssize_t n = socket ? ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL)
+                             : ::write(fd, data.data() + done, data.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -238,21 +240,25 @@ void ReplaceFileAtomically(const std::string& path, const std::string& content, 
   }
 }
 
-bool MakeFolders(const std::string& path, unsigned mode) {
+void MakeFolders(const std::string& path, unsigned mode) {
   for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
     if (::mkdir(part.c_str(), mode) == 0) {
       if (const std::optional<Owner> owner = OwnerForEntriesOf(FolderOf(part))) {
         if (::lchown(part.c_str(), owner->uid, owner->gid) != 0) {
+          const int err = errno;
           ::rmdir(part.c_str());
-          return false;
+          throw FileError(part, OwnerFailure(*owner, err));
         }
       }
     } else if (errno != EEXIST) {
-      return false;
+      Fail(part, errno);
     }
-    if (slash == std::string::npos) return true;
+    if (slash == std::string::npos) break;
   }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) Fail(path, errno);
+  if (!S_ISDIR(st.st_mode)) Fail(path, ENOTDIR);
 }
 
 int OpenOrCreate(const std::string& path, int flags, unsigned mode) {
@@ -333,15 +339,6 @@ bool LinuxFiles::CanCreateIn(const std::string& folder) {
          ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-void LinuxFiles::MakeFolders(const std::string& folder) {
-  for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
-    const std::string part = folder.substr(0, end);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) Fail(part, errno);
-    if (end == std::string::npos) break;
-  }
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) Fail(folder, errno);
-  if (!S_ISDIR(st.st_mode)) Fail(folder, ENOTDIR);
-}
+void LinuxFiles::MakeFolders(const std::string& folder) { corvane::MakeFolders(folder, 0700); }
 
 }  // namespace corvane

@@ -19,8 +19,8 @@ class LinuxFiles : public Files {
 };
 
 // Writes every byte to `fd`, going on after interrupted writes; returns 0, or the errno of
-// the write that failed.
-int WriteFully(int fd, const std::string& data);
+// the write that failed. A `socket` is written without SIGPIPE when the peer has gone.
+int WriteFully(int fd, const std::string& data, bool socket = false);
 
 // Writes `content` to a temporary file in `path`'s folder, syncs it and renames it over
 // `path`, so that readers see the old file or the new one, never a part, and a link at
@@ -34,9 +34,9 @@ void ReplaceFileAtomically(const std::string& path, const std::string& content,
                            unsigned new_mode = 0666);
 
 // Creates the folder and its missing parents with `mode` less the umask; as root, a
-// folder made inside another user's folder becomes that user's. False when one cannot be
-// made.
-bool MakeFolders(const std::string& path, unsigned mode);
+// folder made inside another user's folder becomes that user's. Throws FileError when one
+// cannot be made or the path names something other than a folder.
+void MakeFolders(const std::string& path, unsigned mode);
 
 // Opens `path` with `flags` | O_CREAT; as root, a file so made inside another user's
 // folder becomes that user's. -1 with errno on failure.

@@ -16,12 +16,12 @@
 #include <system_error>
 #include <utility>
 
+#include "common/text.h"
 #include "platform/files.h"
 #include "platform/linux/files.h"
 #include "platform/linux/mime_mail.h"
 #include "platform/linux/process.h"
 #include "platform/linux/system_info.h"
-#include "platform/text.h"
 
 namespace corvane {
 
@@ -121,10 +121,8 @@ class SendmailApplication : public SpreadsheetApplication {
     workbooks_.erase(workbook);
   }
 
-  void SetCaption(const std::string& caption) override {
-    CheckRunning();
-    caption_ = caption;
-  }
+  // Nothing shows the program's caption: a hand-over has no window.
+  void SetCaption(const std::string&) override { CheckRunning(); }
 
   void Quit() override {
     CheckRunning();
@@ -170,7 +168,6 @@ class SendmailApplication : public SpreadsheetApplication {
   std::string sendmail_;
   std::chrono::milliseconds limit_;
   std::map<std::string, std::string> workbooks_;
-  std::string caption_;
   bool quit_ = false;
 };
 

@@ -24,6 +24,7 @@ class SendmailAutomation : public SpreadsheetAutomation {
       : sendmail_(std::move(sendmail)), limit_(limit) {}
   // Stands in for whichever program is asked for.
   std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) override;
+  std::chrono::milliseconds limit() const { return limit_; }
 
  private:
   std::string sendmail_;

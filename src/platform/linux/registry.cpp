@@ -14,11 +14,11 @@
 #include <sstream>
 #include <string_view>
 
+#include "common/text.h"
 #include "platform/linux/files.h"
 #include "platform/linux/machine_app_id.h"
 #include "platform/linux/system_info.h"
 #include "platform/registry_helpers.h"
-#include "platform/text.h"
 
 namespace corvane {
 
@@ -140,19 +140,11 @@ std::string RunValueOfEntry(const std::string& entry) {
   return data ? *data : ProgramOfExec(exec.value_or(""));
 }
 
-std::optional<std::string> ReadText(const std::string& path, FileKind kind) {
-  try {
-    return ReadFileBytes(path, kind);
-  } catch (const FileError&) {
-    return std::nullopt;
-  }
-}
-
 }  // namespace
 
 std::optional<std::string> ReadMachineId(const std::vector<std::string>& files) {
   for (const std::string& file : files) {
-    const std::optional<std::string> text = ReadText(file, FileKind::kSystem);
+    const std::optional<std::string> text = ReadFileOrAbsent(file, FileKind::kSystem);
     if (!text) continue;
     const std::string id = Trim(*text, kWhiteSpace);
     if (!id.empty()) return id;
@@ -187,7 +179,8 @@ long LinuxRegistry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
   std::optional<std::string> text;
   switch (ValueOf(key, name)) {
     case Known::kRunValue:
-      if ((text = ReadText(AutostartFile(), FileKind::kSettings))) text = RunValueOfEntry(*text);
+      if ((text = ReadFileOrAbsent(AutostartFile(), FileKind::kSettings)))
+        text = RunValueOfEntry(*text);
       break;
     case Known::kProductId:
       // The machine's application-specific id: the machine id itself is not to be exposed.
@@ -219,9 +212,8 @@ long LinuxRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
   command = command.substr(0, command.find('\0'));  // the text before its NUL, as it reads
   const std::optional<std::string> entry = AutostartEntry(command);
   if (!entry) return kErrorAccessDenied;
-  // Private to the user; a failure shows when the entry is written.
-  MakeFolders(options_.config_folder + "/autostart", 0700);
   try {
+    MakeFolders(options_.config_folder + "/autostart", 0700);  // private to the user
     ReplaceFileAtomically(AutostartFile(), *entry, 0600);
     return kErrorSuccess;
   } catch (const FileError&) {

@@ -52,16 +52,6 @@ std::string ReadLine(int fd, int timeout_ms) {
   return line;
 }
 
-void WriteAll(int fd, const char* text) {
-  size_t left = std::strlen(text);
-  while (left > 0) {
-    const ssize_t n = ::send(fd, text, left, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    text += n;
-    left -= static_cast<size_t>(n);
-  }
-}
-
 // Makes the folder when missing; empty when it is usable, else why not.
 std::string PrepareFolder(const std::string& folder) {
   if (folder.empty()) return "no folder for it";
@@ -163,7 +153,7 @@ struct SingleInstance::State {
           handler = on_raise;
         }
         if (handler) handler();
-        WriteAll(client, kRaiseAnswer);
+        WriteFully(client, kRaiseAnswer, true);
       }
       ::close(client);
     }
@@ -234,7 +224,7 @@ SingleInstance::Reach SingleInstance::ConnectToRunningCopy(int* connection) {
 }
 
 bool SingleInstance::AskToRaise(int connection) {
-  WriteAll(connection, kRaiseRequest);
+  WriteFully(connection, kRaiseRequest, true);
   const bool answered = ReadLine(connection, kAnswerTimeoutMs) == kRaiseAnswer;
   ::close(connection);
   return answered;

@@ -4,28 +4,26 @@
 // It serves the NT family's device names only; "\\.\SMARTVSD" cannot be opened.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/bytes.h"
+#include "common/bytes.h"
+#include "disk/smart_records.h"
+#include "platform/linux/drive_map.h"
 #include "platform/smart_device.h"
 
 namespace corvane {
 
-struct LinuxDrive {
-  std::string name;  // the block device's name, "sda"
-  bool atapi = false;
-};
+inline constexpr size_t kAtaPassThroughCdbSize = 16;
+using AtaPassThroughCdb = std::array<uint8_t, kAtaPassThroughCdbSize>;
 
-// Drive 0 is the whole disk that holds `root_disk`; the other whole disks follow by
-// family (sd, hd, nvme, vd, xvd, mmcblk) in name order, then the optical drives (sr).
-// Only the first four are kept; partitions, loop, ram, zram, dm and md devices are
-// not drives.
-std::vector<LinuxDrive> OrderDrives(const std::vector<std::string>& block_names,
-                                    const std::string& root_disk);
+// The ATA PASS-THROUGH (16) command block of one request: PIO data-in of one sector when
+// `reads_sector`, else a non-data command that returns the ATA registers (ck_cond).
+AtaPassThroughCdb BuildAtaPassThroughCdb(const SendCmdInParams& p, bool reads_sector);
 
 enum class PassThroughOutcome { kDone, kRefused, kFailed };
 
@@ -39,16 +37,9 @@ PassThroughOutcome JudgePassThrough(uint8_t scsi_status, uint16_t host_status, c
 // in the drive's order (first character of each word in its high byte).
 void RestoreDriveStringOrder(uint8_t* sector);
 
-struct LinuxSmartPaths {
-  std::string sys_block = "/sys/block";
-  std::string sys_dev_block = "/sys/dev/block";
-  std::string dev = "/dev";
-  std::string root = "/";
-};
-
-// An identify sector built from what sysfs shows ordinary users, in the drive's byte
-// order; nothing when sysfs shows nothing of the device.
-std::optional<Bytes> IdentifyFromSysfs(const std::string& sys_block_device);
+// The identify sector in the drive's order from the struct hd_driveid that
+// HDIO_GET_IDENTITY filled.
+Bytes IdentifyFromHdio(const void* hd_driveid);
 
 class LinuxSmartDevice : public SmartDevice {
  public:

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvane {
 

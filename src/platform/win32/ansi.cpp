@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvane {
 

@@ -5,9 +5,6 @@
 // the Linux window.
 #include "platform/win32/window_face.h"
 
-#include <windows.h>
-#undef MessageBox
-
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -33,7 +30,7 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
   }
   auto* face = reinterpret_cast<Win32WindowFace*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!face) return ::DefWindowProcA(window, message, wparam, lparam);
-  return static_cast<LRESULT>(face->Handle(window, message, wparam, lparam));
+  return face->Handle(window, message, wparam, lparam);
 }
 
 HFONT MakeFont(const Font& font, int dpi_y) {
@@ -79,16 +76,14 @@ int Win32WindowFace::Pixels(int twips, bool horizontal) const {
 }
 
 int Win32WindowFace::MessageBox(const std::string& text, const std::string& title, int style) {
-  HWND owner = window_ && ::IsWindowVisible(static_cast<HWND>(window_)) ? static_cast<HWND>(window_)
-                                                                        : nullptr;
+  HWND owner = window_ && ::IsWindowVisible(window_) ? window_ : nullptr;
   return OwnedMessageBox(owner, text, title, style);
 }
 
-void Win32WindowFace::Paint(void* dc_handle) {
-  const HDC dc = static_cast<HDC>(dc_handle);
+void Win32WindowFace::Paint(HDC dc) {
   const FMain& f = app_->form;
   RECT client{};
-  ::GetClientRect(static_cast<HWND>(window_), &client);
+  ::GetClientRect(window_, &client);
   const HBRUSH back = ::CreateSolidBrush(Colour(f.back_color));
   ::FillRect(dc, &client, back);
   ::DeleteObject(back);
@@ -179,8 +174,7 @@ void Win32WindowFace::MakeChildren() {
   for (Control* c : {&f.OBESP, &f.OBENG, &f.OBPOR, &f.LBLOK, &f.LBLNO, &f.LBLYES, &f.CBCancel}) {
     const HWND child = ::CreateWindowExA(
         0, "BUTTON", Utf8ToAnsi(c->caption).c_str(), WS_CHILD | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 0,
-        0, static_cast<HWND>(window_), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)),
-        instance, nullptr);
+        0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
     children_.push_back({c, child});
   }
   PlaceChildren();
@@ -190,34 +184,33 @@ void Win32WindowFace::MakeChildren() {
 void Win32WindowFace::PlaceChildren() {
   for (const Child& child : children_) {
     const Control& c = *child.control;
-    ::MoveWindow(static_cast<HWND>(child.window), Pixels(c.left, true), Pixels(c.top, false),
+    ::MoveWindow(child.window, Pixels(c.left, true), Pixels(c.top, false),
                  Pixels(c.left + c.width, true) - Pixels(c.left, true),
                  Pixels(c.top + c.height, false) - Pixels(c.top, false), FALSE);
   }
 }
 
-const Control* Win32WindowFace::ControlOf(void* window) const {
+const Control* Win32WindowFace::ControlOf(HWND window) const {
   for (const Child& child : children_) {
     if (window && child.window == window) return child.control;
   }
   return nullptr;
 }
 
-void* Win32WindowFace::WindowOf(const Control* control) const {
+HWND Win32WindowFace::WindowOf(const Control* control) const {
   for (const Child& child : children_) {
     if (control && child.control == control) return child.window;
   }
   return nullptr;
 }
 
-void Win32WindowFace::DrawChild(const void* draw_item) {
-  const auto* item = static_cast<const DRAWITEMSTRUCT*>(draw_item);
+void Win32WindowFace::DrawChild(const DRAWITEMSTRUCT* item) {
   const Control* c = ControlOf(item->hwndItem);
   if (!c) return;
   // The form's drawing, moved so that this window's place is at its origin.
   RECT place{};
   ::GetWindowRect(item->hwndItem, &place);
-  ::MapWindowPoints(nullptr, static_cast<HWND>(window_), reinterpret_cast<POINT*>(&place), 2);
+  ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
   POINT old_origin{};
   ::SetViewportOrgEx(item->hDC, -place.left, -place.top, &old_origin);
   Paint(item->hDC);
@@ -233,19 +226,19 @@ void Win32WindowFace::DrawChild(const void* draw_item) {
   }
 }
 
-bool Win32WindowFace::Type(unsigned virtual_key, long long lparam) {
+bool Win32WindowFace::Type(WPARAM virtual_key, LPARAM lparam) {
   const std::optional<Key> key = FormKey(virtual_key);
   if (!key) return false;
-  const HWND window = static_cast<HWND>(window_);
+  const HWND window = window_;
   // Keys show the focus marks, as the dialog manager shows them once a key is used.
   ::SendMessageA(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
   const Control* focus = ControlOf(::GetFocus());
   const KeyAction action = OnKey(app_->form, focus, *key);
   if (action.focus != focus) {
-    if (void* child = WindowOf(action.focus)) ::SetFocus(static_cast<HWND>(child));
+    if (const HWND child = WindowOf(action.focus)) ::SetFocus(child);
   }
   // A held key presses once, as a held mouse button clicks once.
-  const bool repeated = (lparam & (1LL << 30)) != 0;
+  const bool repeated = (lparam & (LPARAM{1} << 30)) != 0;
   if (action.press && !repeated) Press(action.press);
   return true;
 }
@@ -266,19 +259,18 @@ void Win32WindowFace::Press(const Control* control) {
       if (control == option) outcome = SelectOption(*app_, *option);
     }
   }
-  Follow(static_cast<int>(outcome));
+  Follow(outcome);
 }
 
 void Win32WindowFace::PlaceFocus() {
   const FMain& f = app_->form;
   const Control* focus = FocusAfterHandler(f, ControlOf(::GetFocus()), focus_stage_);
   focus_stage_ = f.LBLSTAGE.caption;
-  if (void* child = WindowOf(focus)) ::SetFocus(static_cast<HWND>(child));
+  if (const HWND child = WindowOf(focus)) ::SetFocus(child);
 }
 
-void Win32WindowFace::Follow(int outcome_value) {
-  const auto outcome = static_cast<Outcome>(outcome_value);
-  const HWND window = static_cast<HWND>(window_);
+void Win32WindowFace::Follow(Outcome outcome) {
+  const HWND window = window_;
   if (outcome == Outcome::kEnded || outcome == Outcome::kFailed || !app_->form.loaded) {
     failed_ = failed_ || outcome == Outcome::kFailed;
     if (!ended_) {
@@ -292,7 +284,7 @@ void Win32WindowFace::Follow(int outcome_value) {
   // A control takes clicks and the focus exactly while the keyboard rules list it.
   const std::vector<const Control*> order = FocusOrder(app_->form);
   for (const Child& child : children_) {
-    const HWND button = static_cast<HWND>(child.window);
+    const HWND button = child.window;
     ::SetWindowTextA(button, Utf8ToAnsi(child.control->caption).c_str());
     const bool takes = std::find(order.begin(), order.end(), child.control) != order.end();
     ::ShowWindow(button, takes ? SW_SHOWNA : SW_HIDE);
@@ -302,9 +294,7 @@ void Win32WindowFace::Follow(int outcome_value) {
   ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-long long Win32WindowFace::Handle(void* window_handle, unsigned message, unsigned long long wparam,
-                                  long long lparam) {
-  const HWND window = static_cast<HWND>(window_handle);
+LRESULT Win32WindowFace::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -326,7 +316,7 @@ long long Win32WindowFace::Handle(void* window_handle, unsigned message, unsigne
       }
       return 0;
     case WM_CLOSE:
-      if (app_ && !ended_) Follow(static_cast<int>(CloseWindow(*app_)));
+      if (app_ && !ended_) Follow(CloseWindow(*app_));
       return 0;
     case WM_DPICHANGED: {
       // Moved to a monitor of another scale, or the scale changed: twips, fonts and the
@@ -342,8 +332,7 @@ long long Win32WindowFace::Handle(void* window_handle, unsigned message, unsigne
       return 0;
     }
     default:
-      return ::DefWindowProcA(window, message, static_cast<WPARAM>(wparam),
-                              static_cast<LPARAM>(lparam));
+      return ::DefWindowProcA(window, message, wparam, lparam);
   }
 }
 
@@ -376,18 +365,18 @@ int Win32WindowFace::Run(App& app) {
   if (!window_) return 1;
   MakeChildren();
 
-  Follow(static_cast<int>(StartProgram(app)));
+  Follow(StartProgram(app));
   MSG message;
   while (!ended_ && ::GetMessageA(&message, nullptr, 0, 0) > 0) {
-    const HWND form = static_cast<HWND>(window_);
+    const HWND form = window_;
     if (message.message == WM_KEYDOWN && (message.hwnd == form || ::IsChild(form, message.hwnd)) &&
-        Type(static_cast<unsigned>(message.wParam), message.lParam)) {
+        Type(message.wParam, message.lParam)) {
       continue;
     }
     ::TranslateMessage(&message);
     ::DispatchMessageA(&message);
   }
-  ::DestroyWindow(static_cast<HWND>(window_));
+  ::DestroyWindow(window_);
   window_ = nullptr;
   return failed_ ? 1 : 0;
 }

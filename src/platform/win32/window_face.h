@@ -2,12 +2,17 @@
 // controls to the dispatcher and repaints, hides, shows and closes as the model says
 // afterwards. The controls that take clicks are owner-drawn BUTTON windows, painted as the
 // form is, so that they take the focus and screen readers announce them by their captions.
-// Message boxes are owned by the form's window.
+// Message boxes are owned by the form's window. Only Win32 code includes this header; the
+// system's MessageBox macro is undone so that the face's method keeps its name.
 #pragma once
+
+#include <windows.h>
+#undef MessageBox
 
 #include <string>
 #include <vector>
 
+#include "app/dispatch.h"
 #include "form/focus.h"
 #include "platform/face.h"
 #include "platform/win32/desktop.h"
@@ -21,31 +26,31 @@ class Win32WindowFace : public Face {
   int Run(App& app) override;
 
   // For the window procedure.
-  long long Handle(void* window, unsigned message, unsigned long long wparam, long long lparam);
+  LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
  private:
   struct Child {
     Control* control;
-    void* window;
+    HWND window;
   };
-  void Paint(void* dc);
-  void DrawChild(const void* draw_item);
+  void Paint(HDC dc);
+  void DrawChild(const DRAWITEMSTRUCT* item);
   void MakeChildren();
   void PlaceChildren();
   // A key typed on the form; false when it is not one of the form's keys.
-  bool Type(unsigned virtual_key, long long lparam);
+  bool Type(WPARAM virtual_key, LPARAM lparam);
   // What a click on `control` does.
   void Press(const Control* control);
   // Shows, hides, repaints or closes the window after a handler returned `outcome`.
-  void Follow(int outcome);
+  void Follow(Outcome outcome);
   void PlaceFocus();
-  const Control* ControlOf(void* window) const;
-  void* WindowOf(const Control* control) const;
+  const Control* ControlOf(HWND window) const;
+  HWND WindowOf(const Control* control) const;
   int Pixels(int twips, bool horizontal) const;
 
   Win32Desktop& desktop_;
   App* app_ = nullptr;
-  void* window_ = nullptr;
+  HWND window_ = nullptr;
   std::vector<Child> children_;
   std::string focus_stage_;  // the stage the focus was placed for
   bool ended_ = false;

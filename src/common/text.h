@@ -30,4 +30,8 @@ inline bool IsUtf8Continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 // The characters of UTF-8 text: continuation bytes belong to the character before.
 size_t Utf8CharacterCount(const std::string& utf8);
 
+// `s` with control characters written as escapes (\r, \n, \x1B, \u009B), so that text
+// from a received file cannot drive the terminal it is shown on.
+std::string EscapeControls(const std::string& s);
+
 }  // namespace corvane

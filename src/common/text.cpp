@@ -1,6 +1,7 @@
-#include "platform/text.h"
+#include "common/text.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace corvane {
 
@@ -84,6 +85,31 @@ size_t Utf8CharacterCount(const std::string& utf8) {
     if (!IsUtf8Continuation(c)) ++count;
   }
   return count;
+}
+
+std::string EscapeControls(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const unsigned char next = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+    char hex[8];
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c < 0x20 || c == 0x7F) {
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      // A C1 control in UTF-8: some terminals take U+009B as the start of a sequence.
+      std::snprintf(hex, sizeof hex, "\\u%04X", next);
+      out += hex;
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 }  // namespace corvane

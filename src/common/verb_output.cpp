@@ -1,4 +1,4 @@
-#include "platform/verb_output.h"
+#include "common/verb_output.h"
 
 #include <ostream>
 #include <utility>
