@@ -32,8 +32,15 @@ int CheckedOutput(int status) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int raw_argc, char** raw_argv) {
   using namespace corvane;
+  // Every argument in UTF-8 from here on; the parser sees only these.
+  const std::vector<std::string> arguments = CommandLineArguments(raw_argc, raw_argv);
+  std::vector<char*> utf8_argv;
+  for (const std::string& a : arguments) utf8_argv.push_back(const_cast<char*>(a.c_str()));
+  const int argc = static_cast<int>(utf8_argv.size());
+  utf8_argv.push_back(nullptr);
+  char** argv = utf8_argv.data();
   // The wizard alone runs without a console; anything on the command line may print.
   if (argc > 1) AttachParentConsole();
   CLI::App cli{"Corvane: reads this computer's identity and sends it to the supplier's support."};
@@ -67,7 +74,7 @@ int main(int argc, char** argv) {
   CLI::Option* json_flag = decode_verb->add_flag("--json", decode_json, "Print one JSON object");
   decode_verb->add_flag("--csv", decode.csv, "Print CSV with a header row")->excludes(json_flag);
   cli.require_subcommand(0, 1);
-  const Invocation invocation{CORVANE_VERSION, std::vector<std::string>(argv, argv + argc)};
+  const Invocation invocation{CORVANE_VERSION, arguments};
   try {
     cli.parse(argc, argv);
     if (decode_verb->parsed() && decode.files.empty() && decode.mailbox.empty()) {
@@ -81,7 +88,7 @@ int main(int argc, char** argv) {
     std::cerr << e.what() << "\n" << cli.help();
     // A script that asked for JSON gets the usage error as JSON as well.
     for (int i = 1; i < argc; ++i) {
-      if (std::string(argv[i]) != "--json") continue;
+      if (arguments[static_cast<size_t>(i)] != "--json") continue;
       VerbOutput output("", true, invocation, std::cout, std::cerr);
       output.Say(Severity::kError, e.what());
       return CheckedOutput(output.Finish(2));

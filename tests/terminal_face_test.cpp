@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "fakes/fake_platform.h"
+#include "platform/console/converting_stream.h"
 
 namespace corvane::test {
 namespace {
@@ -91,6 +94,42 @@ TEST(NormaliseCommand, TrimsAndLowersAccentedCapitals) {
   EXPECT_EQ(NormaliseCommand("NÃO"), "não");
   EXPECT_EQ(NormaliseCommand("PORTUGUÊS"), "português");
   EXPECT_EQ(NormaliseCommand("\t"), "");
+}
+
+// The streams a terminal in another encoding is given: the writer sees whole characters
+// only, however the text is cut, and the reader's pieces come back in order.
+TEST(ConvertingStreamBuffer, HandsOnWholeCharactersAndReadsPieces) {
+  const struct {
+    std::string text;
+    size_t complete;
+  } cases[] = {{"", 0},          {"abc", 3},           {"Portugu\xC3", 7},  {"\xC3\xAA", 2},
+               {"a\xE2\x82", 1}, {"a\xE2\x82\xAC", 4}, {"\xF0\x9F\x98", 0}, {"\x80\x80", 2}};
+  for (const auto& c : cases) EXPECT_EQ(CompleteUtf8Length(c.text), c.complete) << c.text;
+
+  std::vector<std::string> written;
+  std::vector<std::string> pieces = {"n\xC3\xA3o\n", "s\xC3\xAD\n"};
+  ConvertingStreamBuffer buffer(
+      [&](const std::string& utf8) {
+        written.push_back(utf8);
+        return true;
+      },
+      [&](std::string* utf8) {
+        if (pieces.empty()) return false;
+        *utf8 = pieces.front();
+        pieces.erase(pieces.begin());
+        return true;
+      });
+  std::ostream out(&buffer);
+  out << "Portugu\xC3" << std::flush << "\xAAs\n"
+      << "[N\xC3" << std::flush;
+  EXPECT_EQ(written, (std::vector<std::string>{"Portugu", "\xC3\xAAs\n", "[N"}));
+  std::istream in(&buffer);
+  std::string line;
+  ASSERT_TRUE(std::getline(in, line));
+  EXPECT_EQ(line, "n\xC3\xA3o");
+  ASSERT_TRUE(std::getline(in, line));
+  EXPECT_EQ(line, "s\xC3\xAD");
+  EXPECT_FALSE(std::getline(in, line));
 }
 
 }  // namespace

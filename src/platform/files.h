@@ -8,17 +8,20 @@
 
 namespace corvane {
 
-// A failed file operation; the message names the path and the system's reason.
+// A failed file operation; the message names the path and the system's reason, and
+// `code` keeps the system's error number (errno, or GetLastError's) where there is one.
 class FileError : public std::runtime_error {
  public:
-  FileError(const std::string& path, const std::string& reason)
-      : std::runtime_error(path + ": " + reason), path_(path), reason_(reason) {}
+  FileError(const std::string& path, const std::string& reason, int code = 0)
+      : std::runtime_error(path + ": " + reason), path_(path), reason_(reason), code_(code) {}
   const std::string& path() const { return path_; }
   const std::string& reason() const { return reason_; }
+  int code() const { return code_; }
 
  private:
   std::string path_;
   std::string reason_;
+  int code_;
 };
 
 // What a file read holds, and so how much of it a read may take: a file that names a

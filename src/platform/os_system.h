@@ -2,6 +2,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -25,6 +27,12 @@ void UseBinaryStandardOutput();
 
 // For the command line's uses: the standard streams reach the prompt that started the
 // program (a windowed program on Windows has none of its own), unless already redirected.
+// A stream that is a Windows console then takes and gives its text as UTF-16; a redirected
+// one keeps the program's UTF-8.
 void AttachParentConsole();
+
+// The program's arguments, argv[0] first, in UTF-8: on Windows from the UTF-16 command
+// line (the ANSI argv loses what the code page lacks), elsewhere argv as it is.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 }  // namespace corvane

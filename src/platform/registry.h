@@ -22,6 +22,8 @@ constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorAccessDenied = 5;
 constexpr long kErrorInvalidHandle = 6;
+constexpr long kErrorWriteProtect = 19;
+constexpr long kErrorDiskFull = 112;
 constexpr long kErrorMoreData = 234;
 
 class Registry {

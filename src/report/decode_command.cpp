@@ -237,8 +237,9 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* paths,
   namespace fs = std::filesystem;
   std::vector<std::string> names;
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+  // Paths are UTF-8 on every system (on Windows the path's own form is UTF-16).
+  for (fs::directory_iterator it(fs::u8path(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().u8string();
     std::error_code type_ec;
     const fs::file_type type = it->symlink_status(type_ec).type();
     if (!EndsInKik(name) || type_ec || type == fs::file_type::directory) continue;
@@ -255,8 +256,10 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* paths,
     return false;
   }
   std::sort(names.begin(), names.end());
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  for (const std::string& name : names) paths->push_back(prefix + name);
+  // The system's own separator: "C:\inbox\a.kik" on Windows, "inbox/a.kik" on Linux.
+  for (const std::string& name : names) {
+    paths->push_back((fs::u8path(folder) / fs::u8path(name)).u8string());
+  }
   return true;
 }
 
@@ -275,7 +278,7 @@ int RunDecodeCommand(const DecodeOptions& options, std::istream& in, MailboxRead
       continue;
     }
     std::error_code ec;
-    if (!std::filesystem::is_directory(argument, ec)) {
+    if (!std::filesystem::is_directory(std::filesystem::u8path(argument), ec)) {
       const std::optional<std::string> content = ReadRecordFile(argument, &reason);
       printer.Print(argument, nullptr, content, reason);
       continue;

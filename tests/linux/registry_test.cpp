@@ -1,8 +1,12 @@
 #include "platform/linux/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -150,6 +154,28 @@ TEST_F(LinuxRegistryTest, UnusableConfigFolderFailsQuietly) {
   Spit(dir / "config", "a file where the folder should be");
   EXPECT_EQ(SetRunValue("/opt/corvane"), kErrorAccessDenied);
   EXPECT_EQ(RunValue(), std::nullopt);
+}
+
+// A write that fails for a full or read-only disk says so, as the Win32 registry would,
+// rather than claiming the rights were missing. Needs root for the small mounts.
+TEST_F(LinuxRegistryTest, WriteFailuresKeepTheirCause) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small filesystem needs root";
+  const std::string config = dir / "config";
+  std::filesystem::create_directories(config);
+  const std::pair<const char*, long> cases[] = {{"size=4k", kErrorDiskFull},
+                                                {"ro,size=4k", kErrorWriteProtect}};
+  for (const auto& [options, status] : cases) {
+    if (::mount("tmpfs", config.c_str(), "tmpfs", 0, options) != 0) {
+      GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    if (status == kErrorDiskFull) {  // fill it, leaving no room for the entry
+      std::filesystem::create_directories(config + "/autostart");
+      std::ofstream(config + "/autostart/filler", std::ios::binary) << std::string(1 << 16, 'x');
+    }
+    EXPECT_EQ(SetRunValue("/opt/corvane"), status) << options;
+    EXPECT_EQ(RunValue(), std::nullopt) << options;
+    ::umount(config.c_str());
+  }
 }
 
 // OK at stage "8" on the Linux registry: a program folder that an Exec line cannot name

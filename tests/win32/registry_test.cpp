@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/registry_helpers.h"
 #include "registry_contract.h"
 
 namespace corvane::test {
@@ -93,6 +94,29 @@ TEST_F(Win32RegistryTest, TextIsStoredInTheAnsiCodePage) {
   // The "A" query may add the terminating NUL that the stored text lacked.
   ASSERT_GE(bytes, 4u);
   EXPECT_EQ(std::string(raw, 4), std::string(expected, 4));
+}
+
+// The Run value names a program folder the ANSI code page cannot hold: it is written and
+// read in UTF-16, so the restart starts the real program and the check after writing holds.
+TEST_F(Win32RegistryTest, TextOutsideTheAnsiCodePageKeepsItsLetters) {
+  const std::string program = "C:\\Users\\\xC5\x82ukasz\\Corvane.exe";  // łukasz
+  WriteRegistryString(registry, kHkeyLocalMachine, kRunKey, kRunValueName, program);
+  EXPECT_EQ(ReadRegistryString(registry, kHkeyLocalMachine, kRunKey, kRunValueName), program);
+
+  HKEY run = nullptr;
+  ASSERT_EQ(::RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunKey, &run), ERROR_SUCCESS);
+  wchar_t raw[64] = {};
+  DWORD bytes = sizeof raw;
+  EXPECT_EQ(
+      ::RegQueryValueExW(run, L"Corvane", nullptr, nullptr, reinterpret_cast<BYTE*>(raw), &bytes),
+      ERROR_SUCCESS);
+  ::RegCloseKey(run);
+  EXPECT_EQ(std::wstring(raw), L"C:\\Users\\\u0142ukasz\\Corvane.exe");
+
+  // What the code page holds still goes through the "A" function, as before.
+  const std::string ansi_program = "C:\\Jos\xC3\xA9\\Corvane.exe";
+  WriteRegistryString(registry, kHkeyLocalMachine, kRunKey, kRunValueName, ansi_program);
+  EXPECT_EQ(ReadRegistryString(registry, kHkeyLocalMachine, kRunKey, kRunValueName), ansi_program);
 }
 
 TEST_F(Win32RegistryTest, UnknownKeysAreRefused) {

@@ -8,6 +8,7 @@
 
 #include "disk/drive_identity.h"
 #include "disk/smart_records.h"
+#include "platform/win32/ansi.h"
 #include "platform/win32/files.h"
 #include "platform/win32/shell.h"
 #include "platform/win32/smart_device.h"
@@ -160,6 +161,50 @@ TEST_F(Win32FilesTest, PerUserFoldersAndTheCreateProbe) {
   const HANDLE search = ::FindFirstFileA((folder + "\\*.tmp").c_str(), &found);
   EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "the probe leaves nothing behind";
   if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+}
+
+// A profile whose name the ANSI code page lacks (C:\Users\łukasz): the per-user folder is
+// made, written and found at its real path, not at the code page's nearest spelling.
+TEST_F(Win32FilesTest, PerUserFolderOutsideTheAnsiCodePage) {
+  const wchar_t* kShellFolders =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  const std::wstring profile = Utf8ToWide(folder) + L"\\\u0142ukasz";
+  const std::wstring local = profile + L"\\Local";
+  ::CreateDirectoryW(profile.c_str(), nullptr);
+  ::CreateDirectoryW(local.c_str(), nullptr);
+  HKEY shell = nullptr;
+  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, kShellFolders, &shell), ERROR_SUCCESS);
+  wchar_t before[MAX_PATH] = {};
+  DWORD before_type = 0;
+  DWORD before_size = sizeof before;
+  const bool had_value =
+      ::RegQueryValueExW(shell, L"Local AppData", nullptr, &before_type,
+                         reinterpret_cast<BYTE*>(before), &before_size) == ERROR_SUCCESS;
+  ::RegSetValueExW(shell, L"Local AppData", 0, REG_SZ, reinterpret_cast<const BYTE*>(local.c_str()),
+                   static_cast<DWORD>((local.size() + 1) * sizeof(wchar_t)));
+  Win32SystemInfo info;
+  const std::string state = info.UserStateFolder();
+  if (had_value) {
+    ::RegSetValueExW(shell, L"Local AppData", 0, before_type, reinterpret_cast<BYTE*>(before),
+                     before_size);
+  } else {
+    ::RegDeleteValueW(shell, L"Local AppData");
+  }
+  ::RegCloseKey(shell);
+
+  EXPECT_EQ(state, WideToUtf8(local) + "\\Corvane");
+  files.MakeFolders(state);
+  files.WriteAll(state + "\\idioma.txt", "2\r\n");
+  const std::wstring written = local + L"\\Corvane\\idioma.txt";
+  EXPECT_NE(::GetFileAttributesW(written.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(files.Exists(state + "\\idioma.txt"));
+  EXPECT_EQ(files.ReadAll(state + "\\idioma.txt", FileKind::kLanguage), "2\r\n");
+  EXPECT_TRUE(files.CanCreateIn(state));
+  files.Delete(state + "\\idioma.txt");
+  EXPECT_EQ(::GetFileAttributesW(written.c_str()), INVALID_FILE_ATTRIBUTES);
+  for (const std::wstring& f : {local + L"\\Corvane", local, profile}) {
+    ::RemoveDirectoryW(f.c_str());
+  }
 }
 
 // The default mail client is the one the user's Software\Clients\Mail names.

@@ -27,7 +27,7 @@ constexpr char kTemporaryPrefix[] = ".corvane-";
 constexpr size_t kTemporaryPrefixSize = sizeof kTemporaryPrefix - 1;
 
 [[noreturn]] void Fail(const std::string& path, int err) {
-  throw FileError(path, std::strerror(err));
+  throw FileError(path, std::strerror(err), err);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -172,7 +172,7 @@ std::string WriteTemporary(int dir, const std::string& path, const std::string& 
   Descriptor file(fd);
   try {
     if (how.owner && ::fchown(fd, how.owner->uid, how.owner->gid) != 0) {
-      throw FileError(path, OwnerFailure(*how.owner, errno));
+      throw FileError(path, OwnerFailure(*how.owner, errno), errno);
     }
     if (how.keep && ::fchmod(fd, *how.keep) != 0) Fail(path, errno);
     if (const int err = WriteFully(fd, content)) Fail(path, err);
@@ -248,7 +248,7 @@ void MakeFolders(const std::string& path, unsigned mode) {
         if (::lchown(part.c_str(), owner->uid, owner->gid) != 0) {
           const int err = errno;
           ::rmdir(part.c_str());
-          throw FileError(part, OwnerFailure(*owner, err));
+          throw FileError(part, OwnerFailure(*owner, err), err);
         }
       }
     } else if (errno != EEXIST) {

@@ -14,6 +14,7 @@
 #include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
+#include "platform/linux/locale_terminal.h"
 #include "platform/linux/mail_hand_over.h"
 #include "platform/linux/registry.h"
 #include "platform/linux/shell.h"
@@ -41,7 +42,8 @@ class LinuxOsSystem : public OsSystem {
       if (std::unique_ptr<Face> window = OpenWindow(&why)) return RunIn(*window);
       std::cerr << "corvane: no window (" << why << "); the wizard runs in the terminal\n";
     }
-    TerminalFace face(std::cin, std::cout);
+    LocaleTerminal terminal(std::cin, std::cout, LocaleCharset());
+    TerminalFace face(terminal.in(), terminal.out());
     return RunIn(face);
   }
 
@@ -91,6 +93,10 @@ class LinuxOsSystem : public OsSystem {
 
 // A Linux program always has the streams it was started with.
 void AttachParentConsole() {}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
 
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<LinuxOsSystem>(); }
 

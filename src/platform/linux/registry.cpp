@@ -24,6 +24,20 @@ namespace corvane {
 
 namespace {
 
+// The registry's status for a failed write, as the Win32 registry reports the same causes;
+// anything without an equivalent stays access denied.
+long StatusOfWriteError(int err) {
+  switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+      return kErrorDiskFull;
+    case EROFS:
+      return kErrorWriteProtect;
+    default:
+      return kErrorAccessDenied;
+  }
+}
+
 // The two keys that exist; their handles are fixed because they carry no state.
 constexpr RegKey kRunHandle = 1;
 constexpr RegKey kCurrentVersionHandle = 2;
@@ -216,8 +230,8 @@ long LinuxRegistry::SetValue(RegKey key, const std::string& name, uint32_t type,
     MakeFolders(options_.config_folder + "/autostart", 0700);  // private to the user
     ReplaceFileAtomically(AutostartFile(), *entry, 0600);
     return kErrorSuccess;
-  } catch (const FileError&) {
-    return kErrorAccessDenied;
+  } catch (const FileError& e) {
+    return StatusOfWriteError(e.code());
   }
 }
 
@@ -228,7 +242,7 @@ long LinuxRegistry::DeleteValue(RegKey key, const std::string& name) {
     return value == Known::kProductId ? kErrorAccessDenied : kErrorFileNotFound;
   }
   if (::unlink(AutostartFile().c_str()) == 0) return kErrorSuccess;
-  return errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied;
+  return errno == ENOENT ? kErrorFileNotFound : StatusOfWriteError(errno);
 }
 
 long LinuxRegistry::CloseKey(RegKey key) {

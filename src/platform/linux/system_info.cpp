@@ -30,6 +30,7 @@ namespace corvane {
 namespace {
 
 // GetUserNameA is given 25 characters with its terminating NUL; a longer name does not fit.
+// Characters, not bytes: an accented login takes two bytes a letter.
 constexpr size_t kUserNameBuffer = 25;
 
 // A UTF-8 locale for the case conversion, whatever locale the program runs in; null when
@@ -150,7 +151,7 @@ std::string LinuxSystemInfo::UserName() {
   const passwd* pw = ::getpwuid(::geteuid());
   if (!pw || !pw->pw_name) return "";
   const std::string name = pw->pw_name;
-  return name.size() < kUserNameBuffer ? name : "";
+  return Utf8CharacterCount(name) < kUserNameBuffer ? name : "";
 }
 
 std::optional<uint32_t> LinuxSystemInfo::VolumeSerial(const std::string& root) {

@@ -48,6 +48,8 @@ std::string Utf8ToAnsi(const std::string& utf8) { return Convert(utf8, CP_UTF8, 
 
 std::string AnsiToUtf8(const std::string& ansi) { return Convert(ansi, CP_ACP, CP_UTF8); }
 
+bool AnsiHolds(const std::string& utf8) { return AnsiToUtf8(Utf8ToAnsi(utf8)) == utf8; }
+
 std::wstring Utf8ToWide(const std::string& utf8) {
   return utf8.empty() ? std::wstring()
                       : ToWide(utf8.data(), static_cast<int>(utf8.size()), CP_UTF8);

@@ -8,6 +8,8 @@ namespace corvane {
 
 std::string Utf8ToAnsi(const std::string& utf8);
 std::string AnsiToUtf8(const std::string& ansi);
+// Whether the ANSI code page holds the text as it is (no default or nearest characters).
+bool AnsiHolds(const std::string& utf8);
 // UTF-8 as the UTF-16 of the "W" functions and COM.
 std::wstring Utf8ToWide(const std::string& utf8);
 std::string WideToUtf8(const std::wstring& wide);

@@ -1,12 +1,14 @@
 // A file is replaced by writing a temporary file beside it and moving it over the old one,
 // so that a failure never leaves it half-written. Delete removes files only, as Kill does.
+// Paths go through the "W" functions: a name the ANSI code page lacks is still found.
 #include "platform/win32/files.h"
 
 #include <windows.h>
-// After windows.h: SHCreateDirectoryExA needs its types.
+// After windows.h: SHCreateDirectoryExW needs its types.
 #include <shlobj.h>
 
-#include <cstdlib>
+#include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "platform/win32/ansi.h"
@@ -16,22 +18,22 @@ namespace corvane {
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, DWORD code) {
-  throw FileError(path, Win32ErrorText(code));
+  throw FileError(path, Win32ErrorText(code), static_cast<int>(code));
 }
 
-std::string FolderOf(const std::string& ansi_path) {
-  const size_t slash = ansi_path.find_last_of("\\/");
-  if (slash == std::string::npos) return ".";
-  return ansi_path.substr(0, slash + 1);
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return L".\\";
+  return path.substr(0, slash + 1);
 }
 
 std::string ReadBytes(const std::string& path, FileKind kind) {
-  const std::string ansi = Utf8ToAnsi(path);
-  const DWORD attributes = ::GetFileAttributesA(ansi.c_str());
+  const std::wstring wide = Utf8ToWide(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     throw FileError(path, "is a folder");
   }
-  const HANDLE h = ::CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Fail(path, ::GetLastError());
   // A pipe or a device (NUL, CON, COM1) is never read: it could block or never end.
@@ -70,33 +72,33 @@ std::string ReadBytes(const std::string& path, FileKind kind) {
 
 // Temporaries are named "~corvane-<process id>-<n>.tmp", so that a later write can tell
 // the ones whose writer is gone (killed while it wrote) and remove them.
-constexpr char kTemporaryPrefix[] = "~corvane-";
+constexpr wchar_t kTemporaryPrefix[] = L"~corvane-";
 
-void RemoveStaleTemporaries(const std::string& folder) {
-  WIN32_FIND_DATAA found{};
-  const HANDLE search = ::FindFirstFileA((folder + kTemporaryPrefix + "*.tmp").c_str(), &found);
+void RemoveStaleTemporaries(const std::wstring& folder) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW((folder + kTemporaryPrefix + L"*.tmp").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    const char* digits = found.cFileName + sizeof kTemporaryPrefix - 1;
-    char* end = nullptr;
-    const unsigned long pid = std::strtoul(digits, &end, 10);
+    const wchar_t* digits = found.cFileName + std::size(kTemporaryPrefix) - 1;
+    wchar_t* end = nullptr;
+    const unsigned long pid = std::wcstoul(digits, &end, 10);
     if (end == digits || *end != '-' || pid == ::GetCurrentProcessId()) continue;
     const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
     if (process) {
       ::CloseHandle(process);
     } else if (::GetLastError() == ERROR_INVALID_PARAMETER) {  // no such process
-      ::DeleteFileA((folder + found.cFileName).c_str());
+      ::DeleteFileW((folder + found.cFileName).c_str());
     }
-  } while (::FindNextFileA(search, &found));
+  } while (::FindNextFileW(search, &found));
   ::FindClose(search);
 }
 
-HANDLE CreateTemporary(const std::string& folder, std::string* name) {
+HANDLE CreateTemporary(const std::wstring& folder, std::wstring* name) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *name = folder + kTemporaryPrefix + std::to_string(::GetCurrentProcessId()) + "-" +
-            std::to_string(::GetTickCount() ^ (++counter * 2654435761u)) + ".tmp";
-    const HANDLE h = ::CreateFileA(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    *name = folder + kTemporaryPrefix + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+            std::to_wstring(::GetTickCount() ^ (++counter * 2654435761u)) + L".tmp";
+    const HANDLE h = ::CreateFileW(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return h;
   }
@@ -104,10 +106,10 @@ HANDLE CreateTemporary(const std::string& folder, std::string* name) {
 }
 
 void ReplaceWithBytes(const std::string& path, const std::string& bytes) {
-  const std::string target = Utf8ToAnsi(path);
-  const std::string folder = FolderOf(target);
+  const std::wstring target = Utf8ToWide(path);
+  const std::wstring folder = FolderOf(target);
   RemoveStaleTemporaries(folder);
-  std::string tmp;
+  std::wstring tmp;
   const HANDLE h = CreateTemporary(folder, &tmp);
   if (h == INVALID_HANDLE_VALUE) Fail(path, ::GetLastError());
   size_t done = 0;
@@ -117,7 +119,7 @@ void ReplaceWithBytes(const std::string& path, const std::string& bytes) {
                      nullptr)) {
       const DWORD err = ::GetLastError();
       ::CloseHandle(h);
-      ::DeleteFileA(tmp.c_str());
+      ::DeleteFileW(tmp.c_str());
       Fail(path, err);
     }
     done += n;
@@ -126,13 +128,13 @@ void ReplaceWithBytes(const std::string& path, const std::string& bytes) {
   const DWORD flush_err = ::GetLastError();
   ::CloseHandle(h);
   if (!flushed) {
-    ::DeleteFileA(tmp.c_str());
+    ::DeleteFileW(tmp.c_str());
     Fail(path, flush_err);
   }
-  if (!::MoveFileExA(tmp.c_str(), target.c_str(),
+  if (!::MoveFileExW(tmp.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD err = ::GetLastError();
-    ::DeleteFileA(tmp.c_str());
+    ::DeleteFileW(tmp.c_str());
     Fail(path, err);
   }
 }
@@ -140,7 +142,7 @@ void ReplaceWithBytes(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 bool Win32Files::Exists(const std::string& path) {
-  return !path.empty() && ::GetFileAttributesA(Utf8ToAnsi(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return !path.empty() && ::GetFileAttributesW(Utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string Win32Files::ReadAll(const std::string& path, FileKind kind) {
@@ -152,7 +154,7 @@ void Win32Files::WriteAll(const std::string& path, const std::string& content) {
 }
 
 void Win32Files::Delete(const std::string& path) {
-  if (!::DeleteFileA(Utf8ToAnsi(path).c_str())) Fail(path, ::GetLastError());
+  if (!::DeleteFileW(Utf8ToWide(path).c_str())) Fail(path, ::GetLastError());
 }
 
 void Win32Files::Copy(const std::string& from, const std::string& to) {
@@ -168,16 +170,16 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 // Access checks lie here (the root of C: takes folders but no files from a standard user,
 // and a folder's read-only flag means nothing): a file is created and removed instead.
 bool Win32Files::CanCreateIn(const std::string& folder) {
-  char probe[MAX_PATH + 1] = {};
-  if (folder.empty() || !::GetTempFileNameA(Utf8ToAnsi(folder).c_str(), "cvn", 0, probe)) {
+  wchar_t probe[MAX_PATH + 1] = {};
+  if (folder.empty() || !::GetTempFileNameW(Utf8ToWide(folder).c_str(), L"cvn", 0, probe)) {
     return false;
   }
-  ::DeleteFileA(probe);
+  ::DeleteFileW(probe);
   return true;
 }
 
 void Win32Files::MakeFolders(const std::string& folder) {
-  const int result = ::SHCreateDirectoryExA(nullptr, Utf8ToAnsi(folder).c_str(), nullptr);
+  const int result = ::SHCreateDirectoryExW(nullptr, Utf8ToWide(folder).c_str(), nullptr);
   if (result != ERROR_SUCCESS && result != ERROR_ALREADY_EXISTS && result != ERROR_FILE_EXISTS) {
     Fail(folder, static_cast<DWORD>(result));
   }

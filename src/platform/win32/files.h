@@ -1,4 +1,4 @@
-// Files on Windows through the "A" functions. Text written is converted from UTF-8 to the
+// Files on Windows through the "W" functions. Text written is converted from UTF-8 to the
 // ANSI code page and text read back the other way; a copy is byte for byte.
 #pragma once
 

@@ -1,10 +1,13 @@
 // Registry access with RegOpenKeyA, RegCreateKeyA, RegQueryValueExA, RegSetValueExA,
 // RegDeleteValueA and RegCloseKey. Only HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE are roots.
+// A text the ANSI code page cannot hold (a program folder named in another alphabet) goes
+// through RegSetValueExW and RegQueryValueExW, so that it comes back as it was written.
 #include "platform/win32/registry.h"
 
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "platform/win32/ansi.h"
@@ -14,6 +17,22 @@ namespace corvane {
 namespace {
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// A text value in UTF-8 from its UTF-16 form; nothing when it cannot be read.
+std::optional<std::string> WideText(HKEY key, const std::wstring& name) {
+  DWORD size = 0;
+  if (::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+  DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+  if (::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                         &got) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  data.resize(got / sizeof(wchar_t));
+  return WideToUtf8(data);
+}
 
 }  // namespace
 
@@ -78,7 +97,12 @@ long Win32Registry::QueryValue(RegKey key, const std::string& name, uint32_t* ty
   }
   if (rc != ERROR_SUCCESS) return rc;
 
-  const std::string value = IsText(raw_type) ? AnsiToUtf8(raw) : raw;
+  std::string value = raw;
+  if (IsText(raw_type)) {
+    value = AnsiToUtf8(raw);
+    const std::optional<std::string> wide = WideText(static_cast<HKEY>(native), Utf8ToWide(name));
+    if (wide && !AnsiHolds(*wide)) value = *wide;
+  }
   if (type) *type = raw_type;
   if (!size) return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
   const auto needed = static_cast<uint32_t>(value.size());
@@ -96,6 +120,12 @@ long Win32Registry::SetValue(RegKey key, const std::string& name, uint32_t type,
   void* native = Native(key);
   if (!native) return kErrorInvalidHandle;
   std::string bytes(reinterpret_cast<const char*>(data), size);
+  if (IsText(type) && !AnsiHolds(bytes)) {
+    const std::wstring wide = Utf8ToWide(bytes);
+    return ::RegSetValueExW(static_cast<HKEY>(native), Utf8ToWide(name).c_str(), 0, type,
+                            reinterpret_cast<const BYTE*>(wide.data()),
+                            static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
+  }
   if (IsText(type)) bytes = Utf8ToAnsi(bytes);
   return ::RegSetValueExA(static_cast<HKEY>(native), Utf8ToAnsi(name).c_str(), 0, type,
                           reinterpret_cast<const BYTE*>(bytes.data()),

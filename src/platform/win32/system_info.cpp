@@ -1,5 +1,6 @@
 // GetSystemDirectoryA, GetComputerNameA, GetUserNameA, GetVolumeInformationA, GetLocalTime
-// and GetModuleFileNameA. Results that the call did not fill come back empty.
+// and GetModuleFileNameW (the program may lie in a folder the ANSI code page cannot name).
+// Results that the call did not fill come back empty.
 #include "platform/win32/system_info.h"
 
 #include <windows.h>
@@ -53,12 +54,12 @@ std::string Win32SystemInfo::UserStateFolder() {
 std::string Win32SystemInfo::DesktopFolder() { return KnownFolder(FOLDERID_Desktop); }
 
 std::string Win32SystemInfo::ProgramFolder() {
-  std::vector<char> buffer(MAX_PATH + 1, '\0');
+  std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
   for (;;) {
-    const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return "";
-    if (n < buffer.size()) return AnsiToUtf8(FolderOfProgramFile(std::string(buffer.data(), n)));
-    buffer.assign(buffer.size() * 2, '\0');  // cut short: a long path
+    if (n < buffer.size()) return FolderOfProgramFile(WideToUtf8(std::wstring(buffer.data(), n)));
+    buffer.assign(buffer.size() * 2, L'\0');  // cut short: a long path
   }
 }
 
