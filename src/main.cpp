@@ -6,6 +6,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -170,7 +171,14 @@ int main(int raw_argc, char** raw_argv) {
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
     UseBinaryStandardInput();
     if (decode.csv) UseBinaryStandardOutput();
-    return CheckedOutput(RunDecodeCommand(decode, std::cin, *mailboxes, output));
+    try {
+      return CheckedOutput(RunDecodeCommand(decode, std::cin, *mailboxes, output));
+    } catch (const std::bad_alloc&) {
+      // What was decoded is already out; the run says it did not finish.
+      std::cout.flush();
+      std::cerr << "corvane decode: out of memory\n";
+      return 1;
+    }
   }
   if (register_verb->parsed()) {
     const std::pair<CLI::App*, RegisterAction> actions[] = {

@@ -217,6 +217,38 @@ TEST_F(WizardTest, StageNineWithTheLanguageFileGoneEndsAfterDeletingTheRunValue)
   EXPECT_NE(run.desktop.boxes[0].text.find("No such file"), std::string::npos);
 }
 
+// An installed copy run by a user who may write its folder (root): its files still go to the
+// per-user folder, and a language file beside it is not taken for the user's.
+TEST_F(WizardTest, AnInstalledCopyNeverKeepsItsFilesBesideItself) {
+  run.system.program_folder_is_own = false;
+  run.files.files[kLanguageFile] = "2\r\n";  // left there by someone else
+  const std::string language_file = run.system.user_state_folder + "\\idioma.txt";
+  ConfirmLanguage(f.OBENG);
+  EXPECT_EQ(run.files.files[language_file], "3\r\n");
+  EXPECT_EQ(run.files.files[kLanguageFile], "2\r\n");
+  ASSERT_EQ(DispatchClick(run.app, Click::kNo), Outcome::kEnded);  // deletes its own file
+  EXPECT_EQ(run.files.files.count(language_file), 0u);
+  EXPECT_EQ(run.files.files[kLanguageFile], "2\r\n");
+}
+
+// When the per-user folder cannot be had, that folder is the failure named.
+TEST_F(WizardTest, AnInstalledCopyNamesThePerUserFolderThatCannotBeHad) {
+  for (const bool make_fails : {true, false}) {
+    FakeRun fresh;
+    fresh.system.program_folder_is_own = false;
+    if (make_fails) fresh.files.fail.insert("MakeFolders");
+    if (!make_fails) fresh.files.read_only_folders = {fresh.system.user_state_folder};
+    ASSERT_EQ(StartProgram(fresh.app), Outcome::kRunning);
+    ASSERT_EQ(SelectOption(fresh.app, fresh.app.form.OBENG), Outcome::kRunning);
+    EXPECT_EQ(DispatchClick(fresh.app, Click::kOk), Outcome::kFailed);
+    ASSERT_EQ(fresh.desktop.boxes.size(), 1u);
+    const std::string& text = fresh.desktop.boxes[0].text;
+    EXPECT_NE(text.find(fresh.system.user_state_folder + ": "), std::string::npos) << text;
+    EXPECT_EQ(text.find(kLanguageFile), std::string::npos) << text;
+    EXPECT_TRUE(fresh.files.files.empty());
+  }
+}
+
 // An installed copy: the user can write neither beside the program nor in the root of C:.
 // The own files go to the per-user folder, the report to the desktop, and the restart
 // path finds the language file where the first run left it.

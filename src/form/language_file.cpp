@@ -39,8 +39,10 @@ std::string ProgramFile(App& app, const std::string& name) {
 
 namespace {
 
+// An installed copy's folder is never used, even by a user who may write there (root).
 bool OwnFilesBesideProgram(App& app) {
-  return app.os.files.CanCreateIn(app.os.system.ProgramFolder());
+  return app.os.system.ProgramFolderTakesOwnFiles() &&
+         app.os.files.CanCreateIn(app.os.system.ProgramFolder());
 }
 
 std::string UserStateFile(App& app, const std::string& name) {
@@ -50,19 +52,24 @@ std::string UserStateFile(App& app, const std::string& name) {
 }  // namespace
 
 std::string NewOwnFile(App& app, const std::string& name) {
-  if (!OwnFilesBesideProgram(app)) {
-    const std::string folder = app.os.system.UserStateFolder();
-    try {
-      app.os.files.MakeFolders(folder);
-    } catch (const FileError&) {
-    }
-    if (app.os.files.CanCreateIn(folder)) return UserStateFile(app, name);
+  if (OwnFilesBesideProgram(app)) return ProgramFile(app, name);
+  const bool installed = !app.os.system.ProgramFolderTakesOwnFiles();
+  const std::string folder = app.os.system.UserStateFolder();
+  try {
+    app.os.files.MakeFolders(folder);
+  } catch (const FileError& e) {
+    // The folder that cannot be had is the cause, not a file beside the program.
+    if (installed) throw FileError(folder, std::string("cannot be made (") + e.what() + ")");
   }
-  // Beside the program; when that fails too, its failure is the one reported.
+  if (app.os.files.CanCreateIn(folder)) return UserStateFile(app, name);
+  if (installed) throw FileError(folder, "files cannot be created in it");
+  // A copy of the user's own: beside it after all; when that fails too, its failure is the
+  // one reported.
   return ProgramFile(app, name);
 }
 
 std::string FindOwnFile(App& app, const std::string& name) {
+  if (!app.os.system.ProgramFolderTakesOwnFiles()) return UserStateFile(app, name);
   std::string chosen = ProgramFile(app, name);
   std::string other = UserStateFile(app, name);
   if (!OwnFilesBesideProgram(app)) std::swap(chosen, other);

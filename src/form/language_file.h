@@ -18,12 +18,14 @@ std::string GetProgramFolder(App& app);
 // GetProgramFolder + separator + name.
 std::string ProgramFile(App& app, const std::string& name);
 
-// Where a new own file is written: beside the program when this user can create files there
-// (a copy run from a download folder), else in the per-user folder (an installed copy),
-// which is made when missing.
+// Where a new own file is written: beside the program when the folder is this user's own and
+// takes files (a copy run from a download folder), else in the per-user folder, which is
+// made when missing. For an installed copy a per-user folder that cannot be had is the
+// FileError, naming that folder.
 std::string NewOwnFile(App& app, const std::string& name);
 // Where an own file is: the chosen folder first, then the other one (a run with other
-// rights may have written it there); the chosen place when it is in neither.
+// rights may have written it there); the chosen place when it is in neither. An installed
+// copy looks in the per-user folder only.
 std::string FindOwnFile(App& app, const std::string& name);
 
 // A decimal number with optional sign, fraction and surrounding blanks; empty otherwise.

@@ -19,13 +19,19 @@ struct MailAttachment {
   std::string content;          // the decoded content, at most the reader's limit
   uint64_t size = 0;            // the whole decoded size, which may exceed `content`
   uint64_t message_number = 0;  // the message's position in the mailbox, from 1
+  // Not empty for a message that could not be read (then it has no file name): why.
+  std::string error;
+  // Not empty for what was skipped, no message at all (a device in a Maildir): the note.
+  std::string note;
 };
 
 class MailboxReader {
  public:
   virtual ~MailboxReader() = default;
   // Calls `found` for every attachment, at any depth of any message, whose file name
-  // `wanted` accepts, in mailbox order; keeps at most `limit` bytes of each content.
+  // `wanted` accepts, in mailbox order; keeps at most `limit` bytes of each content. A
+  // message that cannot be read is handed over as one entry with its `error`, and what is
+  // skipped as one with its `note`.
   // Returns false with `error` when the mailbox cannot be read; attachments found before
   // that have been handed over.
   virtual bool ForEachAttachment(const std::string& path,

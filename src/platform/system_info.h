@@ -33,6 +33,9 @@ class SystemInfo {
   virtual std::optional<uint32_t> VolumeSerial(const std::string& root) = 0;
   // The root of the system drive ("C:\" on Windows, the home folder on Linux).
   virtual std::string SystemDriveRoot() = 0;
+  // Whether the program's own files may lie beside it: the program folder is this user's
+  // own (a build or a copy run from a download folder), not an installed copy's.
+  virtual bool ProgramFolderTakesOwnFiles() = 0;
   // This user's folder for the program's own files when the program folder takes none:
   // %LOCALAPPDATA%\Corvane on Windows, $XDG_STATE_HOME/corvane on Linux. It may not exist.
   virtual std::string UserStateFolder() = 0;

@@ -395,8 +395,9 @@ class RecordPrinter {
 };
 
 // The folder's regular files whose names end in .kik, in name order; sub-folders are not
-// entered.
-bool ListFolder(const std::string& folder, std::vector<std::string>* paths, std::string* error) {
+// entered. Links, devices, FIFOs and sockets so named are not opened: `skipped` says which.
+bool ListFolder(const std::string& folder, std::vector<std::string>* paths,
+                std::vector<std::string>* skipped, std::string* error) {
   namespace fs = std::filesystem;
   std::vector<std::string> names;
   std::error_code ec;
@@ -404,7 +405,15 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* paths, std:
   for (fs::directory_iterator it(fs::u8path(folder), ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().u8string();
     std::error_code type_ec;
-    if (EndsInKik(name) && it->is_regular_file(type_ec)) names.push_back(name);
+    const fs::file_type type = it->symlink_status(type_ec).type();
+    if (!EndsInKik(name) || type_ec || type == fs::file_type::directory) continue;
+    if (type == fs::file_type::regular) {
+      names.push_back(name);
+    } else {
+      skipped->push_back(it->path().u8string() + ": skipped: " +
+                         (type == fs::file_type::symlink ? "a link, which is not followed"
+                                                         : "not a regular file"));
+    }
   }
   if (ec) {
     *error = folder + ": cannot read the folder: " + ec.message();
@@ -437,7 +446,10 @@ bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxRe
       continue;
     }
     std::vector<std::string> paths;
-    if (!ListFolder(argument, &paths, &reason)) {
+    std::vector<std::string> skipped;
+    const bool listed = ListFolder(argument, &paths, &skipped, &reason);
+    for (const std::string& note : skipped) output.Say(Severity::kWarning, EscapeControls(note));
+    if (!listed) {
       output.Say(Severity::kError, EscapeControls(reason));
       failed = true;
     } else if (paths.empty()) {
@@ -455,10 +467,16 @@ bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxRe
     const bool read = mailboxes.ForEachAttachment(
         options.mailbox, EndsInKik, kMaxFileSize,
         [&](const MailAttachment& a) {
+          if (!a.note.empty()) {
+            output.Say(Severity::kWarning, EscapeControls(a.note));
+            return;
+          }
           ++attachments;
           std::optional<std::string> content;
-          if (a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
-          found(a.message_path, &a, content, TooLarge(a.size));
+          if (a.error.empty() && a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
+          found(a.message_path, &a, content, a.error.empty() ? TooLarge(a.size) : a.error);
+          // What was decoded is out before the next message, whatever happens to that one.
+          output.text().flush();
         },
         &error);
     if (!read) {

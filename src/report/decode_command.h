@@ -51,11 +51,14 @@ struct DecodedEntry {
   std::string mail_date;    // the message's date in ISO 8601, or empty
 
   bool ambiguous() const { return cuts > 1; }
-  // Where the record came from, as messages name it.
+  // Where the record came from, as messages name it; a message that could not be read has
+  // no attachment to name.
   std::string where() const {
     if (!mail) return path;
-    return path + ": message " + std::to_string(mail->message_number) + " <" + mail->message_id +
-           ">, attachment " + mail->file_name;
+    std::string at =
+        path + ": message " + std::to_string(mail->message_number) + " <" + mail->message_id + ">";
+    if (!mail->file_name.empty()) at += ", attachment " + mail->file_name;
+    return at;
   }
 };
 

@@ -19,7 +19,7 @@ rm -f "$report"
 if [ "$(id -u)" -eq 0 ]; then
   command -v setpriv >/dev/null || { echo "SKIP: setpriv is missing"; exit 77; }
   chmod 755 "$work" "$HOME"
-  chmod 777 "$work/app"
+  chown 65534:65534 "$work/app"  # the user's own copy, which keeps its files beside it
   chown 65534:65534 "$XDG_RUNTIME_DIR"
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 else

@@ -52,6 +52,7 @@ class FakeSystemInfo : public SystemInfo {
     return volume_serial;
   }
   std::string SystemDriveRoot() override { return "C:\\"; }
+  bool ProgramFolderTakesOwnFiles() override { return program_folder_is_own; }
   std::string UserStateFolder() override { return user_state_folder; }
   std::string DesktopFolder() override { return desktop_folder; }
   LocalDate Today() override { return today; }
@@ -67,6 +68,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string computer_name = "pc-7";
   std::string user_name = "ana";
   std::optional<uint32_t> volume_serial = 0x9C3A1F22u;
+  bool program_folder_is_own = true;
   std::string user_state_folder = "C:\\Users\\ana\\AppData\\Local\\Corvane";
   std::string desktop_folder = "C:\\Users\\ana\\Desktop";
   LocalDate today{2026, 1, 31};

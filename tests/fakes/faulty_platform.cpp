@@ -81,6 +81,12 @@ bool FaultySystemInfo::IsNetworkFolder(const std::string& folder) {
   return !counter_.Fails("SystemInfo.IsNetworkFolder") && inner_.IsNetworkFolder(folder);
 }
 
+// Unknown counts as an installed copy: the per-user folder.
+bool FaultySystemInfo::ProgramFolderTakesOwnFiles() {
+  return !counter_.Fails("SystemInfo.ProgramFolderTakesOwnFiles") &&
+         inner_.ProgramFolderTakesOwnFiles();
+}
+
 std::string FaultySystemInfo::UserStateFolder() {
   return counter_.Fails("SystemInfo.UserStateFolder") ? "" : inner_.UserStateFolder();
 }

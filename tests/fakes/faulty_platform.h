@@ -72,6 +72,7 @@ class FaultySystemInfo : public SystemInfo {
   std::string UserName() override;
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override;
+  bool ProgramFolderTakesOwnFiles() override;
   std::string UserStateFolder() override;
   std::string DesktopFolder() override;
   LocalDate Today() override { return inner_.Today(); }

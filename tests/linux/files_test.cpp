@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "disk/drive_identity.h"
 #include "linux/temp_folder.h"
@@ -86,6 +88,37 @@ TEST(LinuxFiles, ALinkAtTheTargetIsReplacedNotFollowed) {
   EXPECT_EQ(Slurp(dir / "victim"), "keep");
   EXPECT_FALSE(std::filesystem::is_symlink(dir / "capture"));
   EXPECT_EQ(Slurp(dir / "capture"), "new");
+}
+
+// What stands for something else than a file is never replaced by one: as root, a write
+// onto /dev/null would leave a plain file there for everyone.
+TEST(LinuxFiles, AWriteOntoAFifoADeviceOrAFolderIsRefusedAndLeavesItAsItWas) {
+  TempFolder dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder");
+  std::vector<std::string> targets = {"fifo", "folder"};
+  if (::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+    targets.push_back("null");
+  for (const std::string& name : targets) {
+    struct stat before {};
+    ASSERT_EQ(::lstat((dir / name).c_str(), &before), 0);
+    try {
+      WriteFileBytes(dir / name, "capture");
+      ADD_FAILURE() << name << " was written";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.path(), dir / name);
+      EXPECT_EQ(e.reason(), name == "folder" ? "is a folder; nothing is written"
+                                             : "not a regular file; it is not replaced")
+          << name;
+    }
+    struct stat after {};
+    ASSERT_EQ(::lstat((dir / name).c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << name;
+    EXPECT_EQ(after.st_mode, before.st_mode) << name;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
+            static_cast<long>(targets.size()))
+      << "a temporary was left";
 }
 
 // A pipe without a writer, a device, a folder or a file far larger than its kind are

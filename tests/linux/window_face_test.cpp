@@ -1,6 +1,8 @@
 // The window face's conversions of the form's design, and how the program finds and
 // refuses window modules.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -151,11 +153,44 @@ TEST(FormGeometry, MessagesFitTheirBoxSteppingTheFontDown) {
       kSmallestMessagePoints);
 }
 
-TEST(WindowLoader, LooksBesideTheBinaryThenInTheInstalledLayout) {
-  EXPECT_EQ(WindowModuleCandidates("/opt/c/bin"),
-            (std::vector<std::string>{"/opt/c/bin/libcorvane-window.so",
-                                      "/opt/c/bin/../lib/corvane/libcorvane-window.so"}));
+// One place, never two: an installed copy's library folder, else the program's own folder,
+// so that a module planted in a parent folder is not found.
+TEST(WindowLoader, LooksInTheInstalledLayoutOrBesideTheBinaryNeverBoth) {
+  test::TempFolder root;
+  std::filesystem::create_directories(root / "bin");
+  EXPECT_EQ(WindowModuleCandidates(root / "bin"),
+            (std::vector<std::string>{root / "bin/libcorvane-window.so"}));
+  std::filesystem::create_directories(root / "lib/corvane");
+  EXPECT_EQ(WindowModuleCandidates(root / "bin"),
+            (std::vector<std::string>{root / "bin/../lib/corvane/libcorvane-window.so"}));
+  std::filesystem::create_directories(root / "tools");
+  EXPECT_EQ(WindowModuleCandidates(root / "tools"),
+            (std::vector<std::string>{root / "tools/libcorvane-window.so"}));
   EXPECT_EQ(WindowModuleCandidates("/")[0], "/libcorvane-window.so");
+}
+
+// As ssh takes a key file: the file and every folder above it belong to root or this user
+// and no one else may write them; a sticky folder (/tmp) lets no one replace our entries.
+TEST(WindowLoader, TrustsOnlyWhatNoOtherUserCouldHavePutThere) {
+  test::TempFolder root;
+  ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
+  std::filesystem::create_directories(root / "lib");
+  const std::string module = root / "lib/libcorvane-window.so";
+  std::ofstream(module) << "x";
+  ASSERT_EQ(::chmod(module.c_str(), 0644), 0);
+  EXPECT_EQ(WhyNotTrusted(module), "");
+  ASSERT_EQ(::chmod((root / "lib").c_str(), 0775), 0);
+  EXPECT_EQ(WhyNotTrusted(module), root / "lib" + " may be written by other users");
+  ASSERT_EQ(::chmod((root / "lib").c_str(), 01777), 0);
+  EXPECT_EQ(WhyNotTrusted(module), "") << "a sticky folder";
+  ASSERT_EQ(::chmod((root / "lib").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(module.c_str(), 0666), 0);
+  EXPECT_EQ(WhyNotTrusted(module), module + " may be written by other users");
+  EXPECT_EQ(WhyNotTrusted(root / "lib"), root / "lib" + " is not a regular file");
+  if (::geteuid() != 0) GTEST_SKIP() << "another owner needs root";
+  ASSERT_EQ(::chmod(module.c_str(), 0644), 0);
+  ASSERT_EQ(::chown((root / "lib").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(WhyNotTrusted(module), root / "lib" + " belongs to another user (65534)");
 }
 
 TEST(WindowLoader, RefusesWhatIsNotAWindowModule) {

@@ -1,7 +1,9 @@
 // The mailbox module: reads mbox files and Maildir folders with GMime 3, one message at a
 // time. The parser keeps the mbox open and refers to each part's content in the file
 // instead of copying it, and a wanted part is decoded through a filter into at most the
-// caller's limit, so memory follows the largest message's headers, not the mailbox.
+// caller's limit, so memory follows the largest message's headers, not the mailbox. GMime
+// builds a message's whole part tree at once, so each message's structure is first
+// checked against the bounds by a scan that keeps only its open boundaries.
 #include <dirent.h>
 #include <fcntl.h>
 #include <gmime/gmime.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,7 +98,9 @@ void Visit(GMimeObject* object, const Walk& walk) {
                                              content.data(),
                                              content.size(),
                                              size,
-                                             walk.message_number};
+                                             walk.message_number,
+                                             nullptr,
+                                             nullptr};
     walk.found(walk.context, &attachment);
   }
 }
@@ -112,10 +117,270 @@ void VisitMessage(GMimeMessage* message, Walk& walk) {
   if (GMimeObject* body = g_mime_message_get_mime_part(message)) Visit(body, walk);
 }
 
-// Parses one message of `stream` (referenced, not copied) and hands over its attachments.
+// The MIME structure of one message, followed line by line as GMime's parser reads it:
+// entities, their headers, and the boundaries of the multiparts still open. Stops at the
+// first bound passed.
+class StructureCheck {
+ public:
+  // Lines are kept up to this size: longer ones are neither headers worth reading nor
+  // boundaries, except after a boundary that long, which the header cap prevents.
+  static constexpr size_t kKeptLine = 8192;
+  static constexpr size_t kMaxHeader = 4 * kKeptLine;
+
+  // `line` is the line's first bytes, without its '\n'; `cut` when it was longer.
+  void Line(const std::string& line, bool cut) {
+    if (!error_.empty()) return;
+    // Most content lines are no boundary, and are passed over without a copy.
+    if (!in_headers_ && (line.size() < 3 || line[0] != '-' || line[1] != '-')) return;
+    const std::string bare = WithoutTrailingBlanks(line);
+    if (in_headers_) {
+      if (!bare.empty() && (line[0] == ' ' || line[0] == '\t') && !header_.empty()) {
+        Append(line, cut);
+        return;
+      }
+      EndHeader();
+      if (bare.empty()) {
+        EndHeaders();
+        return;
+      }
+      if (line.find(':') != std::string::npos && !IsBoundary(bare)) {
+        header_.clear();
+        Append(line, cut);
+        return;
+      }
+      EndHeaders();  // a line that is no header starts the content, as the parser takes it
+      if (!error_.empty()) return;
+    }
+    if (IsBoundary(bare)) Boundary(bare);
+  }
+
+  // Called at the end of the message.
+  void End() {
+    if (in_headers_ && error_.empty()) {
+      EndHeader();
+      EndHeaders();
+    }
+  }
+
+  const std::string& error() const { return error_; }
+  // The outer message's own headers, for naming a message that is not read.
+  const std::string& message_id() const { return message_id_; }
+  const std::string& from() const { return from_; }
+  const std::string& date() const { return date_; }
+
+ private:
+  struct Open {
+    std::string boundary;  // "--" and the boundary; empty for a forwarded message
+    bool digest = false;   // its parts are messages unless they say otherwise
+  };
+
+  static std::string WithoutTrailingBlanks(const std::string& line) {
+    size_t end = line.size();
+    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\r')) {
+      --end;
+    }
+    return line.substr(0, end);
+  }
+
+  void Append(const std::string& line, bool cut) {
+    if (header_.size() + line.size() > kMaxHeader || cut) {
+      header_too_long_ = true;
+      if (header_.empty()) header_ = line.substr(0, 64);  // its name still counts
+      return;
+    }
+    header_ += line;
+  }
+
+  static bool NameIs(const std::string& header, const char* name) {
+    const size_t n = std::strlen(name);
+    return header.size() > n && header[n] == ':' &&
+           g_ascii_strncasecmp(header.c_str(), name, n) == 0;
+  }
+
+  void EndHeader() {
+    if (header_.empty()) return;
+    const bool content_type = NameIs(header_, "Content-Type");
+    if (content_type && header_too_long_ && !have_content_type_) {
+      error_ = "a Content-Type header is longer than " + std::to_string(kMaxHeader) + " bytes";
+    } else if (content_type && !have_content_type_) {
+      content_type_ = header_.substr(std::strlen("Content-Type:"));
+      have_content_type_ = true;
+    } else if (entities_ == 0) {
+      for (auto [name, value] : {std::pair<const char*, std::string*>{"Message-ID", &message_id_},
+                                 {"From", &from_},
+                                 {"Date", &date_}}) {
+        if (NameIs(header_, name) && value->empty()) *value = header_.substr(std::strlen(name) + 1);
+      }
+    }
+    header_.clear();
+    header_too_long_ = false;
+  }
+
+  void EndHeaders() {
+    in_headers_ = false;
+    if (!error_.empty()) return;
+    if (++entities_ > kMaxMimePartsPerMessage) {
+      error_ = "it has more than " + std::to_string(kMaxMimePartsPerMessage) +
+               " MIME parts, the most a message may have";
+      return;
+    }
+    bool multipart = false;
+    bool message = false;
+    bool digest = false;
+    std::string boundary;
+    if (have_content_type_) {
+      for (char& c : content_type_) {
+        if (c == '\r' || c == '\n') c = ' ';
+      }
+      GMimeContentType* type = g_mime_content_type_parse(nullptr, content_type_.c_str());
+      multipart = g_mime_content_type_is_type(type, "multipart", "*");
+      message = IsMessageType(type);
+      digest = g_mime_content_type_is_type(type, "multipart", "digest");
+      if (const char* b = g_mime_content_type_get_parameter(type, "boundary")) boundary = b;
+      g_object_unref(type);
+    } else {
+      message = !open_.empty() && open_.back().digest;
+    }
+    have_content_type_ = false;
+    content_type_.clear();
+    if (multipart && !boundary.empty()) {
+      if (Nest()) open_.push_back({"--" + boundary, digest});
+    } else if (message) {
+      // A forwarded message: its own headers follow at once.
+      if (Nest()) open_.push_back({"", false});
+      in_headers_ = true;
+    }
+  }
+
+  static bool IsMessageType(GMimeContentType* type) {
+    for (const char* subtype : {"rfc822", "news", "global", "rfc2822"}) {
+      if (g_mime_content_type_is_type(type, "message", subtype)) return true;
+    }
+    return false;
+  }
+
+  bool Nest() {
+    if (open_.size() < static_cast<size_t>(kMaxMimeNestingPerMessage)) return true;
+    error_ = "its parts are nested more than " + std::to_string(kMaxMimeNestingPerMessage) +
+             " levels deep, the most a message may have";
+    return false;
+  }
+
+  bool IsBoundary(const std::string& bare) const {
+    if (bare.size() < 3 || bare[0] != '-' || bare[1] != '-') return false;
+    for (const Open& open : open_) {
+      if (!open.boundary.empty() && (bare == open.boundary || bare == open.boundary + "--")) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // The innermost open multipart whose boundary it is ends the parts inside it.
+  void Boundary(const std::string& bare) {
+    for (size_t i = open_.size(); i-- > 0;) {
+      const std::string& b = open_[i].boundary;
+      if (b.empty()) continue;
+      if (bare == b + "--") {
+        open_.resize(i);
+        in_headers_ = false;
+        return;
+      }
+      if (bare == b) {
+        open_.resize(i + 1);
+        in_headers_ = true;
+        header_.clear();
+        return;
+      }
+    }
+  }
+
+  std::vector<Open> open_;
+  bool in_headers_ = true;
+  std::string header_;
+  bool header_too_long_ = false;
+  std::string content_type_;
+  bool have_content_type_ = false;
+  int entities_ = 0;
+  std::string error_;
+  std::string message_id_;
+  std::string from_;
+  std::string date_;
+};
+
+// Feeds the bytes of `fd` from `begin` to `end` (-1: to the end of the file) to `check`,
+// line by line; false with the reason when the file cannot be read.
+bool CheckStructure(int fd, int64_t begin, int64_t end, StructureCheck* check, std::string* error) {
+  std::vector<char> chunk(1 << 16);
+  std::string line;
+  bool cut = false;
+  int64_t offset = begin;
+  while (end < 0 || offset < end) {
+    size_t want = chunk.size();
+    if (end >= 0) want = static_cast<size_t>(std::min<int64_t>(want, end - offset));
+    const ssize_t n = ::pread(fd, chunk.data(), want, offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = std::strerror(errno);
+      return false;
+    }
+    if (n == 0) break;
+    for (const char *at = chunk.data(), *stop = chunk.data() + n; at < stop;) {
+      const char* newline = static_cast<const char*>(std::memchr(at, '\n', stop - at));
+      const char* piece_end = newline ? newline : stop;
+      const size_t room = StructureCheck::kKeptLine - line.size();
+      const size_t piece = static_cast<size_t>(piece_end - at);
+      line.append(at, std::min(room, piece));
+      if (piece > room) cut = true;
+      if (!newline) break;
+      check->Line(line, cut);
+      line.clear();
+      cut = false;
+      at = newline + 1;
+    }
+    if (!check->error().empty()) return true;
+    offset += n;
+  }
+  if (!line.empty()) check->Line(line, cut);
+  check->End();
+  return true;
+}
+
+void ReportUnread(const std::string& reason, const StructureCheck& check, Walk& walk) {
+  std::string from = Trimmed(check.from().c_str());
+  if (InternetAddressList* list = internet_address_list_parse(nullptr, from.c_str())) {
+    char* text = internet_address_list_to_string(list, nullptr, FALSE);
+    if (text && *text) from = Trimmed(text);
+    g_free(text);
+    g_object_unref(list);
+  }
+  std::string id = Trimmed(check.message_id().c_str());
+  if (char* decoded = g_mime_utils_decode_message_id(id.c_str())) {
+    id = decoded;
+    g_free(decoded);
+  }
+  const std::string date = Trimmed(check.date().c_str());
+  const MailboxModuleAttachment entry{
+      walk.message_path.c_str(), id.c_str(),     from.c_str(), date.c_str(), "", "", 0, 0,
+      walk.message_number,       reason.c_str(), nullptr};
+  walk.found(walk.context, &entry);
+}
+
+// Parses one message of `stream` (referenced, not copied) and hands over its attachments,
+// once its structure in `fd` from `begin` to `end` is within the bounds.
 // One parser serves every message: making one costs more than parsing a short message.
-void ParseMessage(GMimeStream* stream, Walk& walk) {
+void ParseMessage(GMimeStream* stream, int fd, int64_t begin, int64_t end, Walk& walk) {
   ++walk.message_number;
+  StructureCheck check;
+  std::string unreadable;
+  if (!CheckStructure(fd, begin, end, &check, &unreadable)) {
+    ReportUnread(unreadable, check, walk);
+    return;
+  }
+  if (!check.error().empty()) {
+    ReportUnread(check.error(), check, walk);
+    return;
+  }
   if (!walk.parser) {
     walk.parser = g_mime_parser_new();
     g_mime_parser_set_format(walk.parser, GMIME_FORMAT_MESSAGE);
@@ -147,7 +412,7 @@ bool ReadMbox(int fd, Walk& walk, std::string* error) {
     } else if (separator) {
       if (message_start >= 0) {
         GMimeStream* message = g_mime_stream_substream(file, message_start, line_start);
-        ParseMessage(message, walk);
+        ParseMessage(message, fd, message_start, line_start, walk);
         g_object_unref(message);
       }
       message_start = next_line;
@@ -175,7 +440,7 @@ bool ReadMbox(int fd, Walk& walk, std::string* error) {
   if (ok && line_start < offset) end_line(offset);  // a last line without its line break
   if (ok && message_start >= 0 && message_start < offset) {
     GMimeStream* message = g_mime_stream_substream(file, message_start, offset);
-    ParseMessage(message, walk);
+    ParseMessage(message, fd, message_start, offset, walk);
     g_object_unref(message);
   }
   if (!ok) {
@@ -186,7 +451,7 @@ bool ReadMbox(int fd, Walk& walk, std::string* error) {
 }
 
 int OpenRegular(const std::string& path, std::string* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0) {
     *error = path + ": " + std::strerror(errno);
@@ -203,36 +468,88 @@ int OpenRegular(const std::string& path, std::string* error) {
   return fd;
 }
 
+const char* KindOf(mode_t mode) {
+  if (S_ISLNK(mode)) return "a link, which is not followed";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
+void Note(const std::string& text, Walk& walk) {
+  const MailboxModuleAttachment entry{
+      walk.message_path.c_str(), "", "", "", "", "", 0, 0, 0, nullptr, text.c_str()};
+  walk.found(walk.context, &entry);
+}
+
+// A message file of a Maildir folder, or -1. Its type is looked at before it is opened, so
+// that a device or a FIFO planted there is never opened, and again once it is open.
+int OpenMessageFile(int dir, const std::string& name, const std::string& path, Walk& walk) {
+  struct stat before {};
+  if (::fstatat(dir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0) return -1;  // moved away
+  if (S_ISDIR(before.st_mode)) return -1;
+  walk.message_path = path;
+  if (!S_ISREG(before.st_mode)) {
+    Note(path + ": skipped: " + KindOf(before.st_mode), walk);
+    return -1;
+  }
+  const int fd =
+      ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat after {};
+  if (fd < 0 || ::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) ||
+      after.st_ino != before.st_ino || after.st_dev != before.st_dev) {
+    if (fd >= 0) {
+      ::close(fd);
+      Note(path + ": skipped: it was replaced while it was read", walk);
+    }
+    return -1;
+  }
+  // Reads must block again: the parser takes a short read for the end.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 // A Maildir's messages, new/ and cur/ together, in the order of their file names (which
 // start with the delivery time).
 bool ReadMaildir(const std::string& folder, Walk& walk, std::string* error) {
-  std::vector<std::pair<std::string, std::string>> files;  // name, path
-  bool any_folder = false;
+  struct Entry {
+    std::string name;
+    int dir;
+    std::string path;
+    bool operator<(const Entry& other) const { return name < other.name; }
+  };
+  std::vector<Entry> files;
+  std::vector<int> dirs;
   for (const char* sub : {"new", "cur"}) {
     const std::string dir_path = folder + "/" + sub;
-    DIR* dir = ::opendir(dir_path.c_str());
-    if (!dir) continue;
-    any_folder = true;
-    while (const dirent* entry = ::readdir(dir)) {
-      if (entry->d_name[0] == '.') continue;
-      files.emplace_back(entry->d_name, dir_path + "/" + entry->d_name);
+    const int dir = ::open(dir_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) continue;
+    dirs.push_back(dir);
+    const int listing = ::dup(dir);
+    DIR* d = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!d) {
+      if (listing >= 0) ::close(listing);
+      continue;
     }
-    ::closedir(dir);
+    while (const dirent* entry = ::readdir(d)) {
+      if (entry->d_name[0] == '.') continue;
+      files.push_back({entry->d_name, dir, dir_path + "/" + entry->d_name});
+    }
+    ::closedir(d);
   }
-  if (!any_folder) {
+  if (dirs.empty()) {
     *error = folder + ": a folder, but not a Maildir (it has neither new/ nor cur/)";
     return false;
   }
-  std::sort(files.begin(), files.end());
-  for (const auto& [name, path] : files) {
-    std::string ignored;
-    const int fd = OpenRegular(path, &ignored);
-    if (fd < 0) continue;  // a message moved away meanwhile, or not a message file
-    walk.message_path = path;
+  std::stable_sort(files.begin(), files.end());
+  for (const Entry& file : files) {
+    const int fd = OpenMessageFile(file.dir, file.name, file.path, walk);
+    if (fd < 0) continue;
     GMimeStream* stream = g_mime_stream_fs_new(fd);
-    ParseMessage(stream, walk);
+    ParseMessage(stream, fd, 0, -1, walk);
     g_object_unref(stream);
   }
+  for (int dir : dirs) ::close(dir);
   return true;
 }
 
@@ -253,7 +570,7 @@ bool ReadMailbox(const std::string& path, Walk& walk, std::string* error) {
 
 }  // namespace corvane
 
-extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v2(
+extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v3(
     const char* path, size_t limit, corvane::MailboxWantedFn wanted, corvane::MailboxFoundFn found,
     void* context, uint64_t* messages, char* error, size_t error_size) {
   static const bool initialised = [] {
@@ -263,7 +580,12 @@ extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v2(
   (void)initialised;
   corvane::Walk walk{limit, wanted, found, context, "", "", "", "", nullptr};
   std::string reason;
-  const bool read = corvane::ReadMailbox(path, walk, &reason);
+  bool read = false;
+  try {
+    read = corvane::ReadMailbox(path, walk, &reason);
+  } catch (const std::bad_alloc&) {
+    reason = std::string(path) + ": out of memory while reading the mailbox";
+  }
   if (walk.parser) g_object_unref(walk.parser);
   *messages = walk.message_number;
   if (read) return 1;

@@ -2,6 +2,7 @@
 #include "platform/linux/desktop.h"
 
 #include <cstdlib>
+#include <iostream>
 
 namespace corvane {
 
@@ -19,28 +20,29 @@ int LinuxDesktop::MessageBox(const std::string& text, const std::string& title, 
 
 namespace {
 
-// Stands for a copy that holds the lock but could not be reached: this copy ends without
-// raising anything, as it would after raising a copy it reached.
-constexpr WindowRef kUnreachableCopy = -1;
+// Stands for the copy that answered: the raise request has already been made.
+constexpr WindowRef kRaisedCopy = 1;
 
 }  // namespace
 
+// The request is made here, where this copy can still start when it goes unanswered.
 std::optional<WindowRef> LinuxDesktop::FindRunningCopy(const std::string&) {
   // Every copy of this program answers on the same socket, whatever title it carries.
   int connection = -1;
   switch (instance_.ConnectToRunningCopy(&connection)) {
     case SingleInstance::Reach::kReached:
-      return connection;
+      if (instance_.AskToRaise(connection)) return kRaisedCopy;
+      break;
     case SingleInstance::Reach::kGone:
       return std::nullopt;  // it ended meanwhile: this copy runs as the first
     case SingleInstance::Reach::kUnreachable:
       break;
   }
-  return kUnreachableCopy;
+  std::cerr << "corvane: a copy holds the lock in " << instance_.folder()
+            << " but does not answer; this one starts as well\n";
+  return std::nullopt;
 }
 
-void LinuxDesktop::RestoreAndRaise(WindowRef window) {
-  if (window != kUnreachableCopy) instance_.AskToRaise(static_cast<int>(window));
-}
+void LinuxDesktop::RestoreAndRaise(WindowRef) {}
 
 }  // namespace corvane

@@ -217,8 +217,14 @@ void ReplaceFileAtomically(const std::string& path, const std::string& content, 
 
   NewFile how{new_mode, std::nullopt, OwnerForEntriesOf(folder)};
   struct stat old {};
-  if (::fstatat(dir, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode)) {
-    how.keep = old.st_mode & 07777;
+  if (::fstatat(dir, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
+    // A device, a FIFO, a socket or a folder stands for something else than a file: the
+    // rename would put a plain file in its place (/dev/null for everyone, when root).
+    if (!S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode)) {
+      throw FileError(path, S_ISDIR(old.st_mode) ? "is a folder; nothing is written"
+                                                 : "not a regular file; it is not replaced");
+    }
+    if (S_ISREG(old.st_mode)) how.keep = old.st_mode & 07777;
   }
   const std::string temporary = WriteTemporary(dir, path, content, how, true);
   if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0) {

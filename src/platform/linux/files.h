@@ -24,7 +24,8 @@ int WriteFully(int fd, const std::string& data, bool socket = false);
 
 // Writes `content` to a temporary file in `path`'s folder, syncs it and renames it over
 // `path`, so that readers see the old file or the new one, never a part, and a link at
-// `path` is replaced rather than followed. A file replaced keeps its mode; a new one gets
+// `path` is replaced rather than followed; anything else there that is not a regular file
+// (a device, a FIFO, a socket, a folder) is refused. A file replaced keeps its mode; a new one gets
 // `new_mode` less the umask. Run as root in a folder that another user owns, the file
 // becomes that user's. The temporary has no name while it is written where the
 // filesystem allows it; otherwise what an earlier killed write left in that folder is

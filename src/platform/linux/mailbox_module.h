@@ -8,6 +8,12 @@
 
 namespace corvane {
 
+// How much MIME structure one message may have: far more than any real mail, and little
+// enough that the parsed tree of a message stays small whatever arrives. A message past
+// either bound is reported, with the bound, and the next message is read.
+inline constexpr int kMaxMimePartsPerMessage = 1000;
+inline constexpr int kMaxMimeNestingPerMessage = 64;
+
 struct MailboxModuleAttachment {
   const char* message_path;
   const char* message_id;
@@ -18,6 +24,10 @@ struct MailboxModuleAttachment {
   size_t content_size;
   uint64_t size;            // the whole decoded size
   uint64_t message_number;  // the message's position in the mailbox, from 1
+  // Set for a message that was not read (its file name and content are then empty): why.
+  const char* error;
+  // Set for what is no message at all, only said (a FIFO in a Maildir): the note.
+  const char* note;
 };
 
 // Nonzero when the attachment named `file_name` is wanted.
@@ -30,7 +40,7 @@ using ReadMailboxFn = int (*)(const char* path, size_t limit, MailboxWantedFn wa
                               size_t error_size);
 
 // The name carries a version so that a module from another build is refused, not misread.
-inline constexpr const char* kReadMailboxSymbol = "corvane_read_mailbox_v2";
+inline constexpr const char* kReadMailboxSymbol = "corvane_read_mailbox_v3";
 inline constexpr const char* kMailboxModuleName = "libcorvane-mailbox.so";
 
 }  // namespace corvane

@@ -29,6 +29,8 @@ void Found(void* context, const MailboxModuleAttachment* a) {
   attachment.content.assign(a->content, a->content_size);
   attachment.size = a->size;
   attachment.message_number = a->message_number;
+  if (a->error) attachment.error = a->error;
+  if (a->note) attachment.note = a->note;
   (*static_cast<Callbacks*>(context)->found)(attachment);
 }
 

@@ -1,6 +1,6 @@
 // Single instance on Linux: flock on a lock file decides which copy runs; that copy
-// answers "raise" requests on a Unix socket from a listening thread. A copy that finds
-// the lock taken but cannot reach the socket ends quietly, as one that reached it does.
+// answers "raise" requests on a Unix socket from a listening thread. The folder, the lock
+// and the socket's other end must all be this user's.
 #include "platform/linux/single_instance.h"
 
 #include <fcntl.h>
@@ -56,12 +56,12 @@ std::string ReadLine(int fd, int timeout_ms) {
 std::string PrepareFolder(const std::string& folder) {
   if (folder.empty()) return "no folder for it";
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::strerror(errno);
-  // Only a private folder will do: not a link, not shared, ours (root may be pointed at a
-  // user's).
+  // Only a private folder will do: not a link, not shared, ours. Not even root uses another
+  // user's: whoever owns it could hold the lock and answer in this copy's place.
   struct stat st {};
   if (::lstat(folder.c_str(), &st) != 0) return std::strerror(errno);
   if (!S_ISDIR(st.st_mode)) return "not a folder";
-  if (st.st_uid != ::geteuid() && ::geteuid() != 0) return "owned by another user";
+  if (st.st_uid != ::geteuid()) return "owned by another user (" + std::to_string(st.st_uid) + ")";
   if ((st.st_mode & 0077) != 0) return "open to other users";
   return "";
 }
@@ -84,6 +84,11 @@ struct SingleInstance::State {
   Lock TakeLock() {
     const int fd = OpenOrCreate(folder + "/corvane.lock", O_RDWR, 0600);
     if (fd < 0) return Lock::kUnavailable;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+      ::close(fd);
+      return Lock::kUnavailable;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int err = errno;
       ::close(fd);
@@ -117,6 +122,13 @@ struct SingleInstance::State {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return std::nullopt;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    // Only a copy run by this same user is one of ours.
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::geteuid()) {
       ::close(fd);
       return std::nullopt;
     }
@@ -211,11 +223,14 @@ SingleInstance::Reach SingleInstance::ConnectToRunningCopy(int* connection) {
   }
 }
 
-void SingleInstance::AskToRaise(int connection) {
+bool SingleInstance::AskToRaise(int connection) {
   WriteFully(connection, kRaiseRequest, true);
-  ReadLine(connection, kAnswerTimeoutMs);  // the answer only tells that it was heard
+  const bool answered = ReadLine(connection, kAnswerTimeoutMs) == kRaiseAnswer;
   ::close(connection);
+  return answered;
 }
+
+const std::string& SingleInstance::folder() const { return state_->folder; }
 
 void SingleInstance::SetRaiseHandler(std::function<void()> on_raise) {
   std::lock_guard<std::mutex> guard(state_->mutex);
@@ -228,7 +243,13 @@ std::string DefaultRuntimeFolder() {
       xdg && xdg[0] == '/' && ::stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) {
     return xdg;
   }
-  return "/tmp/corvane-" + std::to_string(::getuid());
+  // What the login manager makes for the user, when it is the user's; else a folder of the
+  // user's own in /tmp, which is refused when another user made it first.
+  const std::string run = "/run/user/" + std::to_string(::geteuid());
+  if (::lstat(run.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) {
+    return run;
+  }
+  return "/tmp/corvane-" + std::to_string(::geteuid());
 }
 
 }  // namespace corvane

@@ -30,10 +30,12 @@ class SingleInstance {
     kUnreachable,  // a copy holds the lock but did not answer within the patience
   };
   // Connects to the running copy, trying again while it starts (it takes the lock before
-  // it listens).
+  // it listens). A socket served by another user is no copy of this one.
   Reach ConnectToRunningCopy(int* connection);
-  // Asks the connected copy to restore and raise its window and closes the connection.
-  void AskToRaise(int connection);
+  // Asks the connected copy to restore and raise its window and closes the connection;
+  // true when it answered.
+  bool AskToRaise(int connection);
+  const std::string& folder() const;
   // Runs `on_raise` (on the listening thread) for every raise request received.
   void SetRaiseHandler(std::function<void()> on_raise);
 
@@ -42,7 +44,8 @@ class SingleInstance {
   std::unique_ptr<State> state_;
 };
 
-// $XDG_RUNTIME_DIR when set to a folder, else /tmp/corvane-<uid>. Nothing is made here.
+// $XDG_RUNTIME_DIR when set to a folder, else /run/user/<uid> when it is this user's, else
+// /tmp/corvane-<uid>. Nothing is made here.
 std::string DefaultRuntimeFolder();
 
 }  // namespace corvane

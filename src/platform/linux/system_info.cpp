@@ -112,6 +112,25 @@ std::string ExecutableFolder() {
   return slash == 0 ? "/" : exe.substr(0, slash);
 }
 
+bool IsInstalledLayout(const std::string& exe_folder) {
+  const std::string folder = exe_folder == "/" ? "" : exe_folder;
+  struct stat st {};
+  return folder.size() >= 4 && folder.compare(folder.size() - 4, 4, "/bin") == 0 &&
+         ::stat((folder + "/../lib/corvane").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool LinuxSystemInfo::ProgramFolderTakesOwnFiles() {
+  static const char* const kSystemProgramFolders[] = {
+      "/bin", "/sbin", "/usr/bin", "/usr/sbin", "/usr/local/bin", "/usr/local/sbin", "/usr/games"};
+  const std::string folder = ExecutableFolder();
+  struct stat st {};
+  if (folder.empty() || ::stat(folder.c_str(), &st) != 0 || st.st_uid != ::geteuid()) return false;
+  for (const char* system : kSystemProgramFolders) {
+    if (folder == system) return false;
+  }
+  return !IsInstalledLayout(folder);
+}
+
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home && *home) return home;
   if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return pw->pw_dir;

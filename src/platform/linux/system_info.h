@@ -18,6 +18,9 @@ class LinuxSystemInfo : public SystemInfo {
   std::string UserName() override;
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override;
+  // The program folder is this user's (root's for root), and neither an installed layout
+  // nor one of the system's program folders.
+  bool ProgramFolderTakesOwnFiles() override;
   std::string UserStateFolder() override;
   std::string DesktopFolder() override;
   LocalDate Today() override;
@@ -36,6 +39,8 @@ std::string MountTypeOf(const std::string& mountinfo, unsigned major, unsigned m
 
 // The folder of the running executable (from /proc/self/exe); "/" for the root.
 std::string ExecutableFolder();
+// Whether `exe_folder` is the bin/ folder of an installed layout: ../lib/corvane beside it.
+bool IsInstalledLayout(const std::string& exe_folder);
 // The home folder: $HOME, else the password database's entry.
 std::string HomeFolder();
 

@@ -1,5 +1,7 @@
-// Finds and loads the program's modules (the window, the mailbox reader) beside the binary
-// (build tree, or a copy of both) or in ../lib/corvane (the installed layout).
+// Finds and loads the program's modules (the window, the mailbox reader): from the
+// packaged library folder ../lib/corvane of an installed copy (a bin/ folder beside it),
+// else from the program's own folder (the build tree, or a portable copy of both). A
+// module runs as the user, so it is loaded only when no other user could have put it there.
 #pragma once
 
 #include <string>
@@ -14,9 +16,14 @@ struct WindowModule {
   RaiseWindowFn raise = nullptr;
 };
 
-// Where the module `name` is looked for, first match wins.
+// Where the module `name` is looked for: one place, never both.
 std::vector<std::string> ModuleCandidates(const std::string& exe_folder, const std::string& name);
 std::vector<std::string> WindowModuleCandidates(const std::string& exe_folder);
+
+// Empty when `path` (resolved) and every folder above it belong to root or to this user and
+// no one else may write them (a sticky folder such as /tmp aside, whose entries others
+// cannot replace); else why not.
+std::string WhyNotTrusted(const std::string& path);
 
 // The dlopen handle of the module `name` and its `path`, or nullptr with the reason.
 void* OpenModule(const std::string& exe_folder, const std::string& name, std::string* path,

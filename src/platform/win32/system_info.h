@@ -16,6 +16,8 @@ class Win32SystemInfo : public SystemInfo {
   std::string UserName() override;
   std::optional<uint32_t> VolumeSerial(const std::string& root) override;
   std::string SystemDriveRoot() override { return "C:\\"; }
+  // Whether the folder can be written decides alone, as it always has on Windows.
+  bool ProgramFolderTakesOwnFiles() override { return true; }
   std::string UserStateFolder() override;
   std::string DesktopFolder() override;
   LocalDate Today() override;
