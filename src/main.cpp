@@ -192,7 +192,7 @@ int main(int raw_argc, char** raw_argv) {
     }
     // A connection string's password stays out of the JSON's argv.
     Invocation shown = invocation;
-    for (std::string& argument : shown.argv) argument = ShownRegisterSpec(argument);
+    for (std::string& argument : shown.argv) argument = ShownRegisterLocation(argument);
     VerbOutput output("register", register_json, shown, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
     UseBinaryStandardInput();

@@ -56,14 +56,14 @@ class RegisterDatabase {
 
 enum class RegisterAccess { kRead, kWrite };
 
-// `spec` is a file path, or a postgresql:// or postgres:// connection string (the PG*
+// `location` is a file path, or a postgresql:// or postgres:// connection string (the PG*
 // environment variables fill in what it leaves out). A file opened for reading is not created:
 // nullptr then means there is no register yet. Raises RegisterError.
-std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& spec,
+std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& location,
                                                        RegisterAccess access);
-// `spec` as messages and the JSON's argv may show it: a connection string without its
+// `location` as messages and the JSON's argv may show it: a connection string without its
 // password; anything else as it is.
-std::string ShownRegisterSpec(const std::string& spec);
+std::string ShownRegisterLocation(const std::string& location);
 // Where the register is kept when --db is not given.
 std::string DefaultRegisterPath();
 

@@ -211,17 +211,17 @@ class Register {
       : options_(options), open_(open), in_(in), mailboxes_(mailboxes), output_(output) {}
 
   int Run() {
-    const std::string& spec = options_.db;
+    const std::string& location = options_.db;
     const bool write = options_.action == RegisterAction::kAdd;
     if (write && options_.default_db) {
       std::error_code ec;
-      std::filesystem::create_directories(std::filesystem::path(spec).parent_path(), ec);
+      std::filesystem::create_directories(std::filesystem::path(location).parent_path(), ec);
     }
     std::unique_ptr<RegisterDatabase> db =
-        open_(spec, write ? RegisterAccess::kWrite : RegisterAccess::kRead);
+        open_(location, write ? RegisterAccess::kWrite : RegisterAccess::kRead);
     if (!db) {
       output_.Say(Severity::kError,
-                  EscapeControls(spec) + ": no register yet; `corvane register add` makes one");
+                  EscapeControls(location) + ": no register yet; `corvane register add` makes one");
       return 1;
     }
     store_ = std::make_unique<RegisterStore>(std::move(db), write);

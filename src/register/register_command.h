@@ -36,7 +36,7 @@ inline constexpr int kCheckNew = 4;
 inline constexpr int kCheckConflict = 5;
 
 // Status 0 done, 1 when a report, an input or the register failed (each named with the reason).
-using RegisterOpener = std::unique_ptr<RegisterDatabase> (*)(const std::string& spec,
+using RegisterOpener = std::unique_ptr<RegisterDatabase> (*)(const std::string& location,
                                                              RegisterAccess access);
 int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std::istream& in,
                        MailboxReader& mailboxes, VerbOutput& output);

@@ -9,16 +9,16 @@
 
 namespace corvane {
 
-std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& spec,
+std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& location,
                                                        RegisterAccess access) {
   for (const char* scheme : {"postgresql://", "postgres://"}) {
-    if (spec.rfind(scheme, 0) == 0) return OpenPostgresDatabase(spec, access);
+    if (location.rfind(scheme, 0) == 0) return OpenPostgresDatabase(location, access);
   }
-  return OpenSqliteDatabase(spec, access);
+  return OpenSqliteDatabase(location, access);
 }
 
-std::string ShownRegisterSpec(const std::string& spec) {
-  return spec.find("://") == std::string::npos ? spec : WithoutPassword(spec);
+std::string ShownRegisterLocation(const std::string& location) {
+  return location.find("://") == std::string::npos ? location : WithoutPassword(location);
 }
 
 std::string DefaultRegisterPath() {

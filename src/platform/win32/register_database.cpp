@@ -10,7 +10,7 @@ std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string&, Regis
       "program for `corvane register`");
 }
 
-std::string ShownRegisterSpec(const std::string& spec) { return spec; }
+std::string ShownRegisterLocation(const std::string& location) { return location; }
 
 std::string DefaultRegisterPath() { return "register.sqlite3"; }
 
