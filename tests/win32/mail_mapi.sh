@@ -5,6 +5,7 @@
 # keeps what it is handed; the file stays. Without a default mail program: stage 7.
 # Usage: mail_mapi.sh corvane.exe corvane_test_mapi.dll
 set -euo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 exe=$1
 provider=$2
 for tool in wine winepath; do
