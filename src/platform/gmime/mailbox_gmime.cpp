@@ -122,20 +122,21 @@ void VisitMessage(GMimeMessage* message, Walk& walk) {
 // first bound passed.
 class StructureCheck {
  public:
-  // Lines are kept up to this size: longer ones are neither headers worth reading nor
-  // boundaries, except after a boundary that long, which the header cap prevents.
-  static constexpr size_t kKeptLine = 8192;
-  static constexpr size_t kMaxHeader = 4 * kKeptLine;
+  // A header is read up to this size, folded or on one line. Lines are kept up to it: a
+  // longer one is neither a header worth reading nor a boundary, as no boundary declared in
+  // a header read is that long.
+  static constexpr size_t kMaxHeader = 32768;
+  static constexpr size_t kKeptLine = kMaxHeader;
 
-  // `line` is the line's first bytes, without its '\n'; `cut` when it was longer.
-  void Line(const std::string& line, bool cut) {
+  // `line` is the line's first bytes, without its '\n'; `length` the whole line's.
+  void Line(const std::string& line, uint64_t length) {
     if (!error_.empty()) return;
     // Most content lines are no boundary, and are passed over without a copy.
     if (!in_headers_ && (line.size() < 3 || line[0] != '-' || line[1] != '-')) return;
     const std::string bare = WithoutTrailingBlanks(line);
     if (in_headers_) {
       if (!bare.empty() && (line[0] == ' ' || line[0] == '\t') && !header_.empty()) {
-        Append(line, cut);
+        Append(line, length);
         return;
       }
       EndHeader();
@@ -144,8 +145,8 @@ class StructureCheck {
         return;
       }
       if (line.find(':') != std::string::npos && !IsBoundary(bare)) {
-        header_.clear();
-        Append(line, cut);
+        ForgetHeader();
+        Append(line, length);
         return;
       }
       EndHeaders();  // a line that is no header starts the content, as the parser takes it
@@ -182,9 +183,9 @@ class StructureCheck {
     return line.substr(0, end);
   }
 
-  void Append(const std::string& line, bool cut) {
-    if (header_.size() + line.size() > kMaxHeader || cut) {
-      header_too_long_ = true;
+  void Append(const std::string& line, uint64_t length) {
+    header_size_ += length;
+    if (header_size_ > kMaxHeader) {
       if (header_.empty()) header_ = line.substr(0, 64);  // its name still counts
       return;
     }
@@ -200,8 +201,9 @@ class StructureCheck {
   void EndHeader() {
     if (header_.empty()) return;
     const bool content_type = NameIs(header_, "Content-Type");
-    if (content_type && header_too_long_ && !have_content_type_) {
-      error_ = "a Content-Type header is longer than " + std::to_string(kMaxHeader) + " bytes";
+    if (content_type && header_size_ > kMaxHeader && !have_content_type_) {
+      error_ = "a Content-Type header of " + std::to_string(header_size_) +
+               " bytes is longer than " + std::to_string(kMaxHeader) + " bytes";
     } else if (content_type && !have_content_type_) {
       content_type_ = header_.substr(std::strlen("Content-Type:"));
       have_content_type_ = true;
@@ -212,8 +214,12 @@ class StructureCheck {
         if (NameIs(header_, name) && value->empty()) *value = header_.substr(std::strlen(name) + 1);
       }
     }
+    ForgetHeader();
+  }
+
+  void ForgetHeader() {
     header_.clear();
-    header_too_long_ = false;
+    header_size_ = 0;
   }
 
   void EndHeaders() {
@@ -289,7 +295,7 @@ class StructureCheck {
       if (bare == b) {
         open_.resize(i + 1);
         in_headers_ = true;
-        header_.clear();
+        ForgetHeader();
         return;
       }
     }
@@ -298,7 +304,7 @@ class StructureCheck {
   std::vector<Open> open_;
   bool in_headers_ = true;
   std::string header_;
-  bool header_too_long_ = false;
+  uint64_t header_size_ = 0;  // as the message has it, without line breaks
   std::string content_type_;
   bool have_content_type_ = false;
   int entities_ = 0;
@@ -313,7 +319,7 @@ class StructureCheck {
 bool CheckStructure(int fd, int64_t begin, int64_t end, StructureCheck* check, std::string* error) {
   std::vector<char> chunk(1 << 16);
   std::string line;
-  bool cut = false;
+  uint64_t length = 0;
   int64_t offset = begin;
   while (end < 0 || offset < end) {
     size_t want = chunk.size();
@@ -331,17 +337,17 @@ bool CheckStructure(int fd, int64_t begin, int64_t end, StructureCheck* check, s
       const size_t room = StructureCheck::kKeptLine - line.size();
       const size_t piece = static_cast<size_t>(piece_end - at);
       line.append(at, std::min(room, piece));
-      if (piece > room) cut = true;
+      length += piece;
       if (!newline) break;
-      check->Line(line, cut);
+      check->Line(line, length);
       line.clear();
-      cut = false;
+      length = 0;
       at = newline + 1;
     }
     if (!check->error().empty()) return true;
     offset += n;
   }
-  if (!line.empty()) check->Line(line, cut);
+  if (length > 0) check->Line(line, length);
   check->End();
   return true;
 }
