@@ -3,8 +3,8 @@
 #include <array>
 #include <utility>
 
-#include "disk/smart_records.h"
-#include "disk/storage_records.h"
+#include "platform/smart_records.h"
+#include "platform/storage_records.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "disk/smart_records.h"
+#include "platform/smart_records.h"
 
 namespace corvane {
 

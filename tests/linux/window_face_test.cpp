@@ -11,7 +11,7 @@
 
 #include "form/geometry.h"
 #include "linux/temp_folder.h"
-#include "platform/linux/window_loader.h"
+#include "platform/linux/module_loader.h"
 
 namespace corvane {
 namespace {

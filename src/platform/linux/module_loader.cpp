@@ -1,6 +1,6 @@
 // Loads the program's modules with dlopen. They are never unloaded: FLTK registers exit
 // handlers and the single-instance listener may still call into the window.
-#include "platform/linux/window_loader.h"
+#include "platform/linux/module_loader.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

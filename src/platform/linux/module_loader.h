@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/window_module.h"
+#include "faces/fltk/window_module.h"
 
 namespace corvane {
 

@@ -9,21 +9,21 @@
 #include <string>
 
 #include "app/dispatch.h"
+#include "faces/terminal/terminal_face.h"
 #include "form/app.h"
 #include "form/layout.h"
 #include "form/texts.h"
-#include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
 #include "platform/linux/locale_terminal.h"
 #include "platform/linux/mail_composer.h"
 #include "platform/linux/mail_hand_over.h"
+#include "platform/linux/module_loader.h"
 #include "platform/linux/registry.h"
 #include "platform/linux/shell.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/smart_device.h"
 #include "platform/linux/system_info.h"
-#include "platform/linux/window_loader.h"
 
 namespace corvane {
 

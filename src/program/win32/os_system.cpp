@@ -9,9 +9,10 @@
 #include <iostream>
 #include <string>
 
+#include "faces/terminal/terminal_face.h"
+#include "faces/win32/window_face.h"
 #include "form/app.h"
 #include "form/layout.h"
-#include "platform/console/terminal_face.h"
 #include "platform/win32/desktop.h"
 #include "platform/win32/files.h"
 #include "platform/win32/mail_composer.h"
@@ -20,7 +21,6 @@
 #include "platform/win32/smart_device.h"
 #include "platform/win32/spreadsheet.h"
 #include "platform/win32/system_info.h"
-#include "platform/win32/window_face.h"
 
 namespace corvane {
 
