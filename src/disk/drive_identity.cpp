@@ -246,15 +246,6 @@ bool IdentifyDrive(SmartDevice& device, Handle h, uint8_t command, int32_t drive
   return true;
 }
 
-std::string SwapBytePairs(const std::string& s) {
-  std::string result(s.size(), ' ');
-  for (size_t i = 0; i + 1 < s.size(); i += 2) {
-    result[i] = s[i + 1];
-    result[i + 1] = s[i];
-  }
-  return result;
-}
-
 AttributeNameTable BuildAttributeNameTable() {
   AttributeNameTable table;
   for (const auto& [id, name] : kAttributeNames) table.emplace(std::to_string(id), name);

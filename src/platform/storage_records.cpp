@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "disk/drive_identity.h"
 #include "platform/smart_records.h"
 
 namespace corvane {

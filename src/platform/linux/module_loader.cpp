@@ -20,10 +20,6 @@ std::vector<std::string> ModuleCandidates(const std::string& exe_folder, const s
   return {folder + "/" + name};
 }
 
-std::vector<std::string> WindowModuleCandidates(const std::string& exe_folder) {
-  return ModuleCandidates(exe_folder, kWindowModuleName);
-}
-
 std::string WhyNotTrusted(const std::string& path) {
   const uid_t me = ::geteuid();
   std::string at = path;
@@ -75,20 +71,6 @@ void* OpenModule(const std::string& exe_folder, const std::string& name, std::st
     *error = why ? why : *path + ": cannot be loaded";
   }
   return handle;
-}
-
-bool LoadWindowModule(const std::string& exe_folder, WindowModule* module, std::string* error) {
-  std::string path;
-  void* handle = OpenModule(exe_folder, kWindowModuleName, &path, error);
-  if (!handle) return false;
-  module->open = reinterpret_cast<OpenWindowFaceFn>(::dlsym(handle, kOpenWindowFaceSymbol));
-  module->raise = reinterpret_cast<RaiseWindowFn>(::dlsym(handle, kRaiseWindowSymbol));
-  if (!module->open || !module->raise) {
-    ::dlclose(handle);
-    *error = path + ": not a window module of this version";
-    return false;
-  }
-  return true;
 }
 
 }  // namespace corvane
