@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
@@ -266,6 +267,7 @@ class Register {
           given == "-" ? given : std::filesystem::absolute(given, ec).lexically_normal().string();
       Counts counts;
       std::vector<Incoming> failed;
+      std::string not_added;
       try {
         store_->db().Write([&] {
           counts = {};
@@ -300,8 +302,12 @@ class Register {
           if (!read) throw InputFailed{};
         });
       } catch (const InputFailed&) {
-        output_.Say(Severity::kError,
-                    EscapeControls(given) + ": not added: the input could not be read to its end");
+        not_added = "the input could not be read to its end";
+      } catch (const std::bad_alloc&) {
+        not_added = "out of memory";  // rolled back, as any input that fails
+      }
+      if (!not_added.empty()) {
+        output_.Say(Severity::kError, EscapeControls(given) + ": not added: " + not_added);
         input_failed = true;
         counts.added = counts.known = counts.conflicts = counts.machines = 0;
       }
