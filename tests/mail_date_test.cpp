@@ -7,7 +7,7 @@
 namespace corvane::test {
 namespace {
 
-TEST(MailDate, TwoDigitYearsAsRfc5322ReadsThemAndNoLeapDayInAPlainCenturyYear) {
+TEST(MailDate, TwoDigitYearsAsRfc5322ReadsThemNoLeapDayInAPlainCenturyYearNoHour24) {
   const struct {
     const char* date;
     const char* iso;
@@ -22,6 +22,10 @@ TEST(MailDate, TwoDigitYearsAsRfc5322ReadsThemAndNoLeapDayInAPlainCenturyYear) {
       {"Thu, 29 Feb 1900 10:00:00 +0000", ""},
       {"Tue, 29 Feb 2000 10:00:00 +0000", "2000-02-29T10:00:00+00:00"},
       {"Thu, 29 Feb 2024 10:00:00 +0000", "2024-02-29T10:00:00+00:00"},
+      // A time past the day's last minute is no time.
+      {"Mon, 7 Dec 2026 23:59:60 +0000", "2026-12-07T23:59:60+00:00"},
+      {"Mon, 7 Dec 2026 24:00:00 +0000", ""},
+      {"Mon, 7 Dec 2026 10:60:00 +0000", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(Rfc2822DateToIso(c.date), c.iso) << c.date;
 }
