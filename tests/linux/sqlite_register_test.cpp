@@ -44,6 +44,25 @@ TEST(SqliteRegister, AFirstAddWaitsForAnotherProgramMakingTheRegister) {
   EXPECT_EQ(inputs, 1);
 }
 
+// Another program's database is known by its application id even before it has a table, and
+// is left as it was.
+TEST(SqliteRegister, AnEmptyDatabaseOfAnotherProgramIsNoRegister) {
+  TempFolder dir;
+  const std::string path = dir / "other.db";
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "PRAGMA application_id=1234", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(other);
+  std::string said;
+  try {
+    RegisterStore store(OpenSqliteDatabase(path, RegisterAccess::kWrite), true);
+  } catch (const RegisterError& e) {
+    said = e.what();
+  }
+  EXPECT_EQ(said, path + ": not a register: the database holds other data");
+}
+
 // A writer gives up once the register has been held for all of its wait, and says how long it
 // waited and for what.
 TEST(SqliteRegister, ABusyRegisterSaysHowLongItWaitedAndForWhat) {
