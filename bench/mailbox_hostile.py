@@ -13,10 +13,10 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-WORK = os.path.join(ROOT, "build", "bench-mailbox")
-GENERATOR = os.path.join(ROOT, "tests", "tools", "hostile_mail.py")
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import common  # noqa: E402
+
+GENERATOR = os.path.join(common.ROOT, "tests", "tools", "hostile_mail.py")
 
 INPUTS = [
     ("a million empty parts", "parts:1000000"),
@@ -36,11 +36,9 @@ QUICK_INPUTS = [
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--quick", action="store_true",
-                        default=os.environ.get("CORVANE_BENCH_QUICK") == "1")
-    parser.add_argument("--corvane", default=os.path.join(ROOT, "build", "corvane"))
-    parser.add_argument("--work", default=WORK)
+    common.add_common_arguments(parser, "bench-mailbox")
     args = parser.parse_args()
+    common.require("/usr/bin/time")
     os.makedirs(args.work, exist_ok=True)
     peak_file = os.path.join(args.work, "peak.txt")
     print("| hostile message | mbox size | time | peak memory | entries (errors) |")

@@ -18,9 +18,10 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-WORK = os.path.join(ROOT, "build", "bench-mailbox")
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import common  # noqa: E402
+
+HERE = common.HERE
 
 
 def record(i):
@@ -86,14 +87,12 @@ def measure(argv, runs, work):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--quick", action="store_true",
-                        default=os.environ.get("CORVANE_BENCH_QUICK") == "1")
+    common.add_common_arguments(parser, "bench-mailbox")
     parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--corvane", default=os.path.join(ROOT, "build", "corvane"))
-    parser.add_argument("--work", default=WORK)
     parser.add_argument("--sizes", default="1000,10000,100000")
     parser.add_argument("--python-sizes", default="1000,10000")
     args = parser.parse_args()
+    common.require("/usr/bin/time")
     if args.quick:
         args.runs, args.sizes, args.python_sizes = 1, "200", "200"
     os.makedirs(args.work, exist_ok=True)

@@ -14,8 +14,10 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import common  # noqa: E402
+
+ROOT = common.ROOT
 CAPTURES = os.path.join(ROOT, "..", "shared", "ata-captures")
 
 # The five values by hand: first disk's serial, volume serial, host name, product id, user.
@@ -56,11 +58,8 @@ def series(commands, runs, work):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--quick", action="store_true",
-                        default=os.environ.get("CORVANE_BENCH_QUICK") == "1")
+    common.add_common_arguments(parser, "bench-processes")
     parser.add_argument("--runs", type=int, default=21)
-    parser.add_argument("--corvane", default=os.path.join(ROOT, "build", "corvane"))
-    parser.add_argument("--work", default=os.path.join(ROOT, "build"))
     parser.add_argument("--markdown", action="store_true")
     args = parser.parse_args()
     if args.quick:
@@ -69,8 +68,7 @@ def main():
     corvane = args.corvane
     if not os.access(corvane, os.X_OK):
         sys.exit(f"no {corvane}: build it first (scripts/run --version)")
-    if not os.access("/usr/bin/time", os.X_OK):
-        sys.exit("GNU time is missing (Debian package time)")
+    common.require("/usr/bin/time")
 
     captures = sorted(
         os.path.join(CAPTURES, f) for f in os.listdir(CAPTURES)

@@ -19,10 +19,8 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-WORK = os.path.join(ROOT, "build", "bench-register")
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import common  # noqa: E402
 import mbox_bench  # noqa: E402
 
 
@@ -67,13 +65,11 @@ def remove(db):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--quick", action="store_true",
-                        default=os.environ.get("CORVANE_BENCH_QUICK") == "1")
+    common.add_common_arguments(parser, "bench-register")
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--corvane", default=os.path.join(ROOT, "build", "corvane"))
-    parser.add_argument("--work", default=WORK)
     parser.add_argument("--reports", type=int, default=1000000)
     args = parser.parse_args()
+    common.require("/usr/bin/time")
     machines = 100000
     if args.quick:
         args.runs, args.reports, machines = 1, 1000, 500
