@@ -3,6 +3,8 @@
 // a program for the scheme.
 #include "platform/win32/mail_composer.h"
 
+#include <windows.h>
+// After windows.h: ShellExecuteW and AssocQueryStringW need its types.
 #include <shellapi.h>
 #include <shlwapi.h>
 
