@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/linux/mailbox_module.h"
+#include "report/report_text.h"
 
 namespace corvane {
 
@@ -89,21 +90,34 @@ void Visit(GMimeObject* object, const Walk& walk) {
   } else if (GMIME_IS_PART(object)) {
     GMimePart* part = GMIME_PART(object);
     const char* name = g_mime_part_get_filename(part);
-    if (!name || !walk.wanted(walk.context, name)) return;
+    int kind = kModuleAttachment;
+    if (!name || !walk.wanted(walk.context, name)) {
+      // A message's text may carry a report where its mail program could attach none.
+      GMimeContentType* type = g_mime_object_get_content_type(object);
+      if (g_mime_content_type_is_type(type, "text", "plain")) {
+        kind = kModulePlainText;
+      } else if (g_mime_content_type_is_type(type, "text", "html")) {
+        kind = kModuleHtmlText;
+      } else {
+        return;
+      }
+    }
     std::string content;
     uint64_t size = 0;
     ReadContent(part, walk.limit, &content, &size);
+    if (kind != kModuleAttachment && content.find(kReportTextBegin) == std::string::npos) return;
     const MailboxModuleAttachment attachment{walk.message_path.c_str(),
                                              walk.message_id.c_str(),
                                              walk.from.c_str(),
                                              walk.date.c_str(),
-                                             name,
+                                             kind == kModuleAttachment ? name : "",
                                              content.data(),
                                              content.size(),
                                              size,
                                              walk.message_number,
                                              nullptr,
-                                             nullptr};
+                                             nullptr,
+                                             kind};
     walk.found(walk.context, &attachment);
   }
 }
@@ -408,8 +422,8 @@ void ReportUnread(const std::string& reason, const StructureCheck& check, Walk& 
   }
   const std::string date = Trimmed(check.date().c_str());
   const MailboxModuleAttachment entry{
-      walk.message_path.c_str(), id.c_str(),     from.c_str(), date.c_str(), "", "", 0, 0,
-      walk.message_number,       reason.c_str(), nullptr};
+      walk.message_path.c_str(), id.c_str(),     from.c_str(), date.c_str(),     "", "", 0, 0,
+      walk.message_number,       reason.c_str(), nullptr,      kModuleAttachment};
   walk.found(walk.context, &entry);
 }
 
@@ -534,7 +548,8 @@ const char* KindOf(mode_t mode) {
 
 void Note(const std::string& text, Walk& walk) {
   const MailboxModuleAttachment entry{
-      walk.message_path.c_str(), "", "", "", "", "", 0, 0, 0, nullptr, text.c_str()};
+      walk.message_path.c_str(), "", "", "", "", "", 0, 0, 0, nullptr, text.c_str(),
+      kModuleAttachment};
   walk.found(walk.context, &entry);
 }
 
@@ -626,7 +641,7 @@ bool ReadMailbox(const std::string& path, Walk& walk, std::string* error) {
 
 }  // namespace corvane
 
-extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v3(
+extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v4(
     const char* path, size_t limit, corvane::MailboxWantedFn wanted, corvane::MailboxFoundFn found,
     void* context, uint64_t* messages, char* error, size_t error_size) {
   static const bool initialised = [] {

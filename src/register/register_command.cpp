@@ -77,7 +77,8 @@ std::string CsvRow(const std::vector<std::string>& cells) {
 // Where a report came from, for messages and the text output.
 std::string Where(const std::string& path, const ReportSource& source) {
   if (!source.mail) return EscapeControls(path);
-  return EscapeControls(path + ": message <" + source.message_id + ">, attachment " + source.name);
+  return EscapeControls(path + ": message <" + source.message_id + ">" +
+                        (source.in_text ? ", in its text: " : ", attachment ") + source.name);
 }
 
 nlohmann::ordered_json SourceJson(const std::string& path, const ReportSource& source) {
@@ -88,6 +89,7 @@ nlohmann::ordered_json SourceJson(const std::string& path, const ReportSource& s
     j["from"] = source.sender;
     j["date"] = source.mail_date;
     j["attachment"] = source.name;
+    if (source.in_text) j["source"] = "text";
   }
   return j;
 }
@@ -106,7 +108,12 @@ Incoming Decode(const std::string& path, const MailAttachment* mail,
   Incoming r;
   r.path = path;
   if (mail) {
-    r.source = {mail->file_name, mail->message_id, mail->from, mail->date, true};
+    r.source = {mail->file_name,
+                mail->message_id,
+                mail->from,
+                mail->date,
+                true,
+                mail->part != MailPart::kAttachment};
   } else if (path == "-") {
     r.source.name = path;
   } else {

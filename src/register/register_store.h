@@ -23,6 +23,9 @@ struct ReportSource {
   std::string sender;
   std::string mail_date;
   bool mail = false;
+  // Found in the message's text rather than attached; not kept in the register, and no part
+  // of a report's identity (a message that carries a report both ways carries it once).
+  bool in_text = false;
 };
 
 struct StoredReport {

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <utility>
@@ -19,6 +20,7 @@
 #include "common/text.h"
 #include "platform/files.h"
 #include "report/record_decode.h"
+#include "report/report_text.h"
 
 namespace corvane {
 
@@ -99,6 +101,10 @@ bool IsCalendarDate(int year, int month, int day) {
 }
 
 }  // namespace
+
+const char* MailSource(const MailAttachment& mail) {
+  return mail.part == MailPart::kAttachment ? "attachment" : "text";
+}
 
 std::string CsvField(const std::string& value) {
   std::string s = EscapeControls(value);
@@ -228,6 +234,7 @@ nlohmann::ordered_json JsonEntry(const DecodedEntry& e) {
     entry["date"] = e.mail->date;
     entry["date_iso"] = OrNull(e.mail_date);
     entry["attachment"] = e.mail->file_name;
+    entry["source"] = MailSource(*e.mail);
   }
   entry["report_date"] = OrNull(e.report_date);
   if (!e.error.empty()) {
@@ -244,7 +251,7 @@ nlohmann::ordered_json JsonEntry(const DecodedEntry& e) {
 }
 
 void WriteCsvHeader(std::ostream& out, bool mail) {
-  out << "file" << (mail ? ",message_number,message_id,from,date,date_iso,attachment" : "")
+  out << "file" << (mail ? ",message_number,message_id,from,date,date_iso,attachment,source" : "")
       << ",report_date,encoding,disk_identifier,disk_identifier_kind,volume_serial,"
          "computer_name,product_id,user_name,error\r\n";
 }
@@ -256,6 +263,7 @@ void WriteCsvRow(std::ostream& out, const DecodedEntry& e) {
     for (const std::string* s :
          {&e.mail->message_id, &e.mail->from, &e.mail->date, &e.mail_date, &e.mail->file_name})
       out << "," << CsvField(*s);
+    out << "," << MailSource(*e.mail);
   }
   out << "," << CsvField(e.report_date) << "," << CsvField(e.encoding);
   for (size_t i = 0; i < e.values.size(); ++i) {
@@ -272,7 +280,8 @@ void WriteTextBlock(std::ostream& out, const DecodedEntry& e) {
         << "  message id:       " << EscapeControls(e.mail->message_id) << "\n"
         << "  from:             " << EscapeControls(e.mail->from) << "\n"
         << "  date:             " << EscapeControls(e.mail->date) << "\n"
-        << "  attachment:       " << EscapeControls(e.mail->file_name) << "\n";
+        << (e.mail->part == MailPart::kAttachment ? "  attachment:       " : "  in its text:      ")
+        << EscapeControls(e.mail->file_name) << "\n";
   }
   if (!e.error.empty()) {
     out << "  error:            " << EscapeControls(e.error) << "\n";
@@ -427,6 +436,58 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* paths,
   return true;
 }
 
+// Hands over one message's reports at a time, so that a report the message carries twice
+// (attached and in its text, or in its plain and its HTML text) is one report, the
+// attachment's. A damaged copy in the text beside a good report is the good one's twin in
+// the other part, not an error of its own.
+class MessageReports {
+ public:
+  using Found = std::function<void(const MailAttachment&)>;
+  explicit MessageReports(Found found) : found_(std::move(found)) {}
+
+  void Add(const MailAttachment& a) {
+    if (a.message_number != number_) Flush();
+    number_ = a.message_number;
+    if (a.part == MailPart::kAttachment) {
+      if (a.error.empty()) handed_.insert({a.file_name, a.content});
+      found_(a);
+      return;
+    }
+    const std::string text = a.part == MailPart::kHtml ? HtmlToText(a.content) : a.content;
+    for (TextReport& report : FindReportsInText(text)) {
+      MailAttachment in_text = a;
+      in_text.file_name = std::move(report.file_name);
+      in_text.content = std::move(report.file_bytes);
+      in_text.size = in_text.content.size();
+      in_text.error = std::move(report.error);
+      pending_.push_back(std::move(in_text));
+    }
+  }
+
+  // The message's reports from its text, once all its parts are in.
+  void Flush() {
+    bool any_good = !handed_.empty();
+    for (const MailAttachment& a : pending_) any_good = any_good || a.error.empty();
+    for (const MailAttachment& a : pending_) {
+      if (!a.error.empty() ? any_good || !errors_.insert(a.error).second
+                           : !handed_.insert({a.file_name, a.content}).second) {
+        continue;
+      }
+      found_(a);
+    }
+    pending_.clear();
+    handed_.clear();
+    errors_.clear();
+  }
+
+ private:
+  Found found_;
+  uint64_t number_ = 0;
+  std::vector<MailAttachment> pending_;
+  std::set<std::pair<std::string, std::string>> handed_;
+  std::set<std::string> errors_;
+};
+
 }  // namespace
 
 bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxReader& mailboxes,
@@ -464,6 +525,12 @@ bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxRe
   if (!options.mailbox.empty()) {
     uint64_t attachments = 0;
     std::string error;
+    MessageReports reports([&](const MailAttachment& a) {
+      ++attachments;
+      std::optional<std::string> content;
+      if (a.error.empty() && a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
+      found(a.message_path, &a, content, a.error.empty() ? TooLarge(a.size) : a.error);
+    });
     const bool read = mailboxes.ForEachAttachment(
         options.mailbox, EndsInKik, kMaxFileSize,
         [&](const MailAttachment& a) {
@@ -471,20 +538,19 @@ bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxRe
             output.Say(Severity::kWarning, EscapeControls(a.note));
             return;
           }
-          ++attachments;
-          std::optional<std::string> content;
-          if (a.error.empty() && a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
-          found(a.message_path, &a, content, a.error.empty() ? TooLarge(a.size) : a.error);
+          reports.Add(a);
           // What was decoded is out before the next message, whatever happens to that one.
           output.text().flush();
         },
         &error);
+    reports.Flush();
     if (!read) {
       output.Say(Severity::kError, EscapeControls(error));
       failed = true;
     } else if (attachments == 0) {
       output.Say(Severity::kWarning,
-                 EscapeControls(options.mailbox) + ": no message has an attachment ending in .kik");
+                 EscapeControls(options.mailbox) +
+                     ": no message has an attachment ending in .kik or a report in its text");
     }
     if (mailbox_read) *mailbox_read = read;
   }

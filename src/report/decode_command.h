@@ -39,6 +39,10 @@ bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxRe
                        VerbOutput& output, const FoundReportFile& found,
                        bool* mailbox_read = nullptr);
 
+// Where in its message a report was: "attachment", or "text" for one in the message's
+// text (plain or HTML).
+const char* MailSource(const MailAttachment& mail);
+
 // One record as every format shows it: its place, and its values or why it has none.
 struct DecodedEntry {
   std::string path;
@@ -57,7 +61,12 @@ struct DecodedEntry {
     if (!mail) return path;
     std::string at =
         path + ": message " + std::to_string(mail->message_number) + " <" + mail->message_id + ">";
-    if (!mail->file_name.empty()) at += ", attachment " + mail->file_name;
+    if (mail->part != MailPart::kAttachment) {
+      at += ", in its text";
+      if (!mail->file_name.empty()) at += ": " + mail->file_name;
+    } else if (!mail->file_name.empty()) {
+      at += ", attachment " + mail->file_name;
+    }
     return at;
   }
 };

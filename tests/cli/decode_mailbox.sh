@@ -178,10 +178,10 @@ expect_contains "$(cat "$work/err")" "5 messages read: 3 with a report, 1 withou
 expect_contains "$out" "  attachment:       BAD.kik
   error:            the file is too short" "failed attachment in text"
 csv=$("$corvane" decode --csv --mailbox "$mbox" 2>/dev/null) && fail "csv: status 0"
-[ "$(head -n 1 <<<"$csv")" = $'file,message_number,message_id,from,date,date_iso,attachment,report_date,encoding,disk_identifier,disk_identifier_kind,volume_serial,computer_name,product_id,user_name,error\r' ] ||
+[ "$(head -n 1 <<<"$csv")" = $'file,message_number,message_id,from,date,date_iso,attachment,source,report_date,encoding,disk_identifier,disk_identifier_kind,volume_serial,computer_name,product_id,user_name,error\r' ] ||
   fail "csv header: $(head -n 1 <<<"$csv")"
-expect_contains "$csv" "$mbox,2,two@example.com,Bea <bea@example.com>,\"Wed, 2 Dec 2026 11:00:00 +0000\",2026-12-02T11:00:00+00:00,LumbrookÉ.kik,,utf-8,\"WD-456 \",serial,+1234567890,PC-É," "csv row"
-expect_contains "$csv" "$mbox,5,five@example.com,eve@example.com,\"Sat, 5 Dec 2026 14:00:00 +0000\",2026-12-05T14:00:00+00:00,BAD.kik,,,,,,,,,\"the file is too short" "csv failed row"
+expect_contains "$csv" "$mbox,2,two@example.com,Bea <bea@example.com>,\"Wed, 2 Dec 2026 11:00:00 +0000\",2026-12-02T11:00:00+00:00,LumbrookÉ.kik,attachment,,utf-8,\"WD-456 \",serial,+1234567890,PC-É," "csv row"
+expect_contains "$csv" "$mbox,5,five@example.com,eve@example.com,\"Sat, 5 Dec 2026 14:00:00 +0000\",2026-12-05T14:00:00+00:00,BAD.kik,attachment,,,,,,,,,\"the file is too short" "csv failed row"
 
 # A message longer than the structure scan's 64 kB buffer is parsed from the file, a shorter
 # one from the scan's copy: both give their record, in an mbox and in a Maildir.
