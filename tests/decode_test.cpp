@@ -156,6 +156,23 @@ TEST(DecodeMachineRecord, ReadsRecordsFromBothSystems) {
        {"", "5", "", "",
         "\xC5\x81\xC3\x93"
         "D\xC5\xB9"}},
+      // A letter and the tone mark after it are two characters, as Windows converts them;
+      // the last letter is not lost for want of a line ending.
+      {"Vietnamese",
+       "000001006000007"
+       "5PC-Ha\xCCNguy\xEA\xDEn",
+       1258,
+       "windows-1258",
+       {"", "5", "PC-Ha\xCC\x80", "",
+        "Nguy\xC3\xAA\xCC\x83"
+        "n"}},
+      // Hebrew with its points: shin and shin dot, vav and holam stay two characters each.
+      {"Hebrew",
+       "000001000000007"
+       "5\xF9\xD1\xC8\xEC\xE5\xC9\xED\r\n",
+       1255,
+       "windows-1255",
+       {"", "5", "", "", "\xD7\xA9\xD7\x81\xD6\xB8\xD7\x9C\xD7\x95\xD6\xB9\xD7\x9D"}},
   };
   for (const Case& c : cases) {
     const DecodedRecord r = DecodeMachineRecord(c.content, c.code_page);
