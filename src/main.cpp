@@ -101,6 +101,9 @@ int main(int raw_argc, char** raw_argv) {
   CLI::Option* register_csv =
       register_verb->add_flag("--csv", register_options.csv, "Print CSV with a header row")
           ->excludes(register_json_flag);
+  register_verb
+      ->add_flag("--bom", register_options.bom, "Begin the CSV with a UTF-8 byte-order mark")
+      ->needs(register_csv);
   const auto register_inputs = [&](CLI::App* verb) {
     CLI::Option* files = verb->add_option(
         "FILE", register_options.inputs.files,
