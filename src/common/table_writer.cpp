@@ -38,15 +38,14 @@ std::string Plain(const nlohmann::ordered_json& cell, const std::string& join) {
   return out;
 }
 
-// "  label:" and the blanks that line the values up.
-std::string Label(const std::string& label) {
+}  // namespace
+
+std::string PaddedLabel(const std::string& label) {
   constexpr size_t kWidth = 18;
   std::string text = label + ":";
   if (text.size() < kWidth) text.append(kWidth - text.size(), ' ');
-  return "  " + text;
+  return text;
 }
-
-}  // namespace
 
 nlohmann::ordered_json Absent() {
   return nlohmann::ordered_json(nlohmann::ordered_json::value_t::discarded);
@@ -134,7 +133,8 @@ void TableWriter::Row(const TableRow& row) {
           Empty(row.cells[i])) {
         continue;
       }
-      out << Label(c.label) << EscapeControls(Plain(row.cells[i], c.text_join)) << "\n";
+      out << "  " << PaddedLabel(c.label) << EscapeControls(Plain(row.cells[i], c.text_join))
+          << "\n";
     }
     printed_ = true;
   }

@@ -51,6 +51,9 @@ struct Table {
 // keeps it text. The one rule of every CSV cell.
 std::string CsvField(const std::string& value);
 
+// "label:" and the blanks that line values up after it, as text blocks show them.
+std::string PaddedLabel(const std::string& label);
+
 class TableWriter {
  public:
   // Opens the output: the CSV header (after a UTF-8 byte-order mark with `bom`), or the JSON

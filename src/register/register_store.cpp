@@ -153,9 +153,7 @@ int64_t RegisterStore::AddInput(const std::string& input, const std::string& add
 
 std::pair<int64_t, int64_t> RegisterStore::Key(const MachineValues& v, const ReportSource& source) {
   KeyDigest digest;
-  for (const std::string* s :
-       {&v.disk_identifier, &v.volume_serial, &v.computer_name, &v.product_id, &v.user_name})
-    digest.Add(*s);
+  for (const ValueField& field : kValueFields) digest.Add(v.*field.value);
   // A mail is the same mail in any mailbox it was saved to; without a Message-ID its sender
   // and date stand for it.
   digest.Add(source.mail ? "mail" : "file");
