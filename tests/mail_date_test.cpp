@@ -2,7 +2,7 @@
 // no date.
 #include <gtest/gtest.h>
 
-#include "report/decode_command.h"
+#include "common/dates.h"
 
 namespace corvane::test {
 namespace {
