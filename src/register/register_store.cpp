@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/dates.h"
+#include "common/text.h"
 #include "report/report_name.h"
 
 namespace corvane {
@@ -263,6 +264,71 @@ std::optional<Machine> RegisterStore::FindMachine(int64_t id) {
 void RegisterStore::ForEachMachine(const std::function<void(const Machine&)>& each) {
   db_->Run("SELECT " + kMachineColumns + " FROM machines ORDER BY id", {},
            [&](const SqlRow& row) { each(MachineOf(row, 0)); });
+}
+
+std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int64_t offset,
+                                                 int64_t limit, int64_t* matched) {
+  // The database narrows by a pattern in which a letter outside ASCII matches any character
+  // (LIKE folds ASCII alone); the folding of the other Latin letters is checked here, on what
+  // it let through, and only then are the page's machines counted off.
+  std::string pattern = "%";
+  bool ascii = true;
+  for (size_t i = 0; i < search.size();) {
+    const unsigned char c = static_cast<unsigned char>(search[i]);
+    const size_t n = c < 0x80 ? 1 : std::max<size_t>(1, Utf8SequenceLength(search, i));
+    if (c >= 0x80) {
+      ascii = false;
+      pattern += '_';
+    } else {
+      if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+      pattern += static_cast<char>(c);
+    }
+    i += n;
+  }
+  pattern += '%';
+  const std::string like =
+      db_->dialect() == SqlDialect::kPostgres ? " ILIKE ? ESCAPE '\\'" : " LIKE ? ESCAPE '\\'";
+  std::string where;
+  std::vector<SqlValue> parameters;
+  if (!search.empty()) {
+    for (const char* column : {"disk", "volume", "computer", "product", "user_name"}) {
+      where += std::string(where.empty() ? " WHERE " : " OR ") + column + like;
+      parameters.push_back(pattern);
+    }
+  }
+  const std::string order = " ORDER BY latest_date DESC, id DESC";
+  std::vector<Machine> machines;
+  *matched = 0;
+  if (ascii) {
+    db_->Run("SELECT COUNT(*) FROM machines" + where, parameters,
+             [&](const SqlRow& row) { *matched = row.Int(0); });
+    parameters.push_back(limit);
+    parameters.push_back(offset);
+    db_->Run("SELECT " + kMachineColumns + " FROM machines" + where + order + " LIMIT ? OFFSET ?",
+             parameters, [&](const SqlRow& row) { machines.push_back(MachineOf(row, 0)); });
+    return machines;
+  }
+  const std::string wanted = LowerCaseLatin(search);
+  db_->Run("SELECT " + kMachineColumns + " FROM machines" + where + order, parameters,
+           [&](const SqlRow& row) {
+             const Machine m = MachineOf(row, 0);
+             bool holds = false;
+             for (const ValueField& field : kValueFields) {
+               holds =
+                   holds || LowerCaseLatin(m.latest.*field.value).find(wanted) != std::string::npos;
+             }
+             if (!holds) return;
+             if (*matched >= offset && *matched < offset + limit) machines.push_back(m);
+             ++*matched;
+           });
+  return machines;
+}
+
+int64_t RegisterStore::LastReport() {
+  int64_t last = 0;
+  db_->Run("SELECT COALESCE(MAX(id), 0) FROM reports", {},
+           [&](const SqlRow& row) { last = row.Int(0); });
+  return last;
 }
 
 static const std::string kReportColumns = std::string(
