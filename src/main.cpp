@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/connection_string.h"
 #include "common/text.h"
 #include "common/verb_output.h"
 #include "disk/identify_command.h"
@@ -130,7 +131,9 @@ int main(int raw_argc, char** raw_argv) {
        {register_add, register_machines, register_history, register_check, register_conflicts})
     verb->fallthrough();
   cli.require_subcommand(0, 1);
-  const Invocation invocation{CORVANE_VERSION, arguments};
+  // A connection string's password stays out of the JSON's argv, whatever the verb.
+  Invocation invocation{CORVANE_VERSION, arguments};
+  for (std::string& argument : invocation.argv) argument = ShownArgument(argument);
   try {
     cli.parse(argc, argv);
     if (decode_verb->parsed() && decode.files.empty() && decode.mailbox.empty()) {
@@ -154,12 +157,13 @@ int main(int raw_argc, char** raw_argv) {
   } catch (const CLI::CallForVersion& e) {
     return CheckedOutput(cli.exit(e));
   } catch (const CLI::ParseError& e) {
-    std::cerr << EscapeControls(e.what()) << "\n" << cli.help();
+    const std::string why = MaskArgumentPasswords(e.what(), arguments);
+    std::cerr << EscapeControls(why) << "\n" << cli.help();
     // A script that asked for JSON gets the usage error as JSON as well.
     for (int i = 1; i < argc; ++i) {
       if (arguments[static_cast<size_t>(i)] != "--json") continue;
       VerbOutput output("", true, invocation, std::cout, std::cerr);
-      output.Say(Severity::kError, e.what());
+      output.Say(Severity::kError, why);
       return CheckedOutput(output.Finish(2));
     }
     return 2;
@@ -190,10 +194,7 @@ int main(int raw_argc, char** raw_argv) {
     for (const auto& [verb, action] : actions) {
       if (verb->parsed()) register_options.action = action;
     }
-    // A connection string's password stays out of the JSON's argv.
-    Invocation shown = invocation;
-    for (std::string& argument : shown.argv) argument = ShownRegisterLocation(argument);
-    VerbOutput output("register", register_json, shown, std::cout, std::cerr);
+    VerbOutput output("register", register_json, invocation, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
     UseBinaryStandardInput();
     if (register_options.csv) UseBinaryStandardOutput();
