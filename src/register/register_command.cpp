@@ -1,5 +1,6 @@
 #include "register/register_command.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <ctime>
 #include <deque>
@@ -15,6 +16,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/connection_string.h"
 #include "common/text.h"
 #include "register/register_store.h"
 
@@ -55,18 +57,6 @@ std::string MachineList(const std::vector<int64_t>& machines, const std::string&
   return Joined(ids, separator);
 }
 
-std::vector<int64_t> ParseMachineList(const std::string& text) {
-  std::vector<int64_t> ids;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find(' ', at);
-    ids.push_back(std::stoll(text.substr(at, end - at)));
-    if (end == std::string::npos) break;
-    at = end + 1;
-  }
-  return ids;
-}
-
 std::string CsvRow(const std::vector<std::string>& cells) {
   std::string row;
   for (size_t i = 0; i < cells.size(); ++i) row += (i ? "," : "") + CsvField(cells[i]);
@@ -97,7 +87,8 @@ struct Incoming {
   ReportSource source;
   MachineValues values;
   std::string report_date;
-  std::string error;  // why it could not be decoded
+  std::string error;    // why it could not be decoded
+  std::string warning;  // what decode would warn of
 };
 
 Incoming Decode(const std::string& path, const MailAttachment* mail,
@@ -116,6 +107,7 @@ Incoming Decode(const std::string& path, const MailAttachment* mail,
   const DecodedEntry entry = DecodeEntry(path, mail, content, reason);
   r.error = entry.error;
   if (!r.error.empty()) return r;
+  r.warning = AmbiguousLengthsWarning(entry);
   r.values = {entry.values[0], entry.values[1], entry.values[2], entry.values[3], entry.values[4]};
   r.report_date =
       ReportDateOfName(mail ? mail->file_name : std::filesystem::path(path).filename().string());
@@ -138,67 +130,107 @@ std::vector<int64_t> Recognise(RegisterStore& store, const MachineValues& values
 // An input could not be read to its end: nothing of it is kept.
 struct InputFailed {};
 
-// Reads and decodes the reports of `input` on a thread of its own and hands them to `handle`
-// on this one, so that the mailbox's parsing and the register's writing overlap. Returns
-// whether the input could be read to its end; an exception of `handle` stops the handing over
-// and is raised again once the reader has finished.
-bool DecodeOverlapped(const DecodeOptions& input, std::istream& in, MailboxReader& mailboxes,
-                      VerbOutput& output, const std::function<void(Incoming&)>& handle) {
-  constexpr size_t kQueued = 512;
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<Incoming> queue;
-  bool done = false;
-  bool stop = false;
-  bool read = false;
-  std::exception_ptr reader_failure;
-  std::thread reader([&] {
+// Reads and decodes the reports of one input on a thread of its own and hands them over on
+// this one, so that the mailbox's parsing and the register's writing overlap. The reports
+// wait in a queue of at most kQueued; the register is locked for writing only once the
+// input has ended or the queue is full, so that a report typed at a terminal, or a slow
+// input, keeps no other writer waiting.
+class InputReader {
+ public:
+  InputReader(const DecodeOptions& input, std::istream& in, MailboxReader& mailboxes,
+              VerbOutput& output)
+      : reader_([this, input, in = &in, mailboxes = &mailboxes, output = &output] {
+          ReadAll(input, *in, *mailboxes, *output);
+        }) {}
+  ~InputReader() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+      changed_.notify_all();
+    }
+    reader_.join();
+  }
+
+  // Until the input has ended or the queue is full.
+  void WaitReadAhead() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return done_ || queue_.size() >= kQueued; });
+  }
+
+  // Hands every report to `handle`, in order; whether the input could be read to its end.
+  // An exception of `handle` stops the reading and is raised. Once only: what was handed
+  // over is not kept for a second time.
+  bool Drain(const std::string& name, const std::function<void(Incoming&)>& handle) {
+    if (drained_) {
+      throw RegisterError(name + ": the register asked for the input to be added again, and it " +
+                          "cannot be read twice; add it again");
+    }
+    drained_ = true;
+    std::deque<Incoming> batch;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return done_ || !queue_.empty(); });
+        if (queue_.empty()) break;
+        batch.swap(queue_);
+        changed_.notify_all();
+      }
+      try {
+        for (Incoming& r : batch) handle(r);
+        batch.clear();
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+        queue_.clear();
+        changed_.notify_all();
+        throw;
+      }
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return done_; });
+    if (failure_) std::rethrow_exception(failure_);
+    return read_;
+  }
+
+ private:
+  static constexpr size_t kQueued = 4096;
+
+  void ReadAll(const DecodeOptions& input, std::istream& in, MailboxReader& mailboxes,
+               VerbOutput& output) {
+    bool read = false;
+    std::exception_ptr failure;
     try {
       read = ForEachReportFile(
           input, in, mailboxes, output,
           [&](const std::string& path, const MailAttachment* mail,
               const std::optional<std::string>& content, const std::string& reason) {
             Incoming r = Decode(path, mail, content, reason);
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return stop || queue.size() < kQueued; });
-            if (stop) return;
-            queue.push_back(std::move(r));
-            if (queue.size() == 1) changed.notify_all();
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return stop_ || queue_.size() < kQueued; });
+            if (stop_) return;
+            queue_.push_back(std::move(r));
+            changed_.notify_all();
           });
     } catch (...) {
-      reader_failure = std::current_exception();
-    }
-    std::lock_guard<std::mutex> lock(mutex);
-    done = true;
-    changed.notify_all();
-  });
-  std::exception_ptr failure;
-  std::deque<Incoming> batch;
-  for (;;) {
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return done || !queue.empty(); });
-      if (queue.empty()) break;
-      batch.swap(queue);
-      changed.notify_all();
-    }
-    try {
-      for (Incoming& r : batch) handle(r);
-      batch.clear();
-    } catch (...) {
       failure = std::current_exception();
-      std::lock_guard<std::mutex> lock(mutex);
-      stop = true;
-      queue.clear();
-      changed.notify_all();
-      break;
     }
+    std::lock_guard<std::mutex> lock(mutex_);
+    read_ = read;
+    failure_ = failure;
+    done_ = true;
+    changed_.notify_all();
   }
-  reader.join();
-  if (failure) std::rethrow_exception(failure);
-  if (reader_failure) std::rethrow_exception(reader_failure);
-  return read;
-}
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Incoming> queue_;
+  bool done_ = false;
+  bool stop_ = false;
+  bool read_ = false;
+  bool drained_ = false;
+  std::exception_ptr failure_;
+  std::thread reader_;  // last: it starts once the rest is ready
+};
 
 std::string PluralS(uint64_t n, const std::string& word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
@@ -213,16 +245,15 @@ class Register {
   int Run() {
     const std::string& location = options_.db;
     const bool write = options_.action == RegisterAction::kAdd;
-    if (write && options_.default_db) {
-      std::error_code ec;
-      std::filesystem::create_directories(std::filesystem::path(location).parent_path(), ec);
-    }
+    // It holds every customer's names and serials: its own folder is its owner's alone.
+    if (options_.default_db) KeepRegisterPrivate(location, write);
+    if (!IsConnectionString(location)) WarnOfExposure(location);
     std::unique_ptr<RegisterDatabase> db =
         open_(location, write ? RegisterAccess::kWrite : RegisterAccess::kRead);
     if (!db) {
       output_.Say(Severity::kError,
                   EscapeControls(location) + ": no register yet; `corvane register add` makes one");
-      return 1;
+      return output_.Finish(1);
     }
     store_ = std::make_unique<RegisterStore>(std::move(db), write);
     switch (options_.action) {
@@ -240,6 +271,27 @@ class Register {
   }
 
  private:
+  // A register file that someone else could have put there or could change: what it says
+  // may not be what support added.
+  void WarnOfExposure(const std::string& path) {
+    const RegisterFileExposure exposure = ExamineRegisterFile(path);
+    const std::string shown = EscapeControls(path);
+    if (exposure.through_link) {
+      output_.Say(Severity::kWarning, shown + ": the register is reached through a symbolic " +
+                                          "link; make sure it leads where you mean");
+    }
+    if (exposure.other_owner) {
+      output_.Say(Severity::kWarning,
+                  shown + ": the register belongs to another user, who may change what it holds");
+    }
+    if (!exposure.open_folder.empty()) {
+      output_.Say(Severity::kWarning, shown + ": the register's folder " +
+                                          EscapeControls(exposure.open_folder) +
+                                          " may be written by other users, who may replace the " +
+                                          "register or put a journal of their own beside it");
+    }
+  }
+
   struct Counts {
     uint64_t read = 0, added = 0, known = 0, failed = 0, conflicts = 0, machines = 0;
     void operator+=(const Counts& c) {
@@ -251,6 +303,28 @@ class Register {
       machines += c.machines;
     }
   };
+
+  // One decoded report into the register, inside the input's transaction.
+  void Store(const Incoming& r, const std::string& input, const std::string& added_at,
+             int64_t* input_id, Counts* counts) {
+    const auto key = RegisterStore::Key(r.values, r.source);
+    if (store_->HasReport(key)) {
+      ++counts->known;
+      return;
+    }
+    if (*input_id == 0) *input_id = store_->AddInput(input, added_at);
+    std::vector<Machine> known;
+    const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
+    const Machine* machine = nullptr;
+    for (const Machine& m : known) {
+      if (joins.size() == 1 && m.id == joins[0]) machine = &m;
+    }
+    if (joins.empty()) ++counts->machines;
+    if (joins.size() > 1) ++counts->conflicts;
+    store_->AddReport(key, *input_id, machine, joins.size() > 1 ? MachineList(joins) : "", r.values,
+                      r.report_date, r.source);
+    ++counts->added;
+  }
 
   int Add() {
     std::vector<DecodeOptions> inputs;
@@ -266,36 +340,31 @@ class Register {
           given == "-" ? given : std::filesystem::absolute(given, ec).lexically_normal().string();
       Counts counts;
       std::vector<Incoming> failed;
+      std::vector<std::string> warnings;
+      InputReader reader(input, in_, mailboxes_, output_);
+      reader.WaitReadAhead();
       try {
         store_->db().Write([&] {
           counts = {};
           failed.clear();
+          warnings.clear();
           int64_t input_id = 0;
           const std::string added_at = UtcNow();
-          const bool read = DecodeOverlapped(input, in_, mailboxes_, output_, [&](Incoming& r) {
+          const bool read = reader.Drain(store_->Name(), [&](Incoming& r) {
             ++counts.read;
+            if (!r.warning.empty()) warnings.push_back(std::move(r.warning));
             if (!r.error.empty()) {
               ++counts.failed;
               failed.push_back(std::move(r));
               return;
             }
-            const auto key = RegisterStore::Key(r.values, r.source);
-            if (store_->HasReport(key)) {
-              ++counts.known;
-              return;
+            try {
+              Store(r, name, added_at, &input_id, &counts);
+            } catch (const RegisterError& e) {
+              throw RegisterError(Where(r.path, r.source) +
+                                  ": could not be stored, and nothing of " + EscapeControls(given) +
+                                  " was added: " + e.what());
             }
-            if (input_id == 0) input_id = store_->AddInput(name, added_at);
-            std::vector<Machine> known;
-            const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
-            const Machine* machine = nullptr;
-            for (const Machine& m : known) {
-              if (joins.size() == 1 && m.id == joins[0]) machine = &m;
-            }
-            if (joins.empty()) ++counts.machines;
-            if (joins.size() > 1) ++counts.conflicts;
-            store_->AddReport(key, input_id, machine, joins.size() > 1 ? MachineList(joins) : "",
-                              r.values, r.report_date, r.source);
-            ++counts.added;
           });
           if (!read) throw InputFailed{};
         });
@@ -306,6 +375,7 @@ class Register {
         counts.added = counts.known = counts.conflicts = counts.machines = 0;
       }
       total += counts;
+      for (const std::string& warning : warnings) output_.Say(Severity::kWarning, warning);
       for (Incoming& f : failed) {
         output_.Say(Severity::kError, Where(f.path, f.source) + ": not added: " + f.error);
         failures.push_back(std::move(f));
@@ -346,7 +416,7 @@ class Register {
       for (int64_t m : s.machines) (*flags)[m].insert("shared product id");
     }
     for (const StoredReport& r : store_->HeldConflicts()) {
-      for (int64_t m : ParseMachineList(r.conflict)) (*flags)[m].insert("conflict");
+      for (int64_t m : r.conflict_machines) (*flags)[m].insert("conflict");
     }
   }
 
@@ -507,6 +577,7 @@ class Register {
               }
               return;
             }
+            if (!r.warning.empty()) output_.Say(Severity::kWarning, r.warning);
             std::vector<Machine> known;
             const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
             std::vector<std::string> changes;
@@ -572,7 +643,7 @@ class Register {
         nlohmann::ordered_json j;
         for (size_t k = 0; k < 5; ++k) j[kValueKeys[k]] = ValueList(r.values)[k];
         j["report_date"] = ShownDate(r.report_date);
-        j["machines"] = ParseMachineList(r.conflict);
+        j["machines"] = r.conflict_machines;
         j["source"] = SourceJson(r.source.mail ? r.input : r.source.name, r.source);
         list.push_back(j);
       }
@@ -601,7 +672,7 @@ class Register {
       } else {
         out << "held as a conflict: " << Where(where, r.source) << " ("
             << EscapeControls(Joined(ValueList(r.values), " | ")) << ") would join machines "
-            << MachineList(ParseMachineList(r.conflict), ", ") << "\n";
+            << MachineList(r.conflict_machines, ", ") << "\n";
       }
     }
     if (!options_.csv && disks.empty() && products.empty() && held.empty()) {
@@ -625,7 +696,20 @@ int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std:
   try {
     return Register(options, open, in, mailboxes, output).Run();
   } catch (const RegisterError& e) {
-    output.Say(Severity::kError, EscapeControls(e.what()));
+    // Several lines (a server's detail, the client library's hint) stay lines, each escaped.
+    const std::string text = e.what();
+    std::string joined;
+    for (size_t at = 0; at <= text.size();) {
+      const size_t end = std::min(text.find('\n', at), text.size());
+      const std::string line = EscapeControls(text.substr(at, end - at));
+      if (output.json()) {
+        joined += (at ? "\n" : "") + line;
+      } else {
+        output.Say(Severity::kError, (at ? "  " : "") + line);
+      }
+      at = end + 1;
+    }
+    if (output.json()) output.Say(Severity::kError, joined);
     return output.Finish(1);
   }
 }

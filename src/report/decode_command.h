@@ -69,6 +69,10 @@ DecodedEntry DecodeEntry(const std::string& path, const MailAttachment* mail,
                          const std::optional<std::string>& content, const std::string& reason,
                          int code_page = kWindowsCodePage);
 
+// The warning of a record whose length fields leave several cuts of its values, as every
+// verb that reads records gives it; empty for one that reads one way only.
+std::string AmbiguousLengthsWarning(const DecodedEntry& entry);
+
 // RFC 4180, with control characters escaped as the text output shows them, and a quote
 // before a cell that a spreadsheet would take as a formula (and is no plain number), which
 // keeps it text.
