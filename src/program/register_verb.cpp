@@ -32,6 +32,8 @@ class RegisterVerb : public Verb {
     CLI::Option* json_flag = command_->add_flag("--json", json_, "Print one JSON object");
     csv_ = command_->add_flag("--csv", options_.csv, "Print CSV with a header row")
                ->excludes(json_flag);
+    command_->add_flag("--bom", options_.bom, "Begin the CSV with a UTF-8 byte-order mark")
+        ->needs(csv_);
     add_ = command_->add_subcommand(
         "add", "Add the reports of files, folders, standard input or a mailbox");
     AddInputs(add_);

@@ -10,7 +10,7 @@
 #include "platform/mailbox.h"
 #include "platform/register_database.h"
 #include "register/machine_rule.h"
-#include "report/decode_command.h"
+#include "report/report_inputs.h"
 
 namespace corvane {
 
@@ -22,7 +22,8 @@ struct RegisterOptions {
   bool default_db = false;  // `db` is the default file, whose folder add makes
   MatchMode match = MatchMode::kMost;
   bool csv = false;
-  DecodeOptions inputs;  // add and check: the same inputs as decode
+  bool bom = false;      // CSV: a UTF-8 byte-order mark first, for spreadsheets
+  ReportInputs inputs;   // add and check: the same inputs as decode
   std::string machine;   // history: a machine id, or
   std::string disk;      // the machines with reports of this disk, or
   std::string computer;  // of this computer name
