@@ -80,10 +80,7 @@ class RegisterVerb : public Verb {
     for (const auto& [action, name] : actions) {
       if (action->parsed()) options_.action = name;
     }
-    // A connection string's password stays out of the JSON's argv.
-    Invocation shown = invocation;
-    for (std::string& argument : shown.argv) argument = ShownRegisterLocation(argument);
-    VerbOutput output("register", json_, shown, std::cout, std::cerr);
+    VerbOutput output("register", json_, invocation, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
     UseBinaryStandardInput();
     if (options_.csv) UseBinaryStandardOutput();
