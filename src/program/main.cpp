@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/connection_string.h"
 #include "common/text.h"
 #include "common/verb_output.h"
 #include "platform/standard_streams.h"
@@ -29,7 +30,9 @@ int main(int raw_argc, char** raw_argv) {
   const std::unique_ptr<Verb> verbs[] = {AddIdentifyVerb(cli), AddRecordVerb(cli),
                                          AddDecodeVerb(cli), AddRegisterVerb(cli)};
   cli.require_subcommand(0, 1);
-  const Invocation invocation{CORVANE_VERSION, arguments};
+  // A connection string's password stays out of the JSON's argv, whatever the verb.
+  Invocation invocation{CORVANE_VERSION, arguments};
+  for (std::string& argument : invocation.argv) argument = ShownArgument(argument);
   try {
     cli.parse(argc, argv);
     for (const std::unique_ptr<Verb>& verb : verbs) {
@@ -40,12 +43,13 @@ int main(int raw_argc, char** raw_argv) {
   } catch (const CLI::CallForVersion& e) {
     return CheckedOutput(cli.exit(e));
   } catch (const CLI::ParseError& e) {
-    std::cerr << EscapeControls(e.what()) << "\n" << cli.help();
+    const std::string why = MaskArgumentPasswords(e.what(), arguments);
+    std::cerr << EscapeControls(why) << "\n" << cli.help();
     // A script that asked for JSON gets the usage error as JSON as well.
     for (int i = 1; i < argc; ++i) {
       if (arguments[static_cast<size_t>(i)] != "--json") continue;
       VerbOutput output("", true, invocation, std::cout, std::cerr);
-      output.Say(Severity::kError, e.what());
+      output.Say(Severity::kError, why);
       return CheckedOutput(output.Finish(2));
     }
     return 2;

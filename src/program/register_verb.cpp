@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "common/connection_string.h"
 #include "common/text.h"
 #include "platform/mailbox.h"
 #include "platform/register_database.h"
@@ -114,10 +115,7 @@ class RegisterVerb : public Verb {
     for (const auto& [action, name] : actions) {
       if (action->parsed()) options_.action = name;
     }
-    // A connection string's password stays out of the JSON's argv.
-    Invocation shown = invocation;
-    for (std::string& argument : shown.argv) argument = ShownRegisterLocation(argument);
-    VerbOutput output("register", json_, shown, std::cout, std::cerr);
+    VerbOutput output("register", json_, invocation, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
     UseBinaryStandardInput();
     if (options_.csv) UseBinaryStandardOutput();
@@ -141,7 +139,7 @@ class RegisterVerb : public Verb {
     }
     if (options_.db.empty()) options_.db = DefaultRegisterPath();
     serve_settings_.version = invocation.version;
-    serve_settings_.register_name = ShownRegisterLocation(options_.db);
+    serve_settings_.register_name = ShownArgument(options_.db);
     RegisterService service(options_, &OpenRegisterDatabase, &CreateMailboxReader,
                             {invocation.version, {"corvane", "register", "serve"}});
     try {

@@ -1,5 +1,6 @@
 #include "register/register_command.h"
 
+#include <algorithm>
 #include <ctime>
 #include <exception>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/connection_string.h"
 #include "common/table_writer.h"
 #include "common/text.h"
 #include "register/incoming_reports.h"
@@ -52,18 +54,6 @@ std::string MachineList(const std::vector<int64_t>& machines, const std::string&
   std::vector<std::string> ids;
   for (int64_t m : machines) ids.push_back(std::to_string(m));
   return Joined(ids, separator);
-}
-
-std::vector<int64_t> ParseMachineList(const std::string& text) {
-  std::vector<int64_t> ids;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find(' ', at);
-    ids.push_back(std::stoll(text.substr(at, end - at)));
-    if (end == std::string::npos) break;
-    at = end + 1;
-  }
-  return ids;
 }
 
 // Where a report came from, for messages and the text output.
@@ -144,16 +134,15 @@ class Register {
   int Run() {
     const std::string& location = options_.db;
     const bool write = options_.action == RegisterAction::kAdd;
-    if (write && options_.default_db) {
-      std::error_code ec;
-      std::filesystem::create_directories(std::filesystem::path(location).parent_path(), ec);
-    }
+    // It holds every customer's names and serials: its own folder is its owner's alone.
+    if (options_.default_db) KeepRegisterPrivate(location, write);
+    if (!IsConnectionString(location)) WarnOfExposure(location);
     std::unique_ptr<RegisterDatabase> db =
         open_(location, write ? RegisterAccess::kWrite : RegisterAccess::kRead);
     if (!db) {
       output_.Say(Severity::kError,
                   EscapeControls(location) + ": no register yet; `corvane register add` makes one");
-      return 1;
+      return output_.Finish(1);
     }
     owned_ = std::make_unique<RegisterStore>(std::move(db), write);
     store_ = owned_.get();
@@ -176,6 +165,27 @@ class Register {
     }
   }
 
+  // A register file that someone else could have put there or could change: what it says
+  // may not be what support added.
+  void WarnOfExposure(const std::string& path) {
+    const RegisterFileExposure exposure = ExamineRegisterFile(path);
+    const std::string shown = EscapeControls(path);
+    if (exposure.through_link) {
+      output_.Say(Severity::kWarning, shown + ": the register is reached through a symbolic " +
+                                          "link; make sure it leads where you mean");
+    }
+    if (exposure.other_owner) {
+      output_.Say(Severity::kWarning,
+                  shown + ": the register belongs to another user, who may change what it holds");
+    }
+    if (!exposure.open_folder.empty()) {
+      output_.Say(Severity::kWarning, shown + ": the register's folder " +
+                                          EscapeControls(exposure.open_folder) +
+                                          " may be written by other users, who may replace the " +
+                                          "register or put a journal of their own beside it");
+    }
+  }
+
   struct Counts {
     uint64_t read = 0, added = 0, known = 0, failed = 0, conflicts = 0, machines = 0;
     void operator+=(const Counts& c) {
@@ -187,6 +197,31 @@ class Register {
       machines += c.machines;
     }
   };
+
+  // One decoded report into the register, inside the input's transaction.
+  // `verdict`, when given, says what became of it.
+  void Store(const Incoming& r, const std::string& input, const std::string& added_at,
+             const std::string& last_day, int64_t* input_id, Counts* counts, Verdict* verdict) {
+    const auto key = RegisterStore::Key(r.values, r.source);
+    if (store_->HasReport(key)) {
+      ++counts->known;
+      if (verdict) *verdict = {"already_known", {}, {}, kCheckUnchanged};
+      return;
+    }
+    if (*input_id == 0) *input_id = store_->AddInput(input, added_at);
+    std::vector<Machine> known;
+    const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
+    const Machine* machine = nullptr;
+    for (const Machine& m : known) {
+      if (joins.size() == 1 && m.id == joins[0]) machine = &m;
+    }
+    if (joins.empty()) ++counts->machines;
+    if (joins.size() > 1) ++counts->conflicts;
+    if (verdict) *verdict = VerdictOf(joins, known, r.values);
+    store_->AddReport(key, *input_id, machine, joins.size() > 1 ? MachineList(joins) : "", r.values,
+                      r.report_date, last_day, r.source);
+    ++counts->added;
+  }
 
   int Add() {
     std::vector<ReportInputs> inputs;
@@ -205,52 +240,42 @@ class Register {
       Counts counts;
       std::vector<Incoming> failed;
       std::vector<TableRow> verdicts;
+      std::vector<std::string> warnings;
+      InputReader reader(input, in_, mailboxes_, output_);
+      reader.WaitReadAhead();
       std::string not_added;
       try {
         store_->db().Write([&] {
           counts = {};
           failed.clear();
           verdicts.clear();
+          warnings.clear();
           int64_t input_id = 0;
           const std::time_t now = std::time(nullptr);
           const std::string added_at = UtcText(now, "%Y-%m-%dT%H:%M:%SZ");
           // Today somewhere on earth: the latest time zone is 14 hours ahead of UTC.
           const std::string last_day = UtcText(now + 14 * 3600, "%Y%m%d");
-          const bool read = DecodeOverlapped(input, in_, mailboxes_, output_, [&](Incoming& r) {
+          const bool read = reader.Drain(store_->Name(), [&](Incoming& r) {
             ++counts.read;
             r.path = Uploaded(r.path);
             r.source.name = Uploaded(r.source.name);
+            if (!r.warning.empty()) warnings.push_back(std::move(r.warning));
             if (!r.error.empty()) {
               ++counts.failed;
               if (options_.verdicts) verdicts.push_back(CheckRow(r, nullptr));
               failed.push_back(std::move(r));
               return;
             }
-            const auto key = RegisterStore::Key(r.values, r.source);
-            if (store_->HasReport(key)) {
-              ++counts.known;
-              if (options_.verdicts) {
-                const Verdict v{"already_known", {}, {}, kCheckUnchanged};
-                verdicts.push_back(CheckRow(r, &v));
-              }
-              return;
+            Verdict verdict;
+            try {
+              Store(r, name, added_at, last_day, &input_id, &counts,
+                    options_.verdicts ? &verdict : nullptr);
+            } catch (const RegisterError& e) {
+              throw RegisterError(Where(r.path, r.source) +
+                                  ": could not be stored, and nothing of " + EscapeControls(given) +
+                                  " was added: " + e.what());
             }
-            if (input_id == 0) input_id = store_->AddInput(name, added_at);
-            std::vector<Machine> known;
-            const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
-            const Machine* machine = nullptr;
-            for (const Machine& m : known) {
-              if (joins.size() == 1 && m.id == joins[0]) machine = &m;
-            }
-            if (joins.empty()) ++counts.machines;
-            if (joins.size() > 1) ++counts.conflicts;
-            if (options_.verdicts) {
-              const Verdict v = VerdictOf(joins, known, r.values);
-              verdicts.push_back(CheckRow(r, &v));
-            }
-            store_->AddReport(key, input_id, machine, joins.size() > 1 ? MachineList(joins) : "",
-                              r.values, r.report_date, last_day, r.source);
-            ++counts.added;
+            if (options_.verdicts) verdicts.push_back(CheckRow(r, &verdict));
           });
           if (!read) throw InputFailed{};
         });
@@ -269,6 +294,7 @@ class Register {
       }
       total += counts;
       for (TableRow& row : verdicts) all_verdicts.push_back(std::move(row));
+      for (const std::string& warning : warnings) output_.Say(Severity::kWarning, warning);
       for (Incoming& f : failed) {
         output_.Say(Severity::kError, Where(f.path, f.source) + ": not added: " + f.error);
         failures.push_back(std::move(f));
@@ -325,7 +351,7 @@ class Register {
       for (int64_t m : s.machines) (*flags)[m].insert("shared product id");
     }
     for (const StoredReport& r : store_->HeldConflicts()) {
-      for (int64_t m : ParseMachineList(r.conflict)) (*flags)[m].insert("conflict");
+      for (int64_t m : r.conflict_machines) (*flags)[m].insert("conflict");
     }
   }
 
@@ -525,6 +551,7 @@ class Register {
               writer.Row(CheckRow(r, nullptr));
               return;
             }
+            if (!r.warning.empty()) output_.Say(Severity::kWarning, r.warning);
             std::vector<Machine> known;
             const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
             const Verdict v = VerdictOf(joins, known, r.values);
@@ -580,7 +607,7 @@ class Register {
     writer.List("held_reports");
     for (const StoredReport& r : held) {
       const std::string where = r.source.mail ? r.input : r.source.name;
-      const std::vector<int64_t> machines = ParseMachineList(r.conflict);
+      const std::vector<int64_t>& machines = r.conflict_machines;
       TableRow row;
       row.cells = {"held report", Joined(ValueList(r.values), " | ")};
       AddValueCells(&row, r.values, false);
@@ -612,7 +639,20 @@ int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std:
   try {
     return Register(options, open, in, mailboxes, output).Run();
   } catch (const RegisterError& e) {
-    output.Say(Severity::kError, EscapeControls(e.what()));
+    // Several lines (a server's detail, the client library's hint) stay lines, each escaped.
+    const std::string text = e.what();
+    std::string joined;
+    for (size_t at = 0; at <= text.size();) {
+      const size_t end = std::min(text.find('\n', at), text.size());
+      const std::string line = EscapeControls(text.substr(at, end - at));
+      if (output.json()) {
+        joined += (at ? "\n" : "") + line;
+      } else {
+        output.Say(Severity::kError, (at ? "  " : "") + line);
+      }
+      at = end + 1;
+    }
+    if (output.json()) output.Say(Severity::kError, joined);
     return output.Finish(1);
   }
 }

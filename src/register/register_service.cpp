@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/connection_string.h"
 #include "common/text.h"
 
 namespace corvane {
@@ -143,7 +144,7 @@ std::unique_ptr<RegisterStore> RegisterService::Take(bool write) {
   std::unique_ptr<RegisterDatabase> db =
       open_(base_.db, write ? RegisterAccess::kWrite : RegisterAccess::kRead);
   if (!db) {
-    throw RegisterError(ShownRegisterLocation(base_.db) +
+    throw RegisterError(ShownArgument(base_.db) +
                         ": no register yet; `corvane register add` makes one");
   }
   return std::make_unique<RegisterStore>(std::move(db), write);
