@@ -64,7 +64,7 @@ class Server:
     def stop(self):
         self.process.terminate()
         if self.process.wait(timeout=30) != 0:
-            sys.exit("serve did not end cleanly at SIGTERM")
+            sys.exit(f"serve did not end cleanly at SIGTERM: status {self.process.returncode}")
 
 
 def requests_of(machines):

@@ -14,8 +14,10 @@ namespace corvane {
 
 namespace {
 
-// Registers kept open for requests to come; more at once are opened and closed again.
-constexpr size_t kIdleRegisters = 16;
+// Requests answered at once, each on a connection of its own (kept open for the next ones):
+// more only wait, as two cores are busy with four, and each connection keeps a page cache.
+constexpr size_t kIdleRegisters = 4;
+constexpr int kAtOnce = 4;
 
 std::vector<int64_t> Ids(const nlohmann::ordered_json& list) {
   std::vector<int64_t> ids;
@@ -138,7 +140,15 @@ RegisterService::RegisterService(RegisterOptions base, RegisterOpener open,
       mailboxes_(mailboxes),
       invocation_(std::move(invocation)) {}
 
-void RegisterService::Open() { Give(Take(false)); }
+void RegisterService::Open() {
+  Give(Take(false));
+  // Opened once for writing (when it may be), a register made by an older program gets the
+  // index of the machines newest first.
+  try {
+    Take(true);
+  } catch (const RegisterError&) {
+  }
+}
 
 std::unique_ptr<RegisterStore> RegisterService::Take(bool write) {
   std::unique_ptr<RegisterDatabase> db =
@@ -158,6 +168,18 @@ void RegisterService::Give(std::unique_ptr<RegisterStore> store) {
 bool RegisterService::Run(const RegisterOptions& options, std::istream& in, const std::string& key,
                           nlohmann::ordered_json* answer, std::string* error) {
   const bool write = options.action == RegisterAction::kAdd;
+  std::unique_lock<std::mutex> turn(mutex_);
+  turn_.wait(turn, [&] { return working_ < kAtOnce; });
+  ++working_;
+  turn.unlock();
+  struct Done {
+    RegisterService& service;
+    ~Done() {
+      std::lock_guard<std::mutex> lock(service.mutex_);
+      --service.working_;
+      service.turn_.notify_one();
+    }
+  } done{*this};
   // A connection kept from before may have died with its server (a restart): a read is asked
   // again once on a new one, and the others kept are let go.
   for (bool fresh : {false, true}) {
@@ -247,13 +269,47 @@ bool RegisterService::Machine(int64_t id, bool* found, std::string* json, std::s
   return true;
 }
 
+int64_t RegisterService::LastReport() {
+  std::unique_ptr<RegisterStore> store;
+  int64_t last = -1;
+  try {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!idle_.empty()) {
+        store = std::move(idle_.back());
+        idle_.pop_back();
+      }
+    }
+    if (!store) store = Take(false);
+    store->db().Read([&] { last = store->LastReport(); });
+  } catch (const RegisterError&) {
+    return -1;  // the answer's own reading then says why
+  }
+  Give(std::move(store));
+  return last;
+}
+
 bool RegisterService::Conflicts(std::string* json, std::string* error) {
+  const int64_t last = LastReport();
+  {
+    std::lock_guard<std::mutex> lock(conflicts_mutex_);
+    if (last >= 0 && last == conflicts_last_report_) {
+      *json = conflicts_json_;
+      return true;
+    }
+  }
   RegisterOptions options = base_;
   options.action = RegisterAction::kConflicts;
   std::istringstream none;
   nlohmann::ordered_json answer;
   if (!Run(options, none, "disks", &answer, error)) return false;
   *json = answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  // Kept only when no report came between the two readings.
+  if (last >= 0 && LastReport() == last) {
+    std::lock_guard<std::mutex> lock(conflicts_mutex_);
+    conflicts_last_report_ = last;
+    conflicts_json_ = *json;
+  }
   return true;
 }
 

@@ -3,6 +3,7 @@
 // server's requests, with the words people read added for the pages.
 #pragma once
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -49,6 +50,8 @@ class RegisterService : public RegisterPages {
            nlohmann::ordered_json* answer, std::string* error);
   // A new connection to the register. Raises RegisterError.
   std::unique_ptr<RegisterStore> Take(bool write);
+  // The newest report's id, or -1 when the register cannot be read.
+  int64_t LastReport();
   void Give(std::unique_ptr<RegisterStore> store);
 
   RegisterOptions base_;
@@ -56,8 +59,14 @@ class RegisterService : public RegisterPages {
   MailboxReaders mailboxes_;
   Invocation invocation_;
   MachineFlagsCache flags_;
+  // The conflicts look at every report: their answer is kept until a report is added.
+  std::mutex conflicts_mutex_;
+  int64_t conflicts_last_report_ = -1;
+  std::string conflicts_json_;
   std::mutex mutex_;
   std::vector<std::unique_ptr<RegisterStore>> idle_;
+  std::condition_variable turn_;
+  int working_ = 0;
 };
 
 }  // namespace corvane

@@ -104,6 +104,7 @@ class RegisterStore {
 
  private:
   void CreateSchema();
+  void LatestIndex();
   void HashValueIndexes();
   // A held report's machines; raises "the register is damaged" for anything else.
   std::vector<int64_t> ConflictMachines(int64_t report, const std::string& text);

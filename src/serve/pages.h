@@ -113,7 +113,8 @@ footer { padding: 1em; color: #777; font-size: .85em; }
 .table { overflow-x: auto; }
 table { border-collapse: collapse; width: 100%; }
 th, td { text-align: left; padding: .3em .6em; border-bottom: 1px solid #ccc;
-  vertical-align: top; overflow-wrap: anywhere; }
+  vertical-align: top; }
+td { overflow-wrap: anywhere; }
 .flag { display: inline-block; padding: 0 .4em; border-radius: .3em; background: #f3d9a4;
   color: #000; font-size: .85em; }
 dl.values { display: grid; grid-template-columns: max-content 1fr; gap: .2em 1em; }
