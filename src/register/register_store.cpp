@@ -34,6 +34,14 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX reports_disk ON reports (disk)",
 };
 
+// Version 2: how far each mailbox on a server was read, and the UID of each report read there.
+constexpr const char* kImapProgressSchema[] = {
+    "CREATE TABLE imap_mailboxes (server TEXT NOT NULL, user_name TEXT NOT NULL, "
+    "mailbox TEXT NOT NULL, uid_validity @INT@ NOT NULL, last_uid @INT@ NOT NULL, "
+    "PRIMARY KEY (server, user_name, mailbox))",
+    "ALTER TABLE reports ADD COLUMN mail_uid @INT@",
+};
+
 std::string Dialected(std::string sql, SqlDialect dialect) {
   const std::pair<const char*, const char*> words[] = {
       {"@ID@", dialect == SqlDialect::kSqlite
@@ -128,14 +136,48 @@ RegisterStore::RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write)
   db_->Write([&] {
     version = db_->SchemaVersion();
     check(db_->Foreign(), version);
-    if (version == 0) CreateSchema();
-    // Upgrades from older versions go here, each in this same transaction.
+    if (version == 0) {
+      CreateSchema();
+      version = 1;
+    }
+    // Upgrades from older versions, each in this same transaction.
+    if (version < 2) AddImapProgress();
     db_->SetSchemaVersion(kRegisterSchemaVersion);
   });
 }
 
 void RegisterStore::CreateSchema() {
   for (const char* statement : kSchema) db_->Run(Dialected(statement, db_->dialect()), {});
+}
+
+void RegisterStore::AddImapProgress() {
+  for (const char* statement : kImapProgressSchema) {
+    db_->Run(Dialected(statement, db_->dialect()), {});
+  }
+}
+
+void RegisterStore::SetImapProgress(const std::string& server, const std::string& user,
+                                    const std::string& mailbox, const ImapProgress& progress) {
+  db_->Run(
+      "INSERT INTO imap_mailboxes (server, user_name, mailbox, uid_validity, last_uid) "
+      "VALUES (?, ?, ?, ?, ?) ON CONFLICT (server, user_name, mailbox) DO UPDATE SET "
+      "last_uid = CASE WHEN imap_mailboxes.uid_validity = excluded.uid_validity AND "
+      "imap_mailboxes.last_uid > excluded.last_uid THEN imap_mailboxes.last_uid "
+      "ELSE excluded.last_uid END, uid_validity = excluded.uid_validity",
+      {server, user, mailbox, progress.uid_validity, progress.last_uid});
+}
+
+std::optional<ImapProgress> RegisterStore::ImapProgressOf(const std::string& server,
+                                                          const std::string& user,
+                                                          const std::string& mailbox) {
+  std::optional<ImapProgress> progress;
+  db_->Run(
+      "SELECT uid_validity, last_uid FROM imap_mailboxes WHERE server = ? AND user_name = ? "
+      "AND mailbox = ?",
+      {server, user, mailbox}, [&](const SqlRow& row) {
+        progress = ImapProgress{row.Int(0), row.Int(1)};
+      });
+  return progress;
 }
 
 int64_t RegisterStore::AddInput(const std::string& input, const std::string& added_at) {
@@ -203,13 +245,14 @@ int64_t RegisterStore::AddReport(const std::pair<int64_t, int64_t>& key, int64_t
           {v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name, id});
     }
   }
-  db_->Run(
-      std::string("INSERT INTO reports (key_a, key_b, machine, conflict, input, ") + kValueColumns +
-          ", name, message_id, sender, mail_date) "
-          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-      {key.first, key.second, id > 0 ? SqlValue(id) : SqlValue(nullptr), OrNull(conflict), input,
-       v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name, source.name,
-       OrNull(source.message_id), OrNull(source.sender), OrNull(source.mail_date)});
+  db_->Run(std::string("INSERT INTO reports (key_a, key_b, machine, conflict, input, ") +
+               kValueColumns +
+               ", name, message_id, sender, mail_date, mail_uid) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+           {key.first, key.second, id > 0 ? SqlValue(id) : SqlValue(nullptr), OrNull(conflict),
+            input, v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name,
+            source.name, OrNull(source.message_id), OrNull(source.sender), OrNull(source.mail_date),
+            source.uid ? SqlValue(int64_t{source.uid}) : SqlValue(nullptr)});
   return id;
 }
 
@@ -259,7 +302,7 @@ void RegisterStore::ForEachMachine(const std::function<void(const Machine&)>& ea
 static const std::string kReportColumns = std::string(
     "r.id, r.machine, r.conflict, r.disk, r.volume, r.computer, r.product, "
     "r.user_name, r.name, r.message_id, r.sender, r.mail_date, "
-    "i.input, i.added_at");
+    "i.input, i.added_at, r.mail_uid");
 
 StoredReport RegisterStore::ReportOf(const SqlRow& row) {
   StoredReport r;
@@ -274,6 +317,7 @@ StoredReport RegisterStore::ReportOf(const SqlRow& row) {
   if (!row.IsNull(11)) r.source.mail_date = row.Text(11);
   r.input = row.Text(12);
   r.added_at = row.Text(13);
+  if (!row.IsNull(14)) r.source.uid = static_cast<uint32_t>(row.Int(14));
   // The date is the file name's; a file's name is kept with its folder.
   const size_t slash = r.source.name.find_last_of("/\\");
   r.report_date = ReportDateOfName(slash == std::string::npos ? r.source.name

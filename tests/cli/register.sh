@@ -8,8 +8,8 @@ cp "$(dirname "$binary_under_test")/libcorvane-mailbox.so" "$work/app/"
 tools="$(dirname "$0")/../tools"
 
 register_scenario "$work/fleet.sqlite3"
-[ "$(sqlite3 "$work/fleet.sqlite3" 'PRAGMA user_version; PRAGMA journal_mode')" = $'1\nwal' ] ||
-  fail "the register is not of schema version 1 in WAL mode"
+[ "$(sqlite3 "$work/fleet.sqlite3" 'PRAGMA user_version; PRAGMA journal_mode')" = $'2\nwal' ] ||
+  fail "the register is not of schema version 2 in WAL mode"
 
 # The default register, made with its folder.
 export XDG_DATA_HOME="$work/data"
@@ -21,7 +21,7 @@ write_report "$work/one.kik" WD-1 1 PC-1 P-1 ANA
 head -c 8192 /dev/urandom > "$work/noise.db"
 sqlite3 "$work/other.db" 'CREATE TABLE notes (x); INSERT INTO notes VALUES (1)'
 cp "$work/fleet.sqlite3" "$work/newer.db"
-sqlite3 "$work/newer.db" 'PRAGMA user_version = 2'
+sqlite3 "$work/newer.db" 'PRAGMA user_version = 3'
 for f in noise other newer; do
   cp "$work/$f.db" "$work/$f.before"
   for verb in "add $work/one.kik" machines; do
@@ -32,7 +32,7 @@ for f in noise other newer; do
   case $f in
     noise) expect_contains "$err" "not a register: the file is not a SQLite database" "$f";;
     other) expect_contains "$err" "not a register: the database holds other data" "$f";;
-    newer) expect_contains "$err" "schema version 2, newer than this program's (1)" "$f";;
+    newer) expect_contains "$err" "schema version 3, newer than this program's (2)" "$f";;
   esac
 done
 set +e; err=$("$corvane" register --db "$work/none.db" machines 2>&1); status=$?; set -e

@@ -62,7 +62,7 @@ expect_contains "$err" "cannot connect to the register's server" "a server that 
 
 # Refused and left as they were: a newer schema, another program's tables.
 "$corvane" register --db "$(url newer)" add "$work/check/user.kik" >/dev/null
-PGPASSWORD=$password sql newer "UPDATE register_schema SET version = 2"
+PGPASSWORD=$password sql newer "UPDATE register_schema SET version = 3"
 PGPASSWORD=$password sql other "CREATE TABLE reports (x integer)"
 for d in newer other; do
   set +e; err=$("$corvane" register --db "$(url $d)" add "$work/check/same.kik" 2>&1); status=$?; set -e
