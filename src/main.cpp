@@ -13,8 +13,10 @@
 #include "common/text.h"
 #include "common/verb_output.h"
 #include "disk/identify_command.h"
+#include "platform/imap.h"
 #include "platform/mailbox.h"
 #include "platform/os_system.h"
+#include "register/imap_url.h"
 #include "register/register_command.h"
 #include "report/decode_command.h"
 #include "report/record_command.h"
@@ -39,6 +41,11 @@ int main(int raw_argc, char** raw_argv) {
   using namespace corvane;
   // Every argument in UTF-8 from here on; the parser sees only these.
   const std::vector<std::string> arguments = CommandLineArguments(raw_argc, raw_argv);
+  // What the JSON's argv and any message may show of the command line: no password.
+  std::vector<std::string> shown_arguments;
+  for (const std::string& a : arguments) {
+    shown_arguments.push_back(ShownRegisterLocation(ShownImapArgument(a)));
+  }
   std::vector<char*> utf8_argv;
   for (const std::string& a : arguments) utf8_argv.push_back(const_cast<char*>(a.c_str()));
   const int argc = static_cast<int>(utf8_argv.size());
@@ -112,6 +119,20 @@ int main(int raw_argc, char** raw_argv) {
   CLI::App* register_add = register_verb->add_subcommand(
       "add", "Add the reports of files, folders, standard input or a mailbox");
   register_inputs(register_add);
+  CLI::Option* imap_option = register_add->add_option(
+      "--imap", register_options.imap_url,
+      "A mailbox on a server, imaps://USER@HOST[:PORT]/MAILBOX or imap://...; read without "
+      "changing it, from where the last add of it stopped");
+  register_add
+      ->add_option("--password-command", register_options.password_command,
+                   "The IMAP password is the first line CMD prints (run by the shell); "
+                   "without it, ~/.netrc's")
+      ->needs(imap_option);
+  register_add
+      ->add_option("--cacert", register_options.cacert,
+                   "Trust the server's certificate when FILE's CA signed it, not the system's CAs")
+      ->needs(imap_option)
+      ->check(CLI::ExistingFile);
   CLI::App* register_machines =
       register_verb->add_subcommand("machines", "One row per machine: its latest values");
   CLI::App* register_history = register_verb->add_subcommand(
@@ -130,15 +151,25 @@ int main(int raw_argc, char** raw_argv) {
        {register_add, register_machines, register_history, register_check, register_conflicts})
     verb->fallthrough();
   cli.require_subcommand(0, 1);
-  const Invocation invocation{CORVANE_VERSION, arguments};
+  const Invocation invocation{CORVANE_VERSION, shown_arguments};
   try {
     cli.parse(argc, argv);
     if (decode_verb->parsed() && decode.files.empty() && decode.mailbox.empty()) {
       throw CLI::RequiredError("FILE or --mailbox");
     }
-    if ((register_add->parsed() || register_check->parsed()) &&
-        register_options.inputs.files.empty() && register_options.inputs.mailbox.empty()) {
-      throw CLI::RequiredError("FILE or --mailbox");
+    if (register_add->parsed() && !register_options.imap_url.empty()) {
+      if (!register_options.inputs.files.empty() || !register_options.inputs.mailbox.empty()) {
+        throw CLI::ValidationError("--imap", "give either --imap or files and --mailbox");
+      }
+      ImapAccount account;
+      std::string why;
+      if (ParseImapUrl(register_options.imap_url, &account, &why) != ImapUrlVerdict::kValid) {
+        throw CLI::ValidationError("--imap", why);
+      }
+    } else if ((register_add->parsed() || register_check->parsed()) &&
+               register_options.inputs.files.empty() && register_options.inputs.mailbox.empty()) {
+      throw CLI::RequiredError(register_add->parsed() ? "FILE, --mailbox or --imap"
+                                                      : "FILE or --mailbox");
     }
     if (register_history->parsed() && (register_options.machine.empty() ? 0 : 1) +
                                               (register_options.disk.empty() ? 0 : 1) +
@@ -190,19 +221,18 @@ int main(int raw_argc, char** raw_argv) {
     for (const auto& [verb, action] : actions) {
       if (verb->parsed()) register_options.action = action;
     }
-    // A connection string's password stays out of the JSON's argv.
-    Invocation shown = invocation;
-    for (std::string& argument : shown.argv) argument = ShownRegisterLocation(argument);
-    VerbOutput output("register", register_json, shown, std::cout, std::cerr);
+    VerbOutput output("register", register_json, invocation, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
+    const std::unique_ptr<ImapMailbox> imap =
+        register_options.imap_url.empty() ? nullptr : CreateImapMailbox();
     UseBinaryStandardInput();
     if (register_options.csv) UseBinaryStandardOutput();
     if (register_options.db.empty()) {
       register_options.db = DefaultRegisterPath();
       register_options.default_db = true;
     }
-    return CheckedOutput(
-        RunRegisterCommand(register_options, &OpenRegisterDatabase, std::cin, *mailboxes, output));
+    return CheckedOutput(RunRegisterCommand(register_options, &OpenRegisterDatabase, std::cin,
+                                            *mailboxes, output, imap.get()));
   }
   const std::unique_ptr<OsSystem> os = CreateOsSystem();
   if (identify_verb->parsed()) {

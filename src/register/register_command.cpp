@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/text.h"
+#include "register/imap_url.h"
 #include "register/register_store.h"
 
 namespace corvane {
@@ -76,7 +77,12 @@ std::string CsvRow(const std::vector<std::string>& cells) {
 // Where a report came from, for messages and the text output.
 std::string Where(const std::string& path, const ReportSource& source) {
   if (!source.mail) return EscapeControls(path);
-  return EscapeControls(path + ": message <" + source.message_id + ">, attachment " + source.name);
+  std::string at = path + ": message ";
+  if (source.uid) at += "UID " + std::to_string(source.uid) + " ";
+  at += "<" + source.message_id + ">";
+  // A message on a server that could not be read has no attachment to name.
+  if (!source.uid || !source.name.empty()) at += ", attachment " + source.name;
+  return EscapeControls(at);
 }
 
 nlohmann::ordered_json SourceJson(const std::string& path, const ReportSource& source) {
@@ -87,6 +93,7 @@ nlohmann::ordered_json SourceJson(const std::string& path, const ReportSource& s
     j["from"] = source.sender;
     j["date"] = source.mail_date;
     j["attachment"] = source.name;
+    if (source.uid) j["uid"] = source.uid;
   }
   return j;
 }
@@ -97,7 +104,8 @@ struct Incoming {
   ReportSource source;
   MachineValues values;
   std::string report_date;
-  std::string error;  // why it could not be decoded
+  std::string error;            // why it could not be decoded
+  uint64_t message_number = 0;  // a mail's number in its mailbox (on a server, its UID)
 };
 
 Incoming Decode(const std::string& path, const MailAttachment* mail,
@@ -106,6 +114,7 @@ Incoming Decode(const std::string& path, const MailAttachment* mail,
   r.path = path;
   if (mail) {
     r.source = {mail->file_name, mail->message_id, mail->from, mail->date, true};
+    r.message_number = mail->message_number;
   } else if (path == "-") {
     r.source.name = path;
   } else {
@@ -138,12 +147,13 @@ std::vector<int64_t> Recognise(RegisterStore& store, const MachineValues& values
 // An input could not be read to its end: nothing of it is kept.
 struct InputFailed {};
 
-// Reads and decodes the reports of `input` on a thread of its own and hands them to `handle`
-// on this one, so that the mailbox's parsing and the register's writing overlap. Returns
-// whether the input could be read to its end; an exception of `handle` stops the handing over
-// and is raised again once the reader has finished.
-bool DecodeOverlapped(const DecodeOptions& input, std::istream& in, MailboxReader& mailboxes,
-                      VerbOutput& output, const std::function<void(Incoming&)>& handle) {
+// Reads and decodes the reports that `produce` hands over on a thread of its own and hands
+// them to `handle` on this one, so that the mailbox's parsing and the register's writing
+// overlap. Returns what `produce` returns, whether the input could be read to its end; an
+// exception of `handle` stops the handing over and is raised again once the reader has
+// finished.
+bool DecodeOverlapped(const std::function<bool(const FoundReportFile&)>& produce,
+                      const std::function<void(Incoming&)>& handle) {
   constexpr size_t kQueued = 512;
   std::mutex mutex;
   std::condition_variable changed;
@@ -154,17 +164,15 @@ bool DecodeOverlapped(const DecodeOptions& input, std::istream& in, MailboxReade
   std::exception_ptr reader_failure;
   std::thread reader([&] {
     try {
-      read = ForEachReportFile(
-          input, in, mailboxes, output,
-          [&](const std::string& path, const MailAttachment* mail,
-              const std::optional<std::string>& content, const std::string& reason) {
-            Incoming r = Decode(path, mail, content, reason);
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return stop || queue.size() < kQueued; });
-            if (stop) return;
-            queue.push_back(std::move(r));
-            if (queue.size() == 1) changed.notify_all();
-          });
+      read = produce([&](const std::string& path, const MailAttachment* mail,
+                         const std::optional<std::string>& content, const std::string& reason) {
+        Incoming r = Decode(path, mail, content, reason);
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stop || queue.size() < kQueued; });
+        if (stop) return;
+        queue.push_back(std::move(r));
+        if (queue.size() == 1) changed.notify_all();
+      });
     } catch (...) {
       reader_failure = std::current_exception();
     }
@@ -207,8 +215,13 @@ std::string PluralS(uint64_t n, const std::string& word) {
 class Register {
  public:
   Register(const RegisterOptions& options, RegisterOpener open, std::istream& in,
-           MailboxReader& mailboxes, VerbOutput& output)
-      : options_(options), open_(open), in_(in), mailboxes_(mailboxes), output_(output) {}
+           MailboxReader& mailboxes, VerbOutput& output, ImapMailbox* imap)
+      : options_(options),
+        open_(open),
+        in_(in),
+        mailboxes_(mailboxes),
+        output_(output),
+        imap_(imap) {}
 
   int Run() {
     const std::string& location = options_.db;
@@ -227,7 +240,7 @@ class Register {
     store_ = std::make_unique<RegisterStore>(std::move(db), write);
     switch (options_.action) {
       case RegisterAction::kAdd:
-        return Add();
+        return options_.imap_url.empty() ? Add() : AddImap();
       case RegisterAction::kMachines:
         return Machines();
       case RegisterAction::kHistory:
@@ -270,33 +283,12 @@ class Register {
         store_->db().Write([&] {
           counts = {};
           failed.clear();
-          int64_t input_id = 0;
-          const std::string added_at = UtcNow();
-          const bool read = DecodeOverlapped(input, in_, mailboxes_, output_, [&](Incoming& r) {
-            ++counts.read;
-            if (!r.error.empty()) {
-              ++counts.failed;
-              failed.push_back(std::move(r));
-              return;
-            }
-            const auto key = RegisterStore::Key(r.values, r.source);
-            if (store_->HasReport(key)) {
-              ++counts.known;
-              return;
-            }
-            if (input_id == 0) input_id = store_->AddInput(name, added_at);
-            std::vector<Machine> known;
-            const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
-            const Machine* machine = nullptr;
-            for (const Machine& m : known) {
-              if (joins.size() == 1 && m.id == joins[0]) machine = &m;
-            }
-            if (joins.empty()) ++counts.machines;
-            if (joins.size() > 1) ++counts.conflicts;
-            store_->AddReport(key, input_id, machine, joins.size() > 1 ? MachineList(joins) : "",
-                              r.values, r.report_date, r.source);
-            ++counts.added;
-          });
+          NewInput input_row{name, UtcNow(), 0};
+          const bool read = DecodeOverlapped(
+              [&](const FoundReportFile& found) {
+                return ForEachReportFile(input, in_, mailboxes_, output_, found);
+              },
+              [&](Incoming& r) { Store(r, input_row, &counts, &failed); });
           if (!read) throw InputFailed{};
         });
       } catch (const InputFailed&) {
@@ -306,11 +298,143 @@ class Register {
         counts.added = counts.known = counts.conflicts = counts.machines = 0;
       }
       total += counts;
-      for (Incoming& f : failed) {
-        output_.Say(Severity::kError, Where(f.path, f.source) + ": not added: " + f.error);
-        failures.push_back(std::move(f));
+      SayFailures(&failed, &failures);
+    }
+    return Summary(total, failures, input_failed);
+  }
+
+  // The input that the reports of one add come from, written with its first new report.
+  struct NewInput {
+    std::string name;
+    std::string added_at;
+    int64_t id;
+  };
+
+  // One report of an add: stored, known already, or failed.
+  void Store(Incoming& r, NewInput& input, Counts* counts, std::vector<Incoming>* failed) {
+    ++counts->read;
+    if (!r.error.empty()) {
+      ++counts->failed;
+      failed->push_back(std::move(r));
+      return;
+    }
+    const auto key = RegisterStore::Key(r.values, r.source);
+    if (store_->HasReport(key)) {
+      ++counts->known;
+      return;
+    }
+    if (input.id == 0) input.id = store_->AddInput(input.name, input.added_at);
+    std::vector<Machine> known;
+    const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
+    const Machine* machine = nullptr;
+    for (const Machine& m : known) {
+      if (joins.size() == 1 && m.id == joins[0]) machine = &m;
+    }
+    if (joins.empty()) ++counts->machines;
+    if (joins.size() > 1) ++counts->conflicts;
+    store_->AddReport(key, input.id, machine, joins.size() > 1 ? MachineList(joins) : "", r.values,
+                      r.report_date, r.source);
+    ++counts->added;
+  }
+
+  void SayFailures(std::vector<Incoming>* failed, std::vector<Incoming>* failures) {
+    for (Incoming& f : *failed) {
+      output_.Say(Severity::kError, Where(f.path, f.source) + ": not added: " + f.error);
+      failures->push_back(std::move(f));
+    }
+    failed->clear();
+  }
+
+  // A mailbox on a server, in batches of its messages each added in a transaction of its
+  // own together with how far the mailbox has been read: a run that is stopped keeps what
+  // it added, and the next goes on from there.
+  int AddImap() {
+    constexpr size_t kBatch = 1000;
+    ImapAccount account;
+    std::string error;
+    if (ParseImapUrl(options_.imap_url, &account, &error) != ImapUrlVerdict::kValid) {
+      output_.Say(Severity::kError, EscapeControls(error));
+      return output_.Finish(2);
+    }
+    account.password_command = options_.password_command;
+    account.cacert = options_.cacert;
+    Counts total;
+    std::vector<Incoming> failures;
+    bool input_failed = false;
+    if (!imap_ || !imap_->Open(account, &error)) {
+      output_.Say(Severity::kError,
+                  EscapeControls(imap_ ? error
+                                       : account.Url() + ": mailboxes on a server cannot "
+                                                         "be read here"));
+      return Summary(total, failures, true);
+    }
+    const uint32_t validity = imap_->UidValidity();
+    std::optional<ImapProgress> progress;
+    store_->db().Read([&] {
+      progress = store_->ImapProgressOf(account.Server(), account.user, account.mailbox);
+    });
+    // After a UIDVALIDITY change the UIDs mean other messages: all are read again, and the
+    // reports already stored count as known.
+    uint32_t after = progress && progress->uid_validity == validity
+                         ? static_cast<uint32_t>(progress->last_uid)
+                         : 0;
+    NewInput input{account.Url(), UtcNow(), 0};
+    for (;;) {
+      std::vector<ImapMailbox::Message> batch;
+      if (!imap_->MessagesAfter(after, kBatch, &batch, &error)) {
+        output_.Say(Severity::kError, EscapeControls(error));
+        input_failed = true;
+        break;
+      }
+      if (batch.empty()) break;
+      Counts counts;
+      std::vector<Incoming> failed;
+      uint32_t done = after;
+      bool lost = false;
+      store_->db().Write([&] {
+        counts = {};
+        failed.clear();
+        done = after;
+        lost = false;
+        NewInput batch_input = input;
+        DecodeOverlapped(
+            [&](const FoundReportFile& found) {
+              for (const ImapMailbox::Message& m : batch) {
+                const bool fetched = imap_->ForEachAttachment(
+                    m, IsReportFileName, ReportFileLimit(),
+                    [&](const MailAttachment& a) { HandOverAttachment(a, output_, found); },
+                    &error);
+                if (!fetched) {
+                  lost = true;
+                  return false;
+                }
+                done = m.uid;
+              }
+              return true;
+            },
+            [&](Incoming& r) {
+              r.source.uid = static_cast<uint32_t>(r.message_number);
+              Store(r, batch_input, &counts, &failed);
+            });
+        if (done != after) {
+          store_->SetImapProgress(account.Server(), account.user, account.mailbox,
+                                  {validity, done});
+        }
+        input = batch_input;
+      });
+      total += counts;
+      SayFailures(&failed, &failures);
+      after = done;
+      if (lost) {
+        output_.Say(Severity::kError, EscapeControls(error));
+        input_failed = true;
+        break;
       }
     }
+    return Summary(total, failures, input_failed);
+  }
+
+  int Summary(const Counts& total, const std::vector<Incoming>& failures, bool input_failed) {
     const std::string summary =
         std::to_string(total.read) + " read, " + std::to_string(total.added) + " new, " +
         std::to_string(total.known) + " already known, " + std::to_string(total.failed) +
@@ -615,15 +739,16 @@ class Register {
   std::istream& in_;
   MailboxReader& mailboxes_;
   VerbOutput& output_;
+  ImapMailbox* imap_;
   std::unique_ptr<RegisterStore> store_;
 };
 
 }  // namespace
 
 int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std::istream& in,
-                       MailboxReader& mailboxes, VerbOutput& output) {
+                       MailboxReader& mailboxes, VerbOutput& output, ImapMailbox* imap) {
   try {
-    return Register(options, open, in, mailboxes, output).Run();
+    return Register(options, open, in, mailboxes, output, imap).Run();
   } catch (const RegisterError& e) {
     output.Say(Severity::kError, EscapeControls(e.what()));
     return output.Finish(1);

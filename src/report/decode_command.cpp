@@ -429,6 +429,23 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* paths,
 
 }  // namespace
 
+bool IsReportFileName(const std::string& name) { return EndsInKik(name); }
+
+size_t ReportFileLimit() { return static_cast<size_t>(kMaxFileSize); }
+
+bool HandOverAttachment(const MailAttachment& a, VerbOutput& output, const FoundReportFile& found) {
+  if (!a.note.empty()) {
+    output.Say(Severity::kWarning, EscapeControls(a.note));
+    return false;
+  }
+  std::optional<std::string> content;
+  if (a.error.empty() && a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
+  found(a.message_path, &a, content, a.error.empty() ? TooLarge(a.size) : a.error);
+  // What was decoded is out before the next message, whatever happens to that one.
+  output.text().flush();
+  return true;
+}
+
 bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxReader& mailboxes,
                        VerbOutput& output, const FoundReportFile& found, bool* mailbox_read) {
   bool failed = false;
@@ -465,18 +482,9 @@ bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxRe
     uint64_t attachments = 0;
     std::string error;
     const bool read = mailboxes.ForEachAttachment(
-        options.mailbox, EndsInKik, kMaxFileSize,
+        options.mailbox, IsReportFileName, ReportFileLimit(),
         [&](const MailAttachment& a) {
-          if (!a.note.empty()) {
-            output.Say(Severity::kWarning, EscapeControls(a.note));
-            return;
-          }
-          ++attachments;
-          std::optional<std::string> content;
-          if (a.error.empty() && a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
-          found(a.message_path, &a, content, a.error.empty() ? TooLarge(a.size) : a.error);
-          // What was decoded is out before the next message, whatever happens to that one.
-          output.text().flush();
+          if (HandOverAttachment(a, output, found)) ++attachments;
         },
         &error);
     if (!read) {

@@ -39,6 +39,13 @@ bool ForEachReportFile(const DecodeOptions& options, std::istream& in, MailboxRe
                        VerbOutput& output, const FoundReportFile& found,
                        bool* mailbox_read = nullptr);
 
+// The attachments of a mail that are report files, and the most of one that is kept.
+bool IsReportFileName(const std::string& name);
+size_t ReportFileLimit();
+// One attachment of a mail, handed to `found` as ForEachReportFile hands a mailbox's; a note
+// is said on `output` instead. Returns whether it was handed over.
+bool HandOverAttachment(const MailAttachment& a, VerbOutput& output, const FoundReportFile& found);
+
 // One record as every format shows it: its place, and its values or why it has none.
 struct DecodedEntry {
   std::string path;
