@@ -16,6 +16,7 @@ source tests/tools/dovecot.sh
 dovecot_available || fail "Dovecot (dovecot-imapd) or openssl is not installed"
 password=bench-password
 start_dovecot support "$password"
+trap 'stop_dovecot; rm -rf "$work"' EXIT
 printf '#!/bin/sh\necho %s\n' "$password" > "$work/pass"
 chmod +x "$work/pass"
 

@@ -35,6 +35,16 @@ for f in noise other newer; do
     newer) expect_contains "$err" "schema version 3, newer than this program's (2)" "$f";;
   esac
 done
+# A register of schema 1 is upgraded by the next add, its reports kept.
+cp "$work/fleet.sqlite3" "$work/v1.db"
+sqlite3 "$work/v1.db" 'DROP TABLE imap_mailboxes; ALTER TABLE reports DROP COLUMN mail_uid;
+  PRAGMA user_version = 1'
+reports=$(sqlite3 "$work/v1.db" 'SELECT COUNT(*) FROM reports')
+"$corvane" register --db "$work/v1.db" add "$work/one.kik" >/dev/null
+[ "$(sqlite3 "$work/v1.db" 'PRAGMA user_version; SELECT COUNT(*) FROM reports;
+  SELECT COUNT(*) FROM imap_mailboxes; SELECT COUNT(mail_uid) FROM reports')" = \
+  $'2\n'"$((reports + 1))"$'\n0\n0' ] ||
+  fail "a register of schema 1 was not upgraded with its reports"
 set +e; err=$("$corvane" register --db "$work/none.db" machines 2>&1); status=$?; set -e
 [ "$status" = 1 ] && [ ! -e "$work/none.db" ] || fail "a missing register was not refused: $err"
 

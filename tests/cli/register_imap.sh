@@ -13,6 +13,7 @@ tools="$(dirname "$0")/../tools"
 
 password='Pw-9f27!x'
 start_dovecot support "$password"
+trap 'stop_dovecot; rm -rf "$work"' EXIT
 python3 "$tools/fleet_mailbox.py" scenario "$work/fleet.mbox"
 deliver "$work/fleet.mbox"
 url="imaps://support@127.0.0.1:$imaps_port/INBOX"
@@ -118,6 +119,32 @@ expect_json "the run after a killed connection" "$(cat "$work/out")" '.new + .al
   fail "the mailbox was not completed"
 [ "$(sqlite3 "$db" "SELECT COUNT(*) FROM machines WHERE disk BETWEEN 'WD-000000' AND 'WD-001499'")" = 1500 ] ||
   fail "the machines of the mailbox are not 1,500"
+
+# A hostile server: a flood of 200,000 UIDs, then a literal announced at a terabyte, then a
+# line that never ends. Each run stops with status 1 and says why, in bounded memory; the
+# messages read before are kept and the next run goes on after the refused one.
+python3 "$tools/hostile_imap.py" "$work/port" 200000 good good literal line &
+hostile=$!
+trap 'kill $hostile 2>/dev/null; stop_dovecot; rm -rf "$work"' EXIT
+for i in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+hostile_url="imap://support@127.0.0.1:$(cat "$work/port")/INBOX"
+peak() {  # the peak memory (KiB) of the command, which sets $status
+  set +e
+  python3 -c 'import resource, subprocess, sys
+status = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL).returncode
+print(status, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$@" 2>"$work/err" >"$work/peak"
+  set -e
+  read -r status kib < "$work/peak"
+  cat "$work/err" >>"$said"
+}
+for expected in "sent message UID 3 larger than it said" "a line longer than 65536 bytes"; do
+  peak "$corvane" register --db "$work/hostile.db" add --imap "$hostile_url" --password-command "$work/pass"
+  [ "$status" = 1 ] || fail "a hostile server: status $status, not 1"
+  expect_contains "$(cat "$work/err")" "$expected" "a hostile server"
+  [ "$kib" -lt 400000 ] || fail "a hostile server took $kib KiB"
+  [ "$(sqlite3 "$work/hostile.db" 'SELECT COUNT(*) FROM reports; SELECT last_uid FROM imap_mailboxes')" = $'2\n3' ] ||
+    fail "a hostile server: the reports or the progress kept are not those of UIDs 1 to 3"
+done
 
 case "$(cat "$said")" in *"$password"*) fail "the password was printed";; esac
 echo "register add --imap: all checks passed"

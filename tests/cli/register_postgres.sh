@@ -105,4 +105,25 @@ set +e; wait "$pid"; status=$?; set -e
 [ "$status" = 1 ] || fail "an add whose connection was lost: status $status, not 1"
 expect_contains "$(cat "$work/lost.out")" "connection" "a lost connection"
 [ "$(PGPASSWORD=$password sql lost 'SELECT COUNT(*) FROM reports')" = 1 ] || fail "a lost connection left part of a mailbox"
+# A mailbox on a server, read into a register on a server: the fleet's machines as from its
+# mbox, and the next run reads nothing.
+source "$tools/dovecot.sh"
+if dovecot_available; then
+  start_dovecot support "$password"
+  trap 'stop_dovecot; stop_server' EXIT
+  deliver "$work/fleet.mbox"
+  printf '#!/bin/sh\necho "%s"\n' "$password" > "$work/pass"
+  chmod +x "$work/pass"
+  PGPASSWORD=$password sql postgres "CREATE DATABASE mail"
+  imap=(--imap "imaps://support@127.0.0.1:$imaps_port/INBOX" --cacert "$dovecot_cert"
+    --password-command "$work/pass")
+  set +e; out=$("$corvane" register --db "$(url mail)" --json add "${imap[@]}"); status=$?; set -e
+  [ "$status" = 1 ] || fail "the fleet from the server: status $status, not 1"
+  expect_json "the fleet from the server" "$out" '[.read, .new, .already_known, .failed]' '[13,11,1,1]'
+  [ "$(shape mail)" = "$(shape fleet)" ] || fail "the machines from the server are not those from the mbox"
+  out=$("$corvane" register --db "$(url mail)" --json add "${imap[@]}") || fail "a second run failed"
+  expect_json "a second run" "$out" '[.read, .new]' '[0,0]'
+else
+  echo "Dovecot is not installed: a mailbox on a server is not tried"
+fi
 echo "register on PostgreSQL: all checks passed"

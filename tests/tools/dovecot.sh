@@ -2,7 +2,7 @@
 # users (passwd-file), Maildirs and a self-signed certificate in a scratch folder, run as an
 # unprivileged user (nobody when the test runs as root). Needs lib.sh's $work and fail.
 # start_dovecot USER PASSWORD: sets $imaps_port, $imap_port, $dovecot_cert, $dovecot_mail
-#   (USER's Maildir) and $dovecot_pid; stop_dovecot stops it (the test's EXIT trap does too).
+#   (USER's Maildir) and $dovecot_pid; stop_dovecot stops it: call it in the EXIT trap.
 # deliver MBOX [FOLDER] [COUNT]: the first COUNT (default all) messages of MBOX into the
 #   Maildir, or into its sub-folder FOLDER (the mailbox of that name).
 
@@ -70,7 +70,6 @@ CONF
   [ ${#owner[@]} -eq 0 ] || chown -R "$run_as:$group" "$d"
   "${owner[@]}" dovecot -F -c "$d/dovecot.conf" &
   dovecot_pid=$!
-  trap 'stop_dovecot; rm -rf "$work"' EXIT
   dovecot_cert="$d/cert.pem"
   dovecot_mail="$d/mail/$user"
   local i
