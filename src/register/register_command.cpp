@@ -78,8 +78,11 @@ std::string CsvRow(const std::vector<std::string>& cells) {
 std::string Where(const std::string& path, const ReportSource& source) {
   if (!source.mail) return EscapeControls(path);
   std::string at = path + ": message ";
-  if (source.uid) at += "UID " + std::to_string(source.uid) + " ";
-  at += "<" + source.message_id + ">";
+  if (source.uid) at += "UID " + std::to_string(source.uid);
+  // A message on a server that could not be fetched is known by its UID alone.
+  if (!source.uid || !source.message_id.empty()) {
+    at += (source.uid ? " <" : "<") + source.message_id + ">";
+  }
   // A message on a server that could not be read has no attachment to name.
   if (!source.uid || !source.name.empty()) at += ", attachment " + source.name;
   return EscapeControls(at);
