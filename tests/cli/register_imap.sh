@@ -66,6 +66,13 @@ messages=$(find "$dovecot_mail/new" "$dovecot_mail/cur" -type f | wc -l)
 [ "$messages" = 15 ] || fail "the mailbox holds $messages messages, not 15"
 seen=$(find "$dovecot_mail/new" "$dovecot_mail/cur" -type f -name '*:2,*S*' | wc -l)
 [ "$seen" = 0 ] || fail "$seen messages were marked seen on the server"
+# The mailbox rebuilt on the server (a new UIDVALIDITY): all is read again, what is stored
+# counts as known.
+rm -f "$dovecot_mail"/dovecot-uidlist "$dovecot_mail"/dovecot.index* "$dovecot_mail"/dovecot.list.index*
+add status --json --imap "$url" --cacert "$dovecot_cert"
+[ "$status" = 1 ] || fail "after a new UIDVALIDITY: status $status, not 1 (the damaged record)"
+expect_json "after a new UIDVALIDITY" "$(cat "$work/out")" '[.read, .new, .already_known, .failed]' \
+  '[15,0,14,1]'
 
 # Refused, with the register unchanged: a wrong password, a certificate that cannot be
 # verified, a mailbox that does not exist, a server that is down.

@@ -4,6 +4,7 @@
 // sends is bounded and streamed into a temporary file, which the mailbox module reads as it
 // reads a Maildir's message.
 #define CURL_DISABLE_TYPECHECK
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -22,9 +23,8 @@
 #include <sstream>
 
 #include "platform/imap.h"
-#include "platform/linux/mailbox_module.h"
+#include "platform/linux/mailbox_reader.h"
 #include "platform/linux/system_info.h"
-#include "platform/linux/window_loader.h"
 
 namespace corvane {
 
@@ -76,8 +76,11 @@ const Libcurl* LoadLibcurl(std::string* error) {
   return nullptr;
 }
 
+// Only an address says so: a name such as 127.example.com may lead anywhere.
 bool IsLoopback(const std::string& host) {
-  return host.rfind("127.", 0) == 0 || host == "localhost" || host == "[::1]";
+  in_addr v4{};
+  if (::inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  return host == "[::1]" || host == "localhost";
 }
 
 // The first line `command` prints through the shell, as mail programs take a password.
@@ -203,30 +206,6 @@ int64_t NumberAfter(const std::string& text, const char* name) {
   return -1;
 }
 
-struct Callbacks {
-  const std::function<bool(const std::string&)>* wanted;
-  const std::function<void(const MailAttachment&)>* found;
-};
-
-int Wanted(void* context, const char* file_name) {
-  return (*static_cast<Callbacks*>(context)->wanted)(file_name) ? 1 : 0;
-}
-
-void Found(void* context, const MailboxModuleAttachment* a) {
-  MailAttachment attachment;
-  attachment.message_path = a->message_path;
-  attachment.message_id = a->message_id;
-  attachment.from = a->from;
-  attachment.date = a->date;
-  attachment.file_name = a->file_name;
-  attachment.content.assign(a->content, a->content_size);
-  attachment.size = a->size;
-  attachment.message_number = a->message_number;
-  if (a->error) attachment.error = a->error;
-  if (a->note) attachment.note = a->note;
-  (*static_cast<Callbacks*>(context)->found)(attachment);
-}
-
 std::string MiB(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
 class LinuxImapMailbox : public ImapMailbox {
@@ -260,7 +239,6 @@ class LinuxImapMailbox : public ImapMailbox {
     }
     std::string why;
     if ((file_ = TemporaryFile(&why)) < 0) return fail(why);
-    if ((load_ = LoadReader(&why)) == nullptr) return fail(why);
     curl_handle_ = curl_->init();
     if (!curl_handle_) return fail("libcurl cannot start a connection");
     char details[CURL_ERROR_SIZE] = "";
@@ -421,10 +399,8 @@ class LinuxImapMailbox : public ImapMailbox {
       return true;
     }
     ::lseek(file_, 0, SEEK_SET);
-    Callbacks callbacks{&wanted, &found};
-    char reason[512] = "";
-    if (!load_(file_, url_.c_str(), message.uid, limit, &Wanted, &Found, &callbacks, reason,
-               sizeof reason)) {
+    std::string reason;
+    if (!ReadMailMessage(file_, url_, message.uid, wanted, limit, found, &reason)) {
       *error = url_ + ": message UID " + std::to_string(message.uid) + ": " + reason;
       return false;
     }
@@ -437,18 +413,6 @@ class LinuxImapMailbox : public ImapMailbox {
   using LineFn = std::function<bool(const std::string&)>;
   // What to do with a literal of `size` bytes that follows the text `before` on its line.
   using LiteralFn = std::function<Literal(const std::string& before, uint64_t size)>;
-
-  static ReadMessageFn LoadReader(std::string* error) {
-    std::string module_path;
-    void* handle = OpenModule(ExecutableFolder(), kMailboxModuleName, &module_path, error);
-    if (!handle) {
-      *error = "mailboxes cannot be read: " + *error;
-      return nullptr;
-    }
-    auto read = reinterpret_cast<ReadMessageFn>(::dlsym(handle, kReadMessageSymbol));
-    if (!read) *error = module_path + ": not a mailbox module of this version";
-    return read;
-  }
 
   bool Lost(const std::string& why, std::string* error) {
     closed_ = url_ + ": the connection to the server was lost (" + why +
@@ -618,7 +582,6 @@ class LinuxImapMailbox : public ImapMailbox {
   curl_socket_t socket_ = CURL_SOCKET_BAD;
   ImapAccount account_;
   std::string url_;
-  ReadMessageFn load_ = nullptr;
   int file_ = -1;
   uint32_t uid_validity_ = 0;
   uint64_t tag_ = 0;
