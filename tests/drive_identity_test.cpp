@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "disk/identity_report.h"
-#include "disk/smart_records.h"
 #include "fakes/scripted_smart_device.h"
+#include "platform/smart_records.h"
 
 namespace corvane::test {
 namespace {

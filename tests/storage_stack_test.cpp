@@ -6,10 +6,10 @@
 #include <functional>
 
 #include "disk/drive_identity.h"
-#include "disk/smart_records.h"
-#include "disk/storage_records.h"
 #include "fakes/fake_platform.h"
 #include "fakes/scripted_smart_device.h"
+#include "platform/smart_records.h"
+#include "platform/storage_records.h"
 #include "report/machine_record.h"
 
 namespace corvane::test {

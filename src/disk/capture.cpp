@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "disk/smart_records.h"
+#include "platform/smart_records.h"
 
 namespace corvane {
 

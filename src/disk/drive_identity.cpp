@@ -3,8 +3,8 @@
 #include <array>
 #include <utility>
 
-#include "disk/smart_records.h"
-#include "disk/storage_records.h"
+#include "platform/smart_records.h"
+#include "platform/storage_records.h"
 
 namespace corvane {
 
@@ -244,15 +244,6 @@ bool IdentifyDrive(SmartDevice& device, Handle h, uint8_t command, int32_t drive
   working.Heads = ReadU16(id, kHeadsOffset);
   working.SectorsPerTrack = ReadU16(id, kSectorsPerTrackOffset);
   return true;
-}
-
-std::string SwapBytePairs(const std::string& s) {
-  std::string result(s.size(), ' ');
-  for (size_t i = 0; i + 1 < s.size(); i += 2) {
-    result[i] = s[i + 1];
-    result[i + 1] = s[i];
-  }
-  return result;
 }
 
 AttributeNameTable BuildAttributeNameTable() {

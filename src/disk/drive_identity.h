@@ -62,8 +62,6 @@ bool SmartEnableOperations(SmartDevice& device, Handle h, int32_t drive);
 // On success fills the identify fields of `working`; leaves it unchanged otherwise.
 bool IdentifyDrive(SmartDevice& device, Handle h, uint8_t command, int32_t drive,
                    DriveIdentity& working);
-// Swaps each pair of characters: the drive stores a word's first character in its high byte.
-std::string SwapBytePairs(const std::string& s);
 
 AttributeNameTable BuildAttributeNameTable();
 // Appends the non-empty entries of the attribute sector to `working`.

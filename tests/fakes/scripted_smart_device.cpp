@@ -5,7 +5,7 @@
 #include <tuple>
 #include <utility>
 
-#include "disk/smart_records.h"
+#include "platform/smart_records.h"
 
 namespace corvane::test {
 

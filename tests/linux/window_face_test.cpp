@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "faces/fltk/window_loader.h"
 #include "form/geometry.h"
 #include "linux/temp_folder.h"
-#include "platform/linux/window_loader.h"
+#include "platform/linux/module_loader.h"
 
 namespace corvane {
 namespace {

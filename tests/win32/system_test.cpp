@@ -7,7 +7,7 @@
 #include <string>
 
 #include "disk/drive_identity.h"
-#include "disk/smart_records.h"
+#include "platform/smart_records.h"
 #include "platform/win32/ansi.h"
 #include "platform/win32/files.h"
 #include "platform/win32/shell.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <thread>
 
+#include "faces/win32/window_face.h"
 #include "fakes/fake_platform.h"
 #include "platform/win32/desktop.h"
-#include "platform/win32/window_face.h"
 #include "win32/visible_window.h"
 
 namespace corvane::test {

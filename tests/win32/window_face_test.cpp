@@ -1,7 +1,7 @@
 // The Windows form's controls that take clicks are BUTTON windows: focusable, named by their
 // captions for screen readers, shown exactly while they take clicks, the focus on the first
 // language option at the language choice.
-#include "platform/win32/window_face.h"
+#include "faces/win32/window_face.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "faces/win32/window_face.h"
 #include "fakes/fake_platform.h"
 #include "form/texts.h"
 #include "platform/win32/desktop.h"
-#include "platform/win32/window_face.h"
 #include "win32/visible_window.h"
 
 namespace corvane::test {

@@ -11,8 +11,8 @@
 #include <cstdlib>
 
 #include "common/text.h"
-#include "disk/smart_records.h"
 #include "platform/files.h"
+#include "platform/smart_records.h"
 
 namespace corvane {
 

@@ -4,8 +4,8 @@
 #include <dlfcn.h>
 
 #include "platform/linux/mailbox_module.h"
+#include "platform/linux/module_loader.h"
 #include "platform/linux/system_info.h"
-#include "platform/linux/window_loader.h"
 #include "platform/mailbox.h"
 
 namespace corvane {

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "disk/smart_records.h"
+#include "platform/smart_records.h"
 
 namespace corvane {
 

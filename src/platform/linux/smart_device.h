@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "common/bytes.h"
-#include "disk/smart_records.h"
 #include "platform/linux/drive_map.h"
 #include "platform/smart_device.h"
+#include "platform/smart_records.h"
 
 namespace corvane {
 

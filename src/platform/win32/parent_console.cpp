@@ -2,6 +2,7 @@
 // when a standard stream has nowhere to go. A stream redirected to a file or a pipe, or handed over
 // by Wine from a Unix shell, is left as it is. A console is written with WriteConsoleW and read
 // with ReadConsoleW: bytes written to it would be read in its OEM code page.
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 // After windows.h: CommandLineToArgvW needs its types.
@@ -13,7 +14,7 @@
 #include <vector>
 
 #include "platform/console/converting_stream.h"
-#include "platform/os_system.h"
+#include "platform/standard_streams.h"
 #include "platform/win32/ansi.h"
 
 namespace corvane {
@@ -110,6 +111,14 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   for (int i = 0; i < count; ++i) arguments.push_back(WideToUtf8(wide[i]));
   ::LocalFree(wide);
   return arguments;
+}
+
+// The C runtime opens the standard streams in text mode, which reads CR LF as LF and writes
+// LF as CR LF.
+void UseBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
+void UseBinaryStandardOutput() {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace corvane

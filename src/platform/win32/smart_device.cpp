@@ -8,8 +8,8 @@
 
 #include <cstddef>
 
-#include "disk/smart_records.h"
-#include "disk/storage_records.h"
+#include "platform/smart_records.h"
+#include "platform/storage_records.h"
 #include "platform/win32/ansi.h"
 #include "platform/win32/drive_calls.h"
 

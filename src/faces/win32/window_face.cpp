@@ -4,7 +4,7 @@
 // form's keys go to its keyboard rules, not to the dialog manager, so that they act as in
 // the Linux window. The message is laid out to fit its label's box, as in the Linux window,
 // and Ctrl+C or the context menu copies it.
-#include "platform/win32/window_face.h"
+#include "faces/win32/window_face.h"
 
 #include <algorithm>
 #include <optional>

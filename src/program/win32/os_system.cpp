@@ -1,17 +1,15 @@
 // The Windows backends together, and the faces the wizard runs in: the window, or the
 // terminal when asked for or when no window can be made.
-#include "platform/os_system.h"
+#include "program/os_system.h"
 
-#include <fcntl.h>
-#include <io.h>
-
-#include <cstdio>
 #include <iostream>
 #include <string>
 
+#include "faces/terminal/terminal_face.h"
+#include "faces/win32/window_face.h"
 #include "form/app.h"
 #include "form/layout.h"
-#include "platform/console/terminal_face.h"
+#include "platform/standard_streams.h"
 #include "platform/win32/desktop.h"
 #include "platform/win32/files.h"
 #include "platform/win32/mail_composer.h"
@@ -20,7 +18,6 @@
 #include "platform/win32/smart_device.h"
 #include "platform/win32/spreadsheet.h"
 #include "platform/win32/system_info.h"
-#include "platform/win32/window_face.h"
 
 namespace corvane {
 
@@ -64,13 +61,5 @@ class Win32OsSystem : public OsSystem {
 }  // namespace
 
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<Win32OsSystem>(); }
-
-// The C runtime opens the standard streams in text mode, which reads CR LF as LF and writes
-// LF as CR LF.
-void UseBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
-void UseBinaryStandardOutput() {
-  std::fflush(stdout);
-  _setmode(_fileno(stdout), _O_BINARY);
-}
 
 }  // namespace corvane

@@ -1,7 +1,7 @@
 // The register on a PostgreSQL server, for a team. libpq is loaded when such a register is
 // opened, so that the program's start never maps it (and its TLS and Kerberos libraries).
 // Writers take turns through an advisory lock.
-#include "platform/postgres/postgres_database.h"
+#include "storage/postgres/postgres_database.h"
 
 #include <dlfcn.h>
 #include <libpq-fe.h>

@@ -2,17 +2,18 @@
 // through xdg-email, which also composes the message when sendmail cannot send it;
 // CORVANE_SENDMAIL names another sendmail-compatible program. The
 // wizard opens the FLTK window when a display is present, else it runs in the terminal.
-#include "platform/os_system.h"
+#include "program/os_system.h"
 
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "app/dispatch.h"
+#include "faces/fltk/window_loader.h"
+#include "faces/terminal/terminal_face.h"
 #include "form/app.h"
 #include "form/layout.h"
 #include "form/texts.h"
-#include "platform/console/terminal_face.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/files.h"
 #include "platform/linux/locale_terminal.h"
@@ -23,7 +24,6 @@
 #include "platform/linux/single_instance.h"
 #include "platform/linux/smart_device.h"
 #include "platform/linux/system_info.h"
-#include "platform/linux/window_loader.h"
 
 namespace corvane {
 
@@ -90,17 +90,6 @@ class LinuxOsSystem : public OsSystem {
 
 }  // namespace
 
-// A Linux program always has the streams it was started with.
-void AttachParentConsole() {}
-
-std::vector<std::string> CommandLineArguments(int argc, char** argv) {
-  return std::vector<std::string>(argv, argv + argc);
-}
-
 std::unique_ptr<OsSystem> CreateOsSystem() { return std::make_unique<LinuxOsSystem>(); }
-
-// Linux has no text mode.
-void UseBinaryStandardInput() {}
-void UseBinaryStandardOutput() {}
 
 }  // namespace corvane

@@ -1,4 +1,4 @@
-#include "platform/console/terminal_face.h"
+#include "faces/terminal/terminal_face.h"
 
 #include <algorithm>
 #include <istream>

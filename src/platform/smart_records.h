@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "common/bytes.h"
 
@@ -122,5 +123,8 @@ uint16_t ReadU16(ByteView b, size_t offset);
 uint32_t ReadU32(ByteView b, size_t offset);
 void WriteU16(MutableByteView b, size_t offset, uint16_t value);
 void WriteU32(MutableByteView b, size_t offset, uint32_t value);
+
+// Swaps each pair of characters: the drive stores a word's first character in its high byte.
+std::string SwapBytePairs(const std::string& s);
 
 }  // namespace corvane

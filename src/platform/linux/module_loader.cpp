@@ -1,6 +1,6 @@
 // Loads the program's modules with dlopen. They are never unloaded: FLTK registers exit
 // handlers and the single-instance listener may still call into the window.
-#include "platform/linux/window_loader.h"
+#include "platform/linux/module_loader.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -18,10 +18,6 @@ std::vector<std::string> ModuleCandidates(const std::string& exe_folder, const s
   const std::string folder = exe_folder == "/" ? "" : exe_folder;
   if (IsInstalledLayout(exe_folder)) return {folder + "/../lib/corvane/" + name};
   return {folder + "/" + name};
-}
-
-std::vector<std::string> WindowModuleCandidates(const std::string& exe_folder) {
-  return ModuleCandidates(exe_folder, kWindowModuleName);
 }
 
 std::string WhyNotTrusted(const std::string& path) {
@@ -75,20 +71,6 @@ void* OpenModule(const std::string& exe_folder, const std::string& name, std::st
     *error = why ? why : *path + ": cannot be loaded";
   }
   return handle;
-}
-
-bool LoadWindowModule(const std::string& exe_folder, WindowModule* module, std::string* error) {
-  std::string path;
-  void* handle = OpenModule(exe_folder, kWindowModuleName, &path, error);
-  if (!handle) return false;
-  module->open = reinterpret_cast<OpenWindowFaceFn>(::dlsym(handle, kOpenWindowFaceSymbol));
-  module->raise = reinterpret_cast<RaiseWindowFn>(::dlsym(handle, kRaiseWindowSymbol));
-  if (!module->open || !module->raise) {
-    ::dlclose(handle);
-    *error = path + ": not a window module of this version";
-    return false;
-  }
-  return true;
 }
 
 }  // namespace corvane

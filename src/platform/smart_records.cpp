@@ -1,6 +1,15 @@
-#include "disk/smart_records.h"
+#include "platform/smart_records.h"
 
 namespace corvane {
+
+std::string SwapBytePairs(const std::string& s) {
+  std::string result(s.size(), ' ');
+  for (size_t i = 0; i + 1 < s.size(); i += 2) {
+    result[i] = s[i + 1];
+    result[i + 1] = s[i];
+  }
+  return result;
+}
 
 uint16_t ReadU16(ByteView b, size_t offset) {
   return static_cast<uint16_t>(b.data[offset] | (b.data[offset + 1] << 8));

@@ -1,25 +1,11 @@
-// The backends of the operating system this program is built for, and its wizard faces.
+// The program's arguments and standard streams as the operating system gives them.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
-
 namespace corvane {
 
-class OsSystem {
- public:
-  virtual ~OsSystem() = default;
-  virtual Platform& platform() = 0;
-  // Runs the wizard in the window when one can be shown and `text_only` is false, else
-  // in the terminal; returns the process exit status.
-  virtual int RunWizard(bool text_only) = 0;
-};
-
-// Defined once per operating system, in its backend folder.
-std::unique_ptr<OsSystem> CreateOsSystem();
 // Standard input gives its bytes as they are: a record read from it keeps its CR LF.
 void UseBinaryStandardInput();
 // Standard output takes bytes as they are, for output that writes its own CR LF (CSV).

@@ -26,13 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "faces/fltk/corvane_icon.xpm"
+#include "faces/fltk/window_module.h"
 #include "form/app.h"
 #include "form/focus.h"
 #include "form/geometry.h"
 #include "form/layout.h"
 #include "platform/desktop.h"
-#include "platform/fltk/corvane_icon.xpm"
-#include "platform/linux/window_module.h"
 
 namespace corvane {
 

@@ -1,6 +1,6 @@
 // The register in a SQLite file: WAL, so that readers never wait for a writer, and a busy
 // timeout, so that two writers take turns. Cannot be shared over a network filesystem.
-#include "platform/sqlite/sqlite_database.h"
+#include "storage/sqlite/sqlite_database.h"
 
 #include <sqlite3.h>
 

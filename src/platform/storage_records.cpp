@@ -1,9 +1,8 @@
-#include "disk/storage_records.h"
+#include "platform/storage_records.h"
 
 #include <algorithm>
 
-#include "disk/drive_identity.h"
-#include "disk/smart_records.h"
+#include "platform/smart_records.h"
 
 namespace corvane {
 

@@ -7,18 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/window_module.h"
-
 namespace corvane {
-
-struct WindowModule {
-  OpenWindowFaceFn open = nullptr;
-  RaiseWindowFn raise = nullptr;
-};
 
 // Where the module `name` is looked for: one place, never both.
 std::vector<std::string> ModuleCandidates(const std::string& exe_folder, const std::string& name);
-std::vector<std::string> WindowModuleCandidates(const std::string& exe_folder);
 
 // Empty when `path` (resolved) and every folder above it belong to root or to this user and
 // no one else may write them (a sticky folder such as /tmp aside, whose entries others
@@ -28,9 +20,5 @@ std::string WhyNotTrusted(const std::string& path);
 // The dlopen handle of the module `name` and its `path`, or nullptr with the reason.
 void* OpenModule(const std::string& exe_folder, const std::string& name, std::string* path,
                  std::string* error);
-
-// Loads the module once per process and keeps it loaded; on failure returns false and
-// says why in `error`.
-bool LoadWindowModule(const std::string& exe_folder, WindowModule* module, std::string* error);
 
 }  // namespace corvane

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "platform/linux/system_info.h"
-#include "platform/postgres/postgres_database.h"
-#include "platform/sqlite/sqlite_database.h"
+#include "storage/postgres/postgres_database.h"
+#include "storage/sqlite/sqlite_database.h"
 
 namespace corvane {
 
