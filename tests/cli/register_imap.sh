@@ -56,7 +56,7 @@ add status --json --imap "$url" --cacert "$dovecot_cert"
 [ "$status" = 0 ] || fail "a second run: status $status: $(cat "$work/err")"
 expect_json "a second run" "$(cat "$work/out")" '[.read, .new, .already_known, .failed]' '[0,0,0,0]'
 python3 "$tools/fleet_mailbox.py" bulk "$work/new.mbox" 5000 5001
-deliver "$work/new.mbox" "" 2
+deliver "$work/new.mbox" INBOX 2
 add status --imap "$url" --cacert "$dovecot_cert"
 [ "$status" = 0 ] || fail "a third run: status $status: $(cat "$work/err")"
 [ "$(cat "$work/out")" = "2 read, 2 new, 0 already known, 0 failed; 1 new machine, 0 conflicts held" ] ||

@@ -3,8 +3,8 @@
 # unprivileged user (nobody when the test runs as root). Needs lib.sh's $work and fail.
 # start_dovecot USER PASSWORD: sets $imaps_port, $imap_port, $dovecot_cert, $dovecot_mail
 #   (USER's Maildir) and $dovecot_pid; stop_dovecot stops it: call it in the EXIT trap.
-# deliver MBOX [FOLDER] [COUNT]: the first COUNT (default all) messages of MBOX into the
-#   Maildir, or into its sub-folder FOLDER (the mailbox of that name).
+# deliver MBOX [FOLDER] [COUNT]: the first COUNT (default all) messages of MBOX, in order, into
+#   USER's INBOX or into the mailbox FOLDER.
 
 dovecot_available() {
   command -v dovecot >/dev/null && [ -x /usr/lib/dovecot/imap ] && command -v openssl >/dev/null
@@ -16,6 +16,8 @@ free_port() {
 
 start_dovecot() {
   local user="$1" password="$2" d="$work/dovecot" owner=()
+  dovecot_user=$user
+  dovecot_password=$password
   mkdir -p "$d/run" "$d/state" "$d/mail/$user"/{new,cur,tmp}
   openssl req -x509 -newkey rsa:2048 -nodes -keyout "$d/key.pem" -out "$d/cert.pem" -days 2 \
     -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,DNS:localhost 2>/dev/null ||
@@ -90,15 +92,19 @@ stop_dovecot() {
 }
 
 deliver() {
-  local folder="$dovecot_mail"
-  [ -z "${2:-}" ] || folder="$dovecot_mail/.$2"
-  python3 - "$1" "$folder" "${3:-0}" <<'PY'
-import mailbox, sys
-source, folder, count = mailbox.mbox(sys.argv[1]), mailbox.Maildir(sys.argv[2], create=True), int(sys.argv[3])
-for n, message in enumerate(source):
-    if count and n == count:
+  # Through the server (APPEND), so that the UIDs follow the mbox's order.
+  python3 - "$1" "${2:-INBOX}" "${3:-0}" "$imaps_port" "$dovecot_cert" "$dovecot_user" \
+    "$dovecot_password" <<'PY'
+import imaplib, mailbox, ssl, sys
+source, folder, count, port, cert, user, password = sys.argv[1:]
+imap = imaplib.IMAP4_SSL("127.0.0.1", int(port), ssl_context=ssl.create_default_context(cafile=cert))
+imap.login(user, password)
+if folder != "INBOX":
+    imap.create(folder)
+for n, message in enumerate(mailbox.mbox(source)):
+    if int(count) and n == int(count):
         break
-    folder.add(mailbox.MaildirMessage(message))
+    imap.append(folder, None, None, message.as_bytes())
+imap.logout()
 PY
-  [ "$(id -u)" != 0 ] || chown -R "nobody:$(id -gn nobody)" "$dovecot_mail"
 }
