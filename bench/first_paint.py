@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Times the window's first paint: from starting `corvane` under Xvfb until its window
-shows the form's pale yellow. Median of several runs. Usage: first_paint.py BINARY [RUNS]"""
+shows the form's pale yellow. Median of RUNS runs (default 11; --quick: one).
+Usage: first_paint.py [--quick] [--runs N] [--corvane build/corvane] [--work DIR]"""
+import argparse
 import os
 import shutil
 import statistics
@@ -21,8 +23,12 @@ def pixel(display, window, x, y):
     return ""
 
 
-def one_run(binary, display):
-    with tempfile.TemporaryDirectory() as work:
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import common  # noqa: E402
+
+
+def one_run(binary, display, scratch):
+    with tempfile.TemporaryDirectory(dir=scratch) as work:
         app = os.path.join(work, "app")
         os.makedirs(app)
         for name in ("corvane", "libcorvane-window.so"):
@@ -47,19 +53,33 @@ def one_run(binary, display):
 
 
 def main():
-    binary = sys.argv[1]
-    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 11
-    display = ":97"
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-dpi", "96",
-                             "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+    parser = argparse.ArgumentParser()
+    common.add_common_arguments(parser, "bench-first-paint")
+    parser.add_argument("--runs", type=int, default=11)
+    args = parser.parse_args()
+    if args.quick:
+        args.runs = 1
+    common.require("Xvfb", "xdotool", "import")
+    os.makedirs(args.work, exist_ok=True)
+    # Xvfb picks a free display and writes its number to the pipe once it listens.
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                             "1024x768x24", "-dpi", "96", "-nolisten", "tcp"],
+                            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
+    os.close(write_end)
     try:
-        time.sleep(1)
-        times = [one_run(binary, display) for _ in range(runs)]
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            sys.exit("Xvfb did not start")
+        display = ":" + number
+        times = [one_run(args.corvane, display, args.work) for _ in range(args.runs)]
     finally:
         xvfb.kill()
+        xvfb.wait()
     print(f"first paint: median {statistics.median(times):.0f} ms "
-          f"(min {min(times):.0f}, max {max(times):.0f}, {runs} runs)")
+          f"(min {min(times):.0f}, max {max(times):.0f}, {args.runs} runs)")
 
 
 if __name__ == "__main__":

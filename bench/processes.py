@@ -3,7 +3,8 @@
 
 Each command runs RUNS times (default 21); the table gives the median wall time, the
 median peak resident memory (the process and whatever it started), and the ratio to the
-alternative. Usage: bench/processes.py [--runs N] [--corvane build/corvane] [--markdown]
+alternative. --quick runs each command once. Usage:
+bench/processes.py [--quick] [--runs N] [--corvane build/corvane] [--work DIR] [--markdown]
 """
 import argparse
 import os
@@ -13,8 +14,10 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import common  # noqa: E402
+
+ROOT = common.ROOT
 CAPTURES = os.path.join(ROOT, "..", "shared", "ata-captures")
 
 # The five values by hand: first disk's serial, volume serial, host name, product id, user.
@@ -40,10 +43,10 @@ def measure(argv, peak_file):
     return elapsed, peak, code
 
 
-def series(commands, runs):
+def series(commands, runs, work):
     """Runs the list of argv in turn, RUNS rounds; medians per run of one command."""
     times, peaks, codes = [], [], set()
-    peak_file = os.path.join(ROOT, "build", "bench-peak.txt")
+    peak_file = os.path.join(work, "bench-peak.txt")
     for _ in range(runs):
         for argv in commands:
             t, m, c = measure(argv, peak_file)
@@ -55,27 +58,32 @@ def series(commands, runs):
 
 def main():
     parser = argparse.ArgumentParser()
+    common.add_common_arguments(parser, "bench-processes")
     parser.add_argument("--runs", type=int, default=21)
-    parser.add_argument("--corvane", default=os.path.join(ROOT, "build", "corvane"))
     parser.add_argument("--markdown", action="store_true")
     args = parser.parse_args()
+    if args.quick:
+        args.runs = 1
+    os.makedirs(args.work, exist_ok=True)
     corvane = args.corvane
     if not os.access(corvane, os.X_OK):
         sys.exit(f"no {corvane}: build it first (scripts/run --version)")
-    if not os.access("/usr/bin/time", os.X_OK):
-        sys.exit("GNU time is missing (Debian package time)")
+    common.require("/usr/bin/time")
 
     captures = sorted(
         os.path.join(CAPTURES, f) for f in os.listdir(CAPTURES)
         if os.path.isfile(os.path.join(CAPTURES, f)) and not f.endswith(".md")
     ) if os.path.isdir(CAPTURES) else []
-    sample = os.path.join(ROOT, "build", "bench-sample.kik")
+    sample = os.path.join(args.work, "bench-sample.kik")
     with open(sample, "wb") as f:
         f.write(b"007011004006003WD-123 -1673912542PC-7PID-42ANA\r\n")
 
     rows = []  # (what, command, median ms, median peak KiB, max peak KiB, alternative index)
-    def add(what, commands, against=None):
-        med, peak, top, codes = series(commands, args.runs)
+    def add(what, commands, against=None, must_succeed=False):
+        med, peak, top, codes = series(commands, args.runs, args.work)
+        # A verb that fails would be timed on its way out, not on its work.
+        if must_succeed and codes != {0}:
+            sys.exit(f"{what} failed (exit status {sorted(codes)}): nothing to time")
         rows.append((what, med * 1000, peak, top, against, codes))
         return len(rows) - 1
 
@@ -85,9 +93,9 @@ def main():
         add("corvane identify --load", [[corvane, "identify", "--load", c] for c in captures], sk)
     hand = add("the five values by hand (sh)", [["sh", "-c", BY_HAND]])
     add("corvane record", [[corvane, "record"]], hand)
-    add("corvane decode (one file)", [[corvane, "decode", sample]])
+    add("corvane decode (one file)", [[corvane, "decode", sample]], must_succeed=True)
     add("corvane identify (drive 0)", [[corvane, "identify"]])
-    add("corvane --version", [[corvane, "--version"]])
+    add("corvane --version", [[corvane, "--version"]], must_succeed=True)
 
     head = "| command | median time | median peak memory | max peak | vs. alternative |"
     print(head)

@@ -7,7 +7,9 @@
    one report of each per add, the user and the name changing now and then): the peak memory
    of each add (flat as the register grows), the bytes per report, then `register history`
    of one machine, the whole process, median of 21 runs.
-Usage: bench/register_bench.py [--runs N] [--corvane build/corvane] [--reports 1000000]
+--quick does the same once, on 500 machines and 1,000 reports, to show that it still works.
+Usage: bench/register_bench.py [--quick] [--runs N] [--corvane build/corvane] [--work DIR]
+                               [--reports 1000000]
 """
 import argparse
 import base64
@@ -17,10 +19,8 @@ import subprocess
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-WORK = os.path.join(ROOT, "build", "bench-register")
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import common  # noqa: E402
 import mbox_bench  # noqa: E402
 
 
@@ -47,8 +47,8 @@ def write_round(path, round_number, machines):
                 f"{encoded}--part--\n\n")
 
 
-def timed(argv):
-    peak_file = os.path.join(WORK, "peak.txt")
+def timed(argv, work):
+    peak_file = os.path.join(work, "peak.txt")
     start = time.perf_counter()
     subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak_file] + argv,
                    stdout=subprocess.DEVNULL, check=True)
@@ -65,56 +65,63 @@ def remove(db):
 
 def main():
     parser = argparse.ArgumentParser()
+    common.add_common_arguments(parser, "bench-register")
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--corvane", default=os.path.join(ROOT, "build", "corvane"))
     parser.add_argument("--reports", type=int, default=1000000)
     args = parser.parse_args()
-    os.makedirs(WORK, exist_ok=True)
+    common.require("/usr/bin/time")
+    machines = 100000
+    if args.quick:
+        args.runs, args.reports, machines = 1, 1000, 500
+    work = args.work
+    os.makedirs(work, exist_ok=True)
     corvane = args.corvane
 
-    mbox = os.path.join(WORK, "inbox-100000.mbox")
+    mbox = os.path.join(work, f"inbox-{machines}.mbox")
     if not os.path.exists(mbox):
-        mbox_bench.write_mbox(mbox, 100000)
-    db = os.path.join(WORK, "add.sqlite3")
+        mbox_bench.write_mbox(mbox, machines)
+    db = os.path.join(work, "add.sqlite3")
     decode, add = [], []
     for _ in range(args.runs):
-        decode.append(timed([corvane, "decode", "--csv", "--mailbox", mbox]))
+        decode.append(timed([corvane, "decode", "--csv", "--mailbox", mbox], work))
         remove(db)
-        add.append(timed([corvane, "register", "--db", db, "add", "--mailbox", mbox]))
+        add.append(timed([corvane, "register", "--db", db, "add", "--mailbox", mbox], work))
     d, a = statistics.median(t for t, _ in decode), statistics.median(t for t, _ in add)
-    print("| 100,000 messages | decode --csv --mailbox | register add | add against decode |")
+    print(f"| {machines:,} messages | decode --csv --mailbox | register add | add against decode |")
     print("|---|---:|---:|---:|")
     print(f"| wall time | {d:.2f} s | {a:.2f} s | {a / d:.2f}× |")
     print(f"| peak memory | {max(m for _, m in decode) / 1024:.1f} MB "
           f"| {max(m for _, m in add) / 1024:.1f} MB | |")
-    print(f"\nOne machine per report: {os.path.getsize(db) / 100000:.0f} bytes of database per report")
+    print(f"\nOne machine per report: {os.path.getsize(db) / machines:.0f} bytes of database per report")
 
-    machines = 100000
     rounds = args.reports // machines
-    big = os.path.join(WORK, f"register-{args.reports}.sqlite3")
+    big = os.path.join(work, f"register-{args.reports}.sqlite3")
     remove(big)
     peaks = []
     for r in range(rounds):
-        path = os.path.join(WORK, "round.mbox")
+        path = os.path.join(work, "round.mbox")
         write_round(path, r, machines)
-        _, peak = timed([corvane, "register", "--db", big, "add", "--mailbox", path])
+        _, peak = timed([corvane, "register", "--db", big, "add", "--mailbox", path], work)
         peaks.append(peak)
         os.remove(path)
     size = os.path.getsize(big)
     print(f"\nA register of {args.reports:,} reports ({machines:,} machines): "
           f"{size / 1e6:.0f} MB, {size / args.reports:.0f} bytes per report")
-    print("Peak memory of each add of 100,000 messages, in order: " +
+    print(f"Peak memory of each add of {machines:,} messages, in order: " +
           ", ".join(f"{p / 1024:.1f}" for p in peaks) + " MB")
     history = []
     for i in range(21):
         start = time.perf_counter()
-        subprocess.run([corvane, "register", "--db", big, "history", str(1 + i * 4000)],
+        subprocess.run([corvane, "register", "--db", big, "history", str(1 + i * machines // 25)],
                        stdout=subprocess.DEVNULL, check=True)
         history.append(time.perf_counter() - start)
     print(f"register history of one machine ({rounds} reports), whole process: "
           f"median {statistics.median(history) * 1000:.1f} ms, worst {max(history) * 1000:.1f} ms")
     start = time.perf_counter()
-    subprocess.run([corvane, "register", "--db", big, "history", "--computer", "LAB-3999"],
+    # A machine renamed from the sixth round on (every third machine), else its first name.
+    renamed = machines // 25 - 1 - (machines // 25 - 1) % 3
+    name = f"LAB-{renamed}" if rounds > 5 else f"PC-{renamed}"
+    subprocess.run([corvane, "register", "--db", big, "history", "--computer", name],
                    stdout=subprocess.DEVNULL, check=True)
     print(f"register history --computer (every report read): "
           f"{(time.perf_counter() - start) * 1000:.0f} ms")

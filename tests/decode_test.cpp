@@ -156,6 +156,23 @@ TEST(DecodeMachineRecord, ReadsRecordsFromBothSystems) {
        {"", "5", "", "",
         "\xC5\x81\xC3\x93"
         "D\xC5\xB9"}},
+      // A letter and the tone mark after it are two characters, as Windows converts them;
+      // the last letter is not lost for want of a line ending.
+      {"Vietnamese",
+       "000001006000007"
+       "5PC-Ha\xCCNguy\xEA\xDEn",
+       1258,
+       "windows-1258",
+       {"", "5", "PC-Ha\xCC\x80", "",
+        "Nguy\xC3\xAA\xCC\x83"
+        "n"}},
+      // Hebrew with its points: shin and shin dot, vav and holam stay two characters each.
+      {"Hebrew",
+       "000001000000007"
+       "5\xF9\xD1\xC8\xEC\xE5\xC9\xED\r\n",
+       1255,
+       "windows-1255",
+       {"", "5", "", "", "\xD7\xA9\xD7\x81\xD6\xB8\xD7\x9C\xD7\x95\xD6\xB9\xD7\x9D"}},
   };
   for (const Case& c : cases) {
     const DecodedRecord r = DecodeMachineRecord(c.content, c.code_page);
@@ -163,6 +180,40 @@ TEST(DecodeMachineRecord, ReadsRecordsFromBothSystems) {
     EXPECT_EQ(r.encoding, c.encoding) << c.what;
     EXPECT_EQ(r.values, c.values) << c.what;
   }
+}
+
+// Notepad's "Unicode" and "Unicode big endian": the record as UTF-16 after its byte-order
+// mark, cut as its UTF-8 form would be.
+TEST(DecodeMachineRecord, ReadsUtf16AfterItsByteOrderMark) {
+  std::string little = "\xFF\xFE";
+  for (char c : std::string("000001000000004"
+                            "5JO\xC3O\r\n")) {
+    little += c;
+    little += '\0';
+  }
+  const DecodedRecord le = DecodeMachineRecord(little, 1252);
+  ASSERT_TRUE(le.ok()) << le.error;
+  EXPECT_EQ(le.encoding, "utf-16le");
+  EXPECT_EQ(le.values, (MachineValues{"", "5", "", "", "JO\xC3\x83O"}));
+
+  std::string big = "\xFE\xFF";
+  for (char c : std::string("000001000000002"
+                            "5")) {
+    big += '\0';
+    big += c;
+  }
+  big += std::string("\xD8\x3D\xDE\x00\x00Z", 6);  // U+1F600 as a surrogate pair, then Z
+  const DecodedRecord be = DecodeMachineRecord(big, 1252);
+  ASSERT_TRUE(be.ok()) << be.error;
+  EXPECT_EQ(be.encoding, "utf-16be");
+  EXPECT_EQ(be.values, (MachineValues{"", "5", "", "", "\xF0\x9F\x98\x80Z"}));
+
+  const DecodedRecord cut_short = DecodeMachineRecord(little.substr(0, little.size() - 1), 1252);
+  EXPECT_EQ(cut_short.error,
+            "the file begins as utf-16le text but is none: an odd number of bytes");
+  const DecodedRecord lone = DecodeMachineRecord(big.substr(0, big.size() - 4), 1252);
+  EXPECT_EQ(lone.error,
+            "the file begins as utf-16be text but is none: a lone surrogate at byte 34");
 }
 
 // UTF-8 text of the Latin-1 letters in that code page, as Windows writes it.

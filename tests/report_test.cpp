@@ -7,6 +7,7 @@
 #include "report/gather.h"
 #include "report/machine_record.h"
 #include "report/provision.h"
+#include "report/report_name.h"
 
 namespace corvane::test {
 namespace {

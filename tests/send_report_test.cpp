@@ -12,6 +12,7 @@
 #include "fakes/fake_platform.h"
 #include "form/screens.h"
 #include "form/texts.h"
+#include "report/report_text.h"
 
 namespace corvane::test {
 namespace {
@@ -169,12 +170,116 @@ TEST_F(SendReportByMailTest, TheMailProgramGetsWhatTheMailServiceCouldNotTake) {
   }
 }
 
+std::string PercentDecoded(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// Neither the mail service nor a mail program that answers for an attachment: the user's
+// mail program gets a mailto: link whose text carries the report. Nothing says the file is
+// attached, and the file stays.
+TEST_F(SendReportByMailTest, AMailLinkCarriesTheReportInItsText) {
+  const std::string record = "007011004006003WD-123 -1673912542PC-7PID-42ANA\r\n";
+  const struct {
+    const char* language;
+    const char* words;
+    const char* box;
+  } cases[] = {
+      {"3", "Computer name: PC-7\r\nProduct ID: PID-42\r\nUser name: ANA\r\n\r\nPlease press Send.",
+       "Your mail program shows a message to soporte@lumbrook.example with the report in its "
+       "text.\rIt leaves only when you press Send there.\rIf no message came up, send the file "
+       "yourself.\r\rThe file stays in:\r"},
+      {"1", "Nombre de la computadora: PC-7\r\n",
+       "Su programa de correo muestra un mensaje para soporte@lumbrook.example con el informe en "
+       "su texto.\rSolo sale cuando usted pulse Enviar allí.\rSi no apareció ningún mensaje, "
+       "envíe el archivo usted mismo.\r\rEl archivo queda en:\r"},
+      {"2", "Número de série do disco: WD-123 \r\n",
+       "Seu programa de e-mail mostra uma mensagem para soporte@lumbrook.example com o relatório "
+       "no texto.\rEla só sai quando você clicar em Enviar nele.\rSe nenhuma mensagem apareceu, "
+       "envie o arquivo você mesmo.\r\rO arquivo fica em:\r"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language);
+    FakeRun run;
+    FMain& f = run.app.form;
+    const auto& texts = LanguageTexts(LanguageCode(c.language));
+    f.LBLABELS.items.assign(texts.begin(), texts.end());
+    f.LBLIDIOMA.caption = c.language;
+    f.LBLFILENAME.caption = kReportFile;
+    f.LBLFILENAMEONLY.caption = kName;
+    run.files.files[kReportFile] = record;
+    run.composer.opens_links = true;
+    ShowMailQuestionStage(run.app);
+
+    EXPECT_EQ(DispatchClick(run.app, Click::kYes), Outcome::kEnded);
+    ASSERT_EQ(run.composer.calls.size(), 1u) << "the mail program that attaches, asked first";
+    ASSERT_EQ(run.composer.links.size(), 1u);
+    const std::string& link = run.composer.links[0].link;
+    EXPECT_EQ(run.composer.links[0].path, kReportFile);
+    const std::string head =
+        std::string("mailto:soporte@lumbrook.example?subject=") + kName + "&body=";
+    ASSERT_EQ(link.rfind(head, 0), 0u) << link;
+    EXPECT_LE(link.size(), 2000u);
+    EXPECT_EQ(link.find_first_of(" +\n\\\"<>", head.size()), std::string::npos) << link;
+    const std::string body = PercentDecoded(link.substr(head.size()));
+    EXPECT_NE(body.find(c.words), std::string::npos) << body;
+    const std::vector<TextReport> reports = FindReportsInText(body);
+    ASSERT_EQ(reports.size(), 1u) << body;
+    EXPECT_EQ(reports[0].file_name, kName);
+    EXPECT_EQ(reports[0].file_bytes, record);
+    ASSERT_EQ(run.desktop.boxes.size(), 1u) << "no mail-client question";
+    EXPECT_EQ(run.desktop.boxes[0].text, std::string(c.box) + kReportFile);
+    EXPECT_EQ(run.files.files.at(kReportFile), record);
+    EXPECT_FALSE(run.app.form.loaded);
+  }
+}
+
+// The link stays within 2,000 characters: long values are left out of the words, and a
+// report that does not fit even alone goes by hand.
+TEST_F(SendReportByMailTest, AMailLinkStaysWithinItsLength) {
+  run.spreadsheet.installed = false;
+  run.composer.opens_links = true;
+  const std::string long_id(500, 'P');
+  run.files.files[kReportFile] = "007011004500003WD-123 -1673912542PC-7" + long_id + "ANA\r\n";
+  EXPECT_EQ(PressYes(), Outcome::kEnded);
+  ASSERT_EQ(run.composer.links.size(), 1u);
+  const std::string body = PercentDecoded(run.composer.links[0].link);
+  EXPECT_LE(run.composer.links[0].link.size(), 2000u);
+  EXPECT_EQ(body.find("Product ID"), std::string::npos) << body;
+  ASSERT_EQ(FindReportsInText(body).size(), 1u);
+  EXPECT_EQ(FindReportsInText(body)[0].file_bytes, run.files.files.at(kReportFile));
+
+  FakeRun big;
+  const auto& english = LanguageTexts(3);
+  big.app.form.LBLABELS.items.assign(english.begin(), english.end());
+  big.app.form.LBLIDIOMA.caption = "3";
+  big.app.form.LBLFILENAME.caption = kReportFile;
+  big.app.form.LBLFILENAMEONLY.caption = kName;
+  big.files.files[kReportFile] =
+      "007011004900003WD-123 -1673912542PC-7" + std::string(900, 'P') + "ANA\r\n";
+  big.composer.opens_links = true;
+  ShowMailQuestionStage(big.app);
+  EXPECT_EQ(DispatchClick(big.app, Click::kYes), Outcome::kRunning);
+  EXPECT_THAT(big.composer.links, IsEmpty());
+  EXPECT_EQ(big.app.form.LBLSTAGE.caption, "7");
+  EXPECT_EQ(big.files.files.count(kReportFile), 1u);
+}
+
 TEST_F(SendReportByMailTest, SpreadsheetProgramAbsentLeavesTheManualSendScreen) {
   run.spreadsheet.installed = false;
   ExpectManualSendScreen(PressYes());
   EXPECT_THAT(run.spreadsheet.Members(), ElementsAre("Create"));
   ASSERT_EQ(run.composer.calls.size(), 1u) << "the mail program was asked first, and refused";
   EXPECT_EQ(run.composer.calls[0].path, kReportFile);
+  ASSERT_EQ(run.composer.links.size(), 1u) << "then the mailto: link, refused too";
   EXPECT_THAT(run.desktop.boxes, IsEmpty());
   // OK at the manual-send screen ends the program and keeps the file.
   EXPECT_EQ(DispatchClick(run.app, Click::kOk), Outcome::kEnded);

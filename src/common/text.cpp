@@ -28,6 +28,28 @@ std::string LowerCaseLatin(const std::string& utf8) {
   return s;
 }
 
+namespace {
+
+void AppendUtf8(std::string* out, uint32_t code) {
+  if (code < 0x80) {
+    *out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    *out += static_cast<char>(0xC0 | (code >> 6));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *out += static_cast<char>(0xE0 | (code >> 12));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (code >> 18));
+    *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+}  // namespace
+
 std::string Latin1ToUtf8(const std::string& bytes) {
   std::string out;
   out.reserve(bytes.size());
@@ -54,17 +76,35 @@ std::string Windows1252ToUtf8(const std::string& bytes) {
   out.reserve(bytes.size());
   for (char ch : bytes) {
     const unsigned char c = static_cast<unsigned char>(ch);
-    const uint32_t code = c >= 0x80 && c <= 0x9F ? kHigh[c - 0x80] : c;
-    if (code < 0x80) {
-      out += ch;
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
+    AppendUtf8(&out, c >= 0x80 && c <= 0x9F ? kHigh[c - 0x80] : c);
+  }
+  return out;
+}
+
+std::optional<std::string> Utf16ToUtf8(const std::string& bytes, bool big_endian, size_t* bad_at) {
+  const auto unit = [&](size_t i) -> uint32_t {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    return big_endian ? (first << 8 | second) : (second << 8 | first);
+  };
+  std::string out;
+  out.reserve(bytes.size());
+  size_t i = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    uint32_t code = unit(i);
+    if (code >= 0xD800 && code <= 0xDBFF && i + 3 < bytes.size()) {
+      const uint32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
     }
+    if (code >= 0xD800 && code <= 0xDFFF) break;
+    AppendUtf8(&out, code);
+  }
+  if (i < bytes.size()) {
+    *bad_at = i;
+    return std::nullopt;
   }
   return out;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,11 @@ std::string Latin1ToUtf8(const std::string& bytes);
 // Windows code page 1252 (Western European, the code page of Spanish, Portuguese and
 // English Windows) as UTF-8.
 std::string Windows1252ToUtf8(const std::string& bytes);
+
+// UTF-16 text (little- or big-endian, no byte-order mark) as UTF-8; nothing when it is not
+// UTF-16: an odd number of bytes, or a surrogate without its pair (`bad_at`: the offset of
+// the unit that is wrong).
+std::optional<std::string> Utf16ToUtf8(const std::string& bytes, bool big_endian, size_t* bad_at);
 
 // The bytes of the UTF-8 character that starts at `i`, or 0 when none does there.
 size_t Utf8SequenceLength(const std::string& text, size_t i);

@@ -151,6 +151,60 @@ std::string MailProgramHasItText(const std::string& code, const std::string& pat
          path;
 }
 
+std::string ReportInMailText(const std::string& code, const std::string& path) {
+  const std::string to = kSupportAddress;
+  return InLanguage(
+      code,
+      "Su programa de correo muestra un mensaje para " + to +
+          " con el informe en su texto.\rSolo sale cuando usted pulse Enviar allí.\rSi no "
+          "apareció ningún mensaje, envíe el archivo usted mismo.\r\rEl archivo queda en:\r" +
+          path,
+      "Seu programa de e-mail mostra uma mensagem para " + to +
+          " com o relatório no texto.\rEla só sai quando você clicar em Enviar nele.\rSe "
+          "nenhuma mensagem apareceu, envie o arquivo você mesmo.\r\rO arquivo fica em:\r" +
+          path,
+      "Your mail program shows a message to " + to +
+          " with the report in its text.\rIt leaves only when you press Send there.\rIf no "
+          "message came up, send the file yourself.\r\rThe file stays in:\r" +
+          path,
+      "Su programa de correo muestra un mensaje para " + to +
+          " con el informe en su texto.\rSolo sale cuando usted pulse Enviar allí.\rSi no "
+          "apareció ningún mensaje, envíe el archivo usted mismo.\r\rEl archivo queda en:\r" +
+          path);
+}
+
+std::string ReportMailWords(const std::string& code, const std::vector<std::string>& values) {
+  struct Words {
+    const char* intro;
+    std::array<const char*, 5> labels;
+    const char* send;
+  };
+  static const Words kEs{
+      "Este mensaje envía a soporte (%s) la información de esta computadora:",
+      {"Número de serie del disco", "Número de serie del volumen", "Nombre de la computadora",
+       "Identificador del producto", "Nombre de usuario"},
+      "Por favor, pulse Enviar. Las líneas de abajo llevan lo mismo para soporte: no las cambie."};
+  static const Words kPt{
+      "Esta mensagem envia ao suporte (%s) as informações deste computador:",
+      {"Número de série do disco", "Número de série do volume", "Nome do computador",
+       "Identificação do produto", "Nome do usuário"},
+      "Por favor, clique em Enviar. As linhas abaixo levam o mesmo para o suporte: não as "
+      "altere."};
+  static const Words kEn{
+      "This message sends support (%s) the information of this computer:",
+      {"Disk serial number", "Volume serial number", "Computer name", "Product ID", "User name"},
+      "Please press Send. The lines below carry the same for support: leave them as they are."};
+  const int language = LanguageCode(code);
+  const Words& w = language == 2 ? kPt : language == 3 ? kEn : kEs;
+  std::string intro = w.intro;
+  intro.replace(intro.find("%s"), 2, kSupportAddress);
+  std::string text = intro + "\n";
+  for (size_t i = 0; i < values.size() && i < w.labels.size(); ++i) {
+    text += std::string(w.labels[i]) + ": " + values[i] + "\n";
+  }
+  return text + "\n" + w.send + "\n";
+}
+
 std::string MailBodyText(const std::string& code, const std::string& file_name,
                          const std::string& computer) {
   const int language = LanguageCode(code);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace corvane {
 
@@ -54,6 +55,17 @@ std::string RestartRefusedText(const std::string& code);
 // leaves when the user sends it there, and the file stays at `path`. In the language of the
 // code ("1", "2" or "3"; Spanish otherwise).
 std::string MailProgramHasItText(const std::string& code, const std::string& path);
+
+// The box shown once the user's mail program was handed a message with the report in its
+// text: nothing is known of what it shows, so this says what it should show, that the mail
+// leaves only when the user presses Send there, what to do when no message came up, and
+// that the file stays at `path`.
+std::string ReportInMailText(const std::string& code, const std::string& path);
+
+// The words above the report in a mail's text: what is sent and to whom, the five `values`
+// (in the record's order; left out when empty), and the request to press Send. Lines end
+// in "\n".
+std::string ReportMailWords(const std::string& code, const std::vector<std::string>& values);
 
 // The text of a mail that carries the file `file_name` of the computer `computer`, in the
 // language of the code.

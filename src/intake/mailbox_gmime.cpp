@@ -1,9 +1,10 @@
 // The mailbox module: reads mbox files and Maildir folders with GMime 3, one message at a
-// time. The parser keeps the mbox open and refers to each part's content in the file
-// instead of copying it, and a wanted part is decoded through a filter into at most the
-// caller's limit, so memory follows the largest message's headers, not the mailbox. GMime
-// builds a message's whole part tree at once, so each message's structure is first
-// checked against the bounds by a scan that keeps only its open boundaries.
+// time. GMime builds a message's whole part tree at once, so each message's structure is
+// first checked against the bounds by a scan that keeps only its open boundaries. A short
+// message, which that scan reads whole into its 64 kB buffer, is parsed from a copy of it;
+// for a longer one the parser keeps the file open and refers to each part's content there
+// instead of copying it. A wanted part is decoded through a filter into at most the
+// caller's limit, so memory follows the largest message's headers, not the mailbox.
 #include <dirent.h>
 #include <fcntl.h>
 #include <gmime/gmime.h>
@@ -15,10 +16,12 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/linux/mailbox_module.h"
+#include "report/report_text.h"
 
 namespace corvane {
 
@@ -34,7 +37,8 @@ struct Walk {
   std::string from;
   std::string date;
   GMimeParser* parser = nullptr;
-  uint64_t message_number = 0;  // of the message being read; the count once all are read
+  uint64_t message_number = 0;    // of the message being read; the count once all are read
+  std::vector<char> scan_buffer;  // the structure scan's, made once: not per message
 };
 
 std::string Trimmed(const char* text) {
@@ -86,21 +90,34 @@ void Visit(GMimeObject* object, const Walk& walk) {
   } else if (GMIME_IS_PART(object)) {
     GMimePart* part = GMIME_PART(object);
     const char* name = g_mime_part_get_filename(part);
-    if (!name || !walk.wanted(walk.context, name)) return;
+    int kind = kModuleAttachment;
+    if (!name || !walk.wanted(walk.context, name)) {
+      // A message's text may carry a report where its mail program could attach none.
+      GMimeContentType* type = g_mime_object_get_content_type(object);
+      if (g_mime_content_type_is_type(type, "text", "plain")) {
+        kind = kModulePlainText;
+      } else if (g_mime_content_type_is_type(type, "text", "html")) {
+        kind = kModuleHtmlText;
+      } else {
+        return;
+      }
+    }
     std::string content;
     uint64_t size = 0;
     ReadContent(part, walk.limit, &content, &size);
+    if (kind != kModuleAttachment && content.find(kReportTextBegin) == std::string::npos) return;
     const MailboxModuleAttachment attachment{walk.message_path.c_str(),
                                              walk.message_id.c_str(),
                                              walk.from.c_str(),
                                              walk.date.c_str(),
-                                             name,
+                                             kind == kModuleAttachment ? name : "",
                                              content.data(),
                                              content.size(),
                                              size,
                                              walk.message_number,
                                              nullptr,
-                                             nullptr};
+                                             nullptr,
+                                             kind};
     walk.found(walk.context, &attachment);
   }
 }
@@ -122,20 +139,21 @@ void VisitMessage(GMimeMessage* message, Walk& walk) {
 // first bound passed.
 class StructureCheck {
  public:
-  // Lines are kept up to this size: longer ones are neither headers worth reading nor
-  // boundaries, except after a boundary that long, which the header cap prevents.
-  static constexpr size_t kKeptLine = 8192;
-  static constexpr size_t kMaxHeader = 4 * kKeptLine;
+  // A header is read up to this size, folded or on one line. Lines are kept up to it: a
+  // longer one is neither a header worth reading nor a boundary, as no boundary declared in
+  // a header read is that long.
+  static constexpr size_t kMaxHeader = 32768;
+  static constexpr size_t kKeptLine = kMaxHeader;
 
-  // `line` is the line's first bytes, without its '\n'; `cut` when it was longer.
-  void Line(const std::string& line, bool cut) {
+  // `line` is the line's first bytes, without its '\n'; `length` the whole line's.
+  void Line(std::string_view line, uint64_t length) {
     if (!error_.empty()) return;
     // Most content lines are no boundary, and are passed over without a copy.
     if (!in_headers_ && (line.size() < 3 || line[0] != '-' || line[1] != '-')) return;
-    const std::string bare = WithoutTrailingBlanks(line);
+    const std::string_view bare = WithoutTrailingBlanks(line);
     if (in_headers_) {
       if (!bare.empty() && (line[0] == ' ' || line[0] == '\t') && !header_.empty()) {
-        Append(line, cut);
+        Append(line, length);
         return;
       }
       EndHeader();
@@ -143,9 +161,9 @@ class StructureCheck {
         EndHeaders();
         return;
       }
-      if (line.find(':') != std::string::npos && !IsBoundary(bare)) {
-        header_.clear();
-        Append(line, cut);
+      if (line.find(':') != std::string_view::npos && !IsBoundary(bare)) {
+        ForgetHeader();
+        Append(line, length);
         return;
       }
       EndHeaders();  // a line that is no header starts the content, as the parser takes it
@@ -174,7 +192,7 @@ class StructureCheck {
     bool digest = false;   // its parts are messages unless they say otherwise
   };
 
-  static std::string WithoutTrailingBlanks(const std::string& line) {
+  static std::string_view WithoutTrailingBlanks(std::string_view line) {
     size_t end = line.size();
     while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\r')) {
       --end;
@@ -182,10 +200,10 @@ class StructureCheck {
     return line.substr(0, end);
   }
 
-  void Append(const std::string& line, bool cut) {
-    if (header_.size() + line.size() > kMaxHeader || cut) {
-      header_too_long_ = true;
-      if (header_.empty()) header_ = line.substr(0, 64);  // its name still counts
+  void Append(std::string_view line, uint64_t length) {
+    header_size_ += length;
+    if (header_size_ > kMaxHeader) {
+      if (header_.empty()) header_.assign(line.substr(0, 64));  // its name still counts
       return;
     }
     header_ += line;
@@ -200,8 +218,9 @@ class StructureCheck {
   void EndHeader() {
     if (header_.empty()) return;
     const bool content_type = NameIs(header_, "Content-Type");
-    if (content_type && header_too_long_ && !have_content_type_) {
-      error_ = "a Content-Type header is longer than " + std::to_string(kMaxHeader) + " bytes";
+    if (content_type && header_size_ > kMaxHeader && !have_content_type_) {
+      error_ = "a Content-Type header of " + std::to_string(header_size_) +
+               " bytes is longer than " + std::to_string(kMaxHeader) + " bytes";
     } else if (content_type && !have_content_type_) {
       content_type_ = header_.substr(std::strlen("Content-Type:"));
       have_content_type_ = true;
@@ -212,8 +231,12 @@ class StructureCheck {
         if (NameIs(header_, name) && value->empty()) *value = header_.substr(std::strlen(name) + 1);
       }
     }
+    ForgetHeader();
+  }
+
+  void ForgetHeader() {
     header_.clear();
-    header_too_long_ = false;
+    header_size_ = 0;
   }
 
   void EndHeaders() {
@@ -228,7 +251,10 @@ class StructureCheck {
     bool message = false;
     bool digest = false;
     std::string boundary;
-    if (have_content_type_) {
+    // Most parts are leaves: a type that does not spell "multipart" or "message" anywhere
+    // can be neither, and needs no parse.
+    if (have_content_type_ &&
+        (Mentions(content_type_, "multipart") || Mentions(content_type_, "message"))) {
       for (char& c : content_type_) {
         if (c == '\r' || c == '\n') c = ' ';
       }
@@ -238,7 +264,7 @@ class StructureCheck {
       digest = g_mime_content_type_is_type(type, "multipart", "digest");
       if (const char* b = g_mime_content_type_get_parameter(type, "boundary")) boundary = b;
       g_object_unref(type);
-    } else {
+    } else if (!have_content_type_) {
       message = !open_.empty() && open_.back().digest;
     }
     have_content_type_ = false;
@@ -250,6 +276,17 @@ class StructureCheck {
       if (Nest()) open_.push_back({"", false});
       in_headers_ = true;
     }
+  }
+
+  // Whether `word` (lower case) occurs in `text` in any case.
+  static bool Mentions(const std::string& text, std::string_view word) {
+    for (size_t at = 0; at + word.size() <= text.size(); ++at) {
+      if (g_ascii_tolower(text[at]) == word[0] &&
+          g_ascii_strncasecmp(text.data() + at, word.data(), word.size()) == 0) {
+        return true;
+      }
+    }
+    return false;
   }
 
   static bool IsMessageType(GMimeContentType* type) {
@@ -266,10 +303,16 @@ class StructureCheck {
     return false;
   }
 
-  bool IsBoundary(const std::string& bare) const {
+  // "--boundary--", the end of that multipart.
+  static bool IsClose(std::string_view bare, const std::string& boundary) {
+    return bare.size() == boundary.size() + 2 && bare.substr(0, boundary.size()) == boundary &&
+           bare.substr(boundary.size()) == "--";
+  }
+
+  bool IsBoundary(std::string_view bare) const {
     if (bare.size() < 3 || bare[0] != '-' || bare[1] != '-') return false;
     for (const Open& open : open_) {
-      if (!open.boundary.empty() && (bare == open.boundary || bare == open.boundary + "--")) {
+      if (!open.boundary.empty() && (bare == open.boundary || IsClose(bare, open.boundary))) {
         return true;
       }
     }
@@ -277,11 +320,11 @@ class StructureCheck {
   }
 
   // The innermost open multipart whose boundary it is ends the parts inside it.
-  void Boundary(const std::string& bare) {
+  void Boundary(std::string_view bare) {
     for (size_t i = open_.size(); i-- > 0;) {
       const std::string& b = open_[i].boundary;
       if (b.empty()) continue;
-      if (bare == b + "--") {
+      if (IsClose(bare, b)) {
         open_.resize(i);
         in_headers_ = false;
         return;
@@ -289,7 +332,7 @@ class StructureCheck {
       if (bare == b) {
         open_.resize(i + 1);
         in_headers_ = true;
-        header_.clear();
+        ForgetHeader();
         return;
       }
     }
@@ -298,7 +341,7 @@ class StructureCheck {
   std::vector<Open> open_;
   bool in_headers_ = true;
   std::string header_;
-  bool header_too_long_ = false;
+  uint64_t header_size_ = 0;  // as the message has it, without line breaks
   std::string content_type_;
   bool have_content_type_ = false;
   int entities_ = 0;
@@ -309,12 +352,17 @@ class StructureCheck {
 };
 
 // Feeds the bytes of `fd` from `begin` to `end` (-1: to the end of the file) to `check`,
-// line by line; false with the reason when the file cannot be read.
-bool CheckStructure(int fd, int64_t begin, int64_t end, StructureCheck* check, std::string* error) {
-  std::vector<char> chunk(1 << 16);
-  std::string line;
-  bool cut = false;
+// line by line, read through `chunk`; false with the reason when the file cannot be read.
+// `*whole` is the message's size when one read brought all of it, which `chunk` then
+// holds, else 0.
+bool CheckStructure(int fd, int64_t begin, int64_t end, std::vector<char>& chunk,
+                    StructureCheck* check, size_t* whole, std::string* error) {
+  if (chunk.empty()) chunk.resize(1 << 16);
+  *whole = 0;
+  std::string line;     // a line that began in an earlier chunk
+  uint64_t length = 0;  // the whole line's, of which `line` keeps the first kKeptLine bytes
   int64_t offset = begin;
+  int64_t first_read = 0;
   while (end < 0 || offset < end) {
     size_t want = chunk.size();
     if (end >= 0) want = static_cast<size_t>(std::min<int64_t>(want, end - offset));
@@ -325,24 +373,37 @@ bool CheckStructure(int fd, int64_t begin, int64_t end, StructureCheck* check, s
       return false;
     }
     if (n == 0) break;
+    if (offset == begin) first_read = n;
     for (const char *at = chunk.data(), *stop = chunk.data() + n; at < stop;) {
       const char* newline = static_cast<const char*>(std::memchr(at, '\n', stop - at));
       const char* piece_end = newline ? newline : stop;
-      const size_t room = StructureCheck::kKeptLine - line.size();
       const size_t piece = static_cast<size_t>(piece_end - at);
+      if (newline && length == 0) {
+        // The whole line is in this chunk: looked at where it lies.
+        const size_t kept = std::min(piece, StructureCheck::kKeptLine);
+        check->Line(std::string_view(at, kept), piece);
+        at = newline + 1;
+        continue;
+      }
+      const size_t room = StructureCheck::kKeptLine - line.size();
       line.append(at, std::min(room, piece));
-      if (piece > room) cut = true;
+      length += piece;
       if (!newline) break;
-      check->Line(line, cut);
+      check->Line(line, length);
       line.clear();
-      cut = false;
+      length = 0;
       at = newline + 1;
     }
     if (!check->error().empty()) return true;
     offset += n;
   }
-  if (!line.empty()) check->Line(line, cut);
+  if (length > 0) check->Line(line, length);
   check->End();
+  const int64_t size = offset - begin;
+  if (size > 0 && size <= static_cast<int64_t>(chunk.size()) && (end < 0 || offset == end)) {
+    // Read in one go when the first read brought it all; a later one would have overwritten it.
+    *whole = first_read == size ? static_cast<size_t>(size) : 0;
+  }
   return true;
 }
 
@@ -361,19 +422,22 @@ void ReportUnread(const std::string& reason, const StructureCheck& check, Walk& 
   }
   const std::string date = Trimmed(check.date().c_str());
   const MailboxModuleAttachment entry{
-      walk.message_path.c_str(), id.c_str(),     from.c_str(), date.c_str(), "", "", 0, 0,
-      walk.message_number,       reason.c_str(), nullptr};
+      walk.message_path.c_str(), id.c_str(),     from.c_str(), date.c_str(),     "", "", 0, 0,
+      walk.message_number,       reason.c_str(), nullptr,      kModuleAttachment};
   walk.found(walk.context, &entry);
 }
 
-// Parses one message of `stream` (referenced, not copied) and hands over its attachments,
-// once its structure in `fd` from `begin` to `end` is within the bounds.
+// Parses the message of `file` (the stream of `fd`) from `begin` to `end` (-1: to the end of
+// the file) and hands over its attachments, once its structure is within the bounds. A
+// message that the structure scan read whole is parsed from that copy; a longer one from the
+// file, its content referenced, not copied, so that memory stays bounded.
 // One parser serves every message: making one costs more than parsing a short message.
-void ParseMessage(GMimeStream* stream, int fd, int64_t begin, int64_t end, Walk& walk) {
+void ParseMessage(GMimeStream* file, int fd, int64_t begin, int64_t end, Walk& walk) {
   ++walk.message_number;
   StructureCheck check;
   std::string unreadable;
-  if (!CheckStructure(fd, begin, end, &check, &unreadable)) {
+  size_t whole = 0;
+  if (!CheckStructure(fd, begin, end, walk.scan_buffer, &check, &whole, &unreadable)) {
     ReportUnread(unreadable, check, walk);
     return;
   }
@@ -386,11 +450,20 @@ void ParseMessage(GMimeStream* stream, int fd, int64_t begin, int64_t end, Walk&
     g_mime_parser_set_format(walk.parser, GMIME_FORMAT_MESSAGE);
     g_mime_parser_set_persist_stream(walk.parser, TRUE);
   }
+  GMimeStream* stream = nullptr;
+  if (whole > 0) {
+    stream = g_mime_stream_mem_new_with_buffer(walk.scan_buffer.data(), whole);
+  } else if (end >= 0) {
+    stream = g_mime_stream_substream(file, begin, end);
+  } else {
+    stream = GMIME_STREAM(g_object_ref(file));
+  }
   g_mime_parser_init_with_stream(walk.parser, stream);
   if (GMimeMessage* message = g_mime_parser_construct_message(walk.parser, nullptr)) {
     VisitMessage(message, walk);
     g_object_unref(message);
   }
+  g_object_unref(stream);
 }
 
 // Cuts the mbox at its "From " lines that follow an empty line (or start the file) and
@@ -410,11 +483,7 @@ bool ReadMbox(int fd, Walk& walk, std::string* error) {
     if (line_start == 0 && !separator) {
       ok = false;
     } else if (separator) {
-      if (message_start >= 0) {
-        GMimeStream* message = g_mime_stream_substream(file, message_start, line_start);
-        ParseMessage(message, fd, message_start, line_start, walk);
-        g_object_unref(message);
-      }
+      if (message_start >= 0) ParseMessage(file, fd, message_start, line_start, walk);
       message_start = next_line;
     }
     previous_empty = prefix.empty() || prefix == "\r";
@@ -423,12 +492,15 @@ bool ReadMbox(int fd, Walk& walk, std::string* error) {
   };
   ssize_t n = 0;
   while (ok && (n = ::pread(fd, chunk.data(), chunk.size(), offset)) > 0) {
-    for (ssize_t i = 0; i < n && ok; ++i) {
-      if (chunk[i] == '\n') {
-        end_line(offset + i + 1);
-      } else if (prefix.size() < 5) {
-        prefix += chunk[i];
+    for (const char *at = chunk.data(), *stop = chunk.data() + n; at < stop && ok;) {
+      const char* newline = static_cast<const char*>(std::memchr(at, '\n', stop - at));
+      const char* piece_end = newline ? newline : stop;
+      if (prefix.size() < 5) {
+        prefix.append(at, std::min<size_t>(5 - prefix.size(), piece_end - at));
       }
+      if (!newline) break;
+      end_line(offset + (newline - chunk.data()) + 1);
+      at = newline + 1;
     }
     offset += n;
   }
@@ -439,9 +511,7 @@ bool ReadMbox(int fd, Walk& walk, std::string* error) {
   }
   if (ok && line_start < offset) end_line(offset);  // a last line without its line break
   if (ok && message_start >= 0 && message_start < offset) {
-    GMimeStream* message = g_mime_stream_substream(file, message_start, offset);
-    ParseMessage(message, fd, message_start, offset, walk);
-    g_object_unref(message);
+    ParseMessage(file, fd, message_start, offset, walk);
   }
   if (!ok) {
     *error = walk.message_path + ": not an mbox file (it does not start with a \"From \" line)";
@@ -478,7 +548,8 @@ const char* KindOf(mode_t mode) {
 
 void Note(const std::string& text, Walk& walk) {
   const MailboxModuleAttachment entry{
-      walk.message_path.c_str(), "", "", "", "", "", 0, 0, 0, nullptr, text.c_str()};
+      walk.message_path.c_str(), "", "", "", "", "", 0, 0, 0, nullptr, text.c_str(),
+      kModuleAttachment};
   walk.found(walk.context, &entry);
 }
 
@@ -570,7 +641,7 @@ bool ReadMailbox(const std::string& path, Walk& walk, std::string* error) {
 
 }  // namespace corvane
 
-extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v3(
+extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v4(
     const char* path, size_t limit, corvane::MailboxWantedFn wanted, corvane::MailboxFoundFn found,
     void* context, uint64_t* messages, char* error, size_t error_size) {
   static const bool initialised = [] {
@@ -578,7 +649,7 @@ extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v3(
     return true;
   }();
   (void)initialised;
-  corvane::Walk walk{limit, wanted, found, context, "", "", "", "", nullptr};
+  corvane::Walk walk{limit, wanted, found, context, "", "", "", "", nullptr, 0, {}};
   std::string reason;
   bool read = false;
   try {
@@ -606,7 +677,7 @@ extern "C" __attribute__((visibility("default"))) int corvane_read_message_v1(
     return true;
   }();
   (void)initialised;
-  corvane::Walk walk{limit, wanted, found, context, path, "", "", "", nullptr, number - 1};
+  corvane::Walk walk{limit, wanted, found, context, path, "", "", "", nullptr, number - 1, {}};
   bool read = true;
   try {
     GMimeStream* stream = g_mime_stream_fs_new(fd);

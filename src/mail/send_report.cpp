@@ -2,11 +2,14 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "form/app.h"
 #include "form/screens.h"
 #include "form/texts.h"
+#include "mail/report_mail.h"
+#include "platform/files.h"
 #include "platform/spreadsheet.h"
 
 namespace corvane {
@@ -43,9 +46,9 @@ void StartMailClient(App& app) {
   }
 }
 
-// The user's own mail program, when the mail service could not take the mail: true once it
-// holds the message with the file attached. The file stays, for the mail program reads it
-// when the user sends, which may be never.
+// The user's own mail program through a mail interface that answers for the attachment:
+// true once it holds the message with the file attached. The file stays, for the mail
+// program reads it when the user sends, which may be never.
 bool HandToMailProgram(App& app, const std::string& file_path, const std::string& file_name) {
   try {
     if (!app.os.composer.Compose(kSupportAddress, file_name, file_path)) return false;
@@ -54,6 +57,33 @@ bool HandToMailProgram(App& app, const std::string& file_path, const std::string
   }
   app.os.desktop.MessageBox(MailProgramHasItText(app.form.LBLIDIOMA.caption, file_path), "", kMbOk);
   return true;
+}
+
+// The user's mail program through a mailto: link, which carries no attachment: the report
+// goes in the message's text. What the program makes of the link is not known, so the box
+// claims no attachment, and the file stays.
+bool HandOverMailLink(App& app, const std::string& file_path, const std::string& file_name) {
+  const std::string& code = app.form.LBLIDIOMA.caption;
+  try {
+    const std::optional<std::string> link =
+        ReportMailLink(code, file_name, app.os.files.ReadAll(file_path, FileKind::kRecord));
+    if (!link || !app.os.composer.OpenMailLink(*link, file_path)) return false;
+  } catch (const std::exception&) {
+    return false;
+  }
+  app.os.desktop.MessageBox(ReportInMailText(code, file_path), "", kMbOk);
+  return true;
+}
+
+// The text of a mail that carries the file, for a stand-in of the spreadsheet program whose
+// mail has one (the spreadsheet program's has none).
+std::string MailText(App& app, const std::string& file_name) {
+  std::string computer;
+  try {
+    computer = app.os.system.ComputerName();
+  } catch (const std::exception&) {
+  }
+  return MailBodyText(app.form.LBLIDIOMA.caption, file_name, computer);
 }
 
 }  // namespace
@@ -66,7 +96,7 @@ void SendReportByMail(App& app) {
 
   std::unique_ptr<SpreadsheetApplication> sheet;
   try {
-    app.os.spreadsheet.SetMailLanguage(f.LBLIDIOMA.caption);
+    app.os.spreadsheet.SetMailText(MailText(app, file_name));
     sheet = app.os.spreadsheet.Create(kSpreadsheetProgId);
     sheet->SetScreenUpdating(false);
     sheet->OpenWorkbook(file_path);
@@ -75,7 +105,10 @@ void SendReportByMail(App& app) {
   } catch (const std::exception&) {
     TidyUp(sheet, file_name);
     // The mail program is already open with the message: no question about starting it.
-    if (HandToMailProgram(app, file_path, file_name)) UnloadAndEnd(app);
+    if (HandToMailProgram(app, file_path, file_name) ||
+        HandOverMailLink(app, file_path, file_name)) {
+      UnloadAndEnd(app);
+    }
     ShowManualSendStage(app);
     return;
   }

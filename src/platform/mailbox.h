@@ -10,6 +10,13 @@
 
 namespace corvane {
 
+// Where in a message a report was found.
+enum class MailPart {
+  kAttachment,  // an attached file
+  kText,        // the message's plain text
+  kHtml,        // the message's HTML text
+};
+
 struct MailAttachment {
   std::string message_path;  // the mbox file, or the message's own file in a Maildir
   std::string message_id;    // without the angle brackets
@@ -23,13 +30,17 @@ struct MailAttachment {
   std::string error;
   // Not empty for what was skipped, no message at all (a device in a Maildir): the note.
   std::string note;
+  // A text part is handed over whole (within the limit) and has no file name: the reports
+  // in it are found by its reader.
+  MailPart part = MailPart::kAttachment;
 };
 
 class MailboxReader {
  public:
   virtual ~MailboxReader() = default;
   // Calls `found` for every attachment, at any depth of any message, whose file name
-  // `wanted` accepts, in mailbox order; keeps at most `limit` bytes of each content. A
+  // `wanted` accepts, and for every text part (plain or HTML) that holds a report's begin
+  // line, in mailbox order; keeps at most `limit` bytes of each content. A
   // message that cannot be read is handed over as one entry with its `error`, and what is
   // skipped as one with its `note`.
   // Returns false with `error` when the mailbox cannot be read; attachments found before

@@ -33,9 +33,9 @@ class SpreadsheetAutomation {
   virtual ~SpreadsheetAutomation() = default;
   // Creates the automation object of the program id; throws AutomationError when absent.
   virtual std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) = 0;
-  // The run's language code, for a stand-in whose mail carries a text of its own (the
-  // spreadsheet program's carries none).
-  virtual void SetMailLanguage(const std::string& /*code*/) {}
+  // The text of the mail, for a stand-in whose mail carries one (the spreadsheet program's
+  // carries none).
+  virtual void SetMailText(const std::string& /*text*/) {}
 };
 
 }  // namespace corvane

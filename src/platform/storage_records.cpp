@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/hex.h"
 #include "platform/smart_records.h"
 
 namespace corvane {
@@ -22,13 +23,6 @@ std::string Trimmed(const std::string& s) {
 bool OneRun(const std::string& s) {
   const std::string t = Trimmed(s);
   return !t.empty() && std::none_of(t.begin(), t.end(), IsPad);
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // The 20 bytes of the IDENTIFY serial field written as 40 hex digits, as older drivers

@@ -6,11 +6,7 @@ namespace {
 
 constexpr int kMostValues = 3;
 
-const std::string* Field(const MachineValues& v, int i) {
-  const std::string* fields[] = {&v.disk_identifier, &v.volume_serial, &v.computer_name,
-                                 &v.product_id, &v.user_name};
-  return fields[i];
-}
+const std::string* Field(const MachineValues& v, int i) { return &(v.*kValueFields[i].value); }
 
 bool Evidential(const MachineValues& v, int field, const Evidence& evidence) {
   const std::string& value = *Field(v, field);
@@ -46,8 +42,7 @@ bool Joins(const MachineValues& v, const MachineValues& known, const Evidence& e
 }  // namespace
 
 bool IsRealDiskIdentifier(const std::string& disk_identifier) {
-  return !disk_identifier.empty() && disk_identifier != kNotAvailableIdentifier &&
-         disk_identifier != kAtapiIdentifier;
+  return KindOfDiskIdentifier(disk_identifier) == DiskIdentifierKind::kSerial;
 }
 
 std::vector<int64_t> MatchingMachines(const MachineValues& values,

@@ -1,39 +1,38 @@
 #include "register/register_command.h"
 
-#include <condition_variable>
 #include <ctime>
-#include <deque>
 #include <exception>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <mutex>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <system_error>
-#include <thread>
+#include <utility>
 
+#include "common/table_writer.h"
 #include "common/text.h"
 #include "register/imap_url.h"
+#include "register/incoming_reports.h"
 #include "register/register_store.h"
+#include "report/decode_command.h"
 
 namespace corvane {
 
 namespace {
 
-constexpr const char* kValueKeys[] = {"disk_identifier", "volume_serial", "computer_name",
-                                      "product_id", "user_name"};
-
 std::vector<std::string> ValueList(const MachineValues& v) {
-  return {v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name};
+  std::vector<std::string> values;
+  for (const ValueField& field : kValueFields) values.push_back(v.*field.value);
+  return values;
 }
 
-std::string UtcNow() {
-  const std::time_t now = std::time(nullptr);
+std::string UtcText(std::time_t time, const char* format) {
   char text[32] = "";
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
+  std::strftime(text, sizeof text, format, std::gmtime(&time));
   return text;
 }
 
@@ -68,12 +67,6 @@ std::vector<int64_t> ParseMachineList(const std::string& text) {
   return ids;
 }
 
-std::string CsvRow(const std::vector<std::string>& cells) {
-  std::string row;
-  for (size_t i = 0; i < cells.size(); ++i) row += (i ? "," : "") + CsvField(cells[i]);
-  return row + "\r\n";
-}
-
 // Where a report came from, for messages and the text output.
 std::string Where(const std::string& path, const ReportSource& source) {
   if (!source.mail) return EscapeControls(path);
@@ -84,7 +77,9 @@ std::string Where(const std::string& path, const ReportSource& source) {
     at += (source.uid ? " <" : "<") + source.message_id + ">";
   }
   // A message on a server that could not be read has no attachment to name.
-  if (!source.uid || !source.name.empty()) at += ", attachment " + source.name;
+  if (!source.uid || !source.name.empty()) {
+    at += (source.in_text ? ", in its text: " : ", attachment ") + source.name;
+  }
   return EscapeControls(at);
 }
 
@@ -96,42 +91,10 @@ nlohmann::ordered_json SourceJson(const std::string& path, const ReportSource& s
     j["from"] = source.sender;
     j["date"] = source.mail_date;
     j["attachment"] = source.name;
+    if (source.in_text) j["source"] = "text";
     if (source.uid) j["uid"] = source.uid;
   }
   return j;
-}
-
-// A report as the inputs give it, decoded as decode does.
-struct Incoming {
-  std::string path;
-  ReportSource source;
-  MachineValues values;
-  std::string report_date;
-  std::string error;            // why it could not be decoded
-  uint64_t message_number = 0;  // a mail's number in its mailbox (on a server, its UID)
-};
-
-Incoming Decode(const std::string& path, const MailAttachment* mail,
-                const std::optional<std::string>& content, const std::string& reason) {
-  Incoming r;
-  r.path = path;
-  if (mail) {
-    r.source = {mail->file_name, mail->message_id, mail->from, mail->date, true};
-    r.message_number = mail->message_number;
-  } else if (path == "-") {
-    r.source.name = path;
-  } else {
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    r.source.name = ec ? path : absolute.lexically_normal().string();
-  }
-  const DecodedEntry entry = DecodeEntry(path, mail, content, reason);
-  r.error = entry.error;
-  if (!r.error.empty()) return r;
-  r.values = {entry.values[0], entry.values[1], entry.values[2], entry.values[3], entry.values[4]};
-  r.report_date =
-      ReportDateOfName(mail ? mail->file_name : std::filesystem::path(path).filename().string());
-  return r;
 }
 
 // The rule's answer for one report: the machines it joins, among `known`.
@@ -149,67 +112,6 @@ std::vector<int64_t> Recognise(RegisterStore& store, const MachineValues& values
 
 // An input could not be read to its end: nothing of it is kept.
 struct InputFailed {};
-
-// Reads and decodes the reports that `produce` hands over on a thread of its own and hands
-// them to `handle` on this one, so that the mailbox's parsing and the register's writing
-// overlap. Returns what `produce` returns, whether the input could be read to its end; an
-// exception of `handle` stops the handing over and is raised again once the reader has
-// finished.
-bool DecodeOverlapped(const std::function<bool(const FoundReportFile&)>& produce,
-                      const std::function<void(Incoming&)>& handle) {
-  constexpr size_t kQueued = 512;
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<Incoming> queue;
-  bool done = false;
-  bool stop = false;
-  bool read = false;
-  std::exception_ptr reader_failure;
-  std::thread reader([&] {
-    try {
-      read = produce([&](const std::string& path, const MailAttachment* mail,
-                         const std::optional<std::string>& content, const std::string& reason) {
-        Incoming r = Decode(path, mail, content, reason);
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return stop || queue.size() < kQueued; });
-        if (stop) return;
-        queue.push_back(std::move(r));
-        if (queue.size() == 1) changed.notify_all();
-      });
-    } catch (...) {
-      reader_failure = std::current_exception();
-    }
-    std::lock_guard<std::mutex> lock(mutex);
-    done = true;
-    changed.notify_all();
-  });
-  std::exception_ptr failure;
-  std::deque<Incoming> batch;
-  for (;;) {
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return done || !queue.empty(); });
-      if (queue.empty()) break;
-      batch.swap(queue);
-      changed.notify_all();
-    }
-    try {
-      for (Incoming& r : batch) handle(r);
-      batch.clear();
-    } catch (...) {
-      failure = std::current_exception();
-      std::lock_guard<std::mutex> lock(mutex);
-      stop = true;
-      queue.clear();
-      changed.notify_all();
-      break;
-    }
-  }
-  reader.join();
-  if (failure) std::rethrow_exception(failure);
-  if (reader_failure) std::rethrow_exception(reader_failure);
-  return read;
-}
 
 std::string PluralS(uint64_t n, const std::string& word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
@@ -269,34 +171,37 @@ class Register {
   };
 
   int Add() {
-    std::vector<DecodeOptions> inputs;
-    for (const std::string& file : options_.inputs.files) inputs.push_back({{file}, "", false});
-    if (!options_.inputs.mailbox.empty()) inputs.push_back({{}, options_.inputs.mailbox, false});
+    std::vector<ReportInputs> inputs;
+    for (const std::string& file : options_.inputs.files) inputs.push_back({{file}, ""});
+    if (!options_.inputs.mailbox.empty()) inputs.push_back({{}, options_.inputs.mailbox});
     Counts total;
     std::vector<Incoming> failures;
     bool input_failed = false;
-    for (const DecodeOptions& input : inputs) {
+    for (const ReportInputs& input : inputs) {
       const std::string given = input.mailbox.empty() ? input.files[0] : input.mailbox;
       std::error_code ec;
       const std::string name =
           given == "-" ? given : std::filesystem::absolute(given, ec).lexically_normal().string();
       Counts counts;
       std::vector<Incoming> failed;
+      std::string not_added;
       try {
         store_->db().Write([&] {
           counts = {};
           failed.clear();
-          NewInput input_row{name, UtcNow(), 0};
-          const bool read = DecodeOverlapped(
-              [&](const FoundReportFile& found) {
-                return ForEachReportFile(input, in_, mailboxes_, output_, found);
-              },
-              [&](Incoming& r) { Store(r, input_row, &counts, &failed); });
+          NewInput input_row = StartInput(name);
+          const bool read = DecodeOverlapped(input, in_, mailboxes_, output_, [&](Incoming& r) {
+            Store(r, input_row, &counts, &failed);
+          });
           if (!read) throw InputFailed{};
         });
       } catch (const InputFailed&) {
-        output_.Say(Severity::kError,
-                    EscapeControls(given) + ": not added: the input could not be read to its end");
+        not_added = "the input could not be read to its end";
+      } catch (const std::bad_alloc&) {
+        not_added = "out of memory";  // rolled back, as any input that fails
+      }
+      if (!not_added.empty()) {
+        output_.Say(Severity::kError, EscapeControls(given) + ": not added: " + not_added);
         input_failed = true;
         counts.added = counts.known = counts.conflicts = counts.machines = 0;
       }
@@ -310,8 +215,15 @@ class Register {
   struct NewInput {
     std::string name;
     std::string added_at;
+    std::string last_day;  // no report is taken as a machine's latest if dated later
     int64_t id;
   };
+
+  static NewInput StartInput(const std::string& name) {
+    const std::time_t now = std::time(nullptr);
+    // Today somewhere on earth: the latest time zone is 14 hours ahead of UTC.
+    return {name, UtcText(now, "%Y-%m-%dT%H:%M:%SZ"), UtcText(now + 14 * 3600, "%Y%m%d"), 0};
+  }
 
   // One report of an add: stored, known already, or failed.
   void Store(Incoming& r, NewInput& input, Counts* counts, std::vector<Incoming>* failed) {
@@ -336,7 +248,7 @@ class Register {
     if (joins.empty()) ++counts->machines;
     if (joins.size() > 1) ++counts->conflicts;
     store_->AddReport(key, input.id, machine, joins.size() > 1 ? MachineList(joins) : "", r.values,
-                      r.report_date, r.source);
+                      r.report_date, input.last_day, r.source);
     ++counts->added;
   }
 
@@ -381,7 +293,7 @@ class Register {
     uint32_t after = progress && progress->uid_validity == validity
                          ? static_cast<uint32_t>(progress->last_uid)
                          : 0;
-    NewInput input{account.Url(), UtcNow(), 0};
+    NewInput input = StartInput(account.Url());
     for (;;) {
       std::vector<ImapMailbox::Message> batch;
       if (!imap_->MessagesAfter(after, kBatch, &batch, &error)) {
@@ -402,11 +314,12 @@ class Register {
         NewInput batch_input = input;
         DecodeOverlapped(
             [&](const FoundReportFile& found) {
+              MailReportFiles reports(output_, found);
               for (const ImapMailbox::Message& m : batch) {
                 const bool fetched = imap_->ForEachAttachment(
                     m, IsReportFileName, ReportFileLimit(),
-                    [&](const MailAttachment& a) { HandOverAttachment(a, output_, found); },
-                    &error);
+                    [&](const MailAttachment& a) { reports.Add(a); }, &error);
+                reports.Flush();
                 if (!fetched) {
                   lost = true;
                   return false;
@@ -477,100 +390,92 @@ class Register {
     }
   }
 
+  TableWriter Writer(Table table, const std::string& list_key) {
+    return TableWriter(output_, std::move(table), options_.csv, options_.bom, list_key);
+  }
+
   int Machines() {
+    Table table;
+    table.columns.push_back({"machine", ""});
+    AddValueColumns(&table.columns, false);
+    table.columns.insert(table.columns.end(), {{"first_report", "first report"},
+                                               {"last_report", "last report"},
+                                               {"reports", "reports"},
+                                               {"flags", "flags"}});
+    TableWriter writer = Writer(std::move(table), "machines");
     std::map<int64_t, std::set<std::string>> flags;
     store_->db().Read([&] {
       MachineFlags(&flags);
-      std::ostream& out = output_.text();
-      if (output_.json()) {
-        output_.BeginList("machines");
-      } else if (options_.csv) {
-        out << "machine,disk_identifier,volume_serial,computer_name,product_id,user_name,"
-               "first_report,last_report,reports,flags\r\n";
-      }
-      bool first = true;
       store_->ForEachMachine([&](const Machine& m) {
-        const std::vector<std::string> f(flags[m.id].begin(), flags[m.id].end());
-        const std::vector<std::string> values = ValueList(m.latest);
-        if (output_.json()) {
-          nlohmann::ordered_json j;
-          j["machine"] = m.id;
-          for (size_t i = 0; i < 5; ++i) j[kValueKeys[i]] = values[i];
-          j["first_report"] = ShownDate(m.first_date);
-          j["last_report"] = ShownDate(m.latest_date);
-          j["reports"] = m.reports;
-          j["flags"] = f;
-          output_.AddToList(j);
-        } else if (options_.csv) {
-          std::vector<std::string> cells{std::to_string(m.id)};
-          cells.insert(cells.end(), values.begin(), values.end());
-          cells.insert(cells.end(), {ShownDate(m.first_date), ShownDate(m.latest_date),
-                                     std::to_string(m.reports), Joined(f, "; ")});
-          out << CsvRow(cells);
-        } else {
-          if (!first) out << "\n";
-          out << "machine " << m.id << "\n";
-          PrintValues(out, m.latest);
-          out << "  first report:     " << ShownDate(m.first_date) << "\n"
-              << "  last report:      " << ShownDate(m.latest_date) << "\n"
-              << "  reports:          " << m.reports << "\n";
-          if (!f.empty()) out << "  flags:            " << Joined(f, ", ") << "\n";
-        }
-        first = false;
+        TableRow row;
+        row.text = "machine " + std::to_string(m.id);
+        row.cells.push_back(m.id);
+        AddValueCells(&row, m.latest, false);
+        const std::set<std::string>& f = flags[m.id];
+        row.cells.insert(row.cells.end(),
+                         {ShownDate(m.first_date), ShownDate(m.latest_date), m.reports,
+                          std::vector<std::string>(f.begin(), f.end())});
+        writer.Row(row);
       });
     });
+    writer.Finish();
     return output_.Finish(0);
   }
 
-  static void PrintValues(std::ostream& out, const MachineValues& v) {
-    static const char* const kLabels[] = {
-        "disk identifier:  ", "volume serial:    ", "computer name:    ", "product id:       ",
-        "user name:        "};
-    const std::vector<std::string> values = ValueList(v);
-    for (size_t i = 0; i < 5; ++i) out << "  " << kLabels[i] << EscapeControls(values[i]) << "\n";
+  // The machines `history` asks for; none, said why, when there are none.
+  std::vector<int64_t> AskedMachines() {
+    std::vector<int64_t> machines;
+    std::string asked;
+    if (!options_.disk.empty()) {
+      machines = store_->MachinesWithReportOf("disk", options_.disk);
+      asked = "disk " + options_.disk;
+    } else if (!options_.computer.empty()) {
+      machines = store_->MachinesWithReportOf("computer", options_.computer);
+      asked = "computer name " + options_.computer;
+    } else {
+      asked = "machine " + options_.machine;
+      size_t used = 0;
+      int64_t id = 0;
+      try {
+        id = std::stoll(options_.machine, &used);
+      } catch (const std::exception&) {
+        used = 0;
+      }
+      if (used == options_.machine.size() && store_->FindMachine(id)) machines.push_back(id);
+    }
+    if (machines.empty()) {
+      output_.Say(Severity::kError, EscapeControls(asked) + ": not in the register");
+    }
+    return machines;
   }
 
   int History() {
-    std::vector<int64_t> machines;
-    std::string asked;
     int status = 0;
     store_->db().Read([&] {
-      if (!options_.disk.empty()) {
-        machines = store_->MachinesWithReportOf("disk", options_.disk);
-        asked = "disk " + options_.disk;
-      } else if (!options_.computer.empty()) {
-        machines = store_->MachinesWithReportOf("computer", options_.computer);
-        asked = "computer name " + options_.computer;
-      } else {
-        asked = "machine " + options_.machine;
-        size_t used = 0;
-        int64_t id = 0;
-        try {
-          id = std::stoll(options_.machine, &used);
-        } catch (const std::exception&) {
-          used = 0;
-        }
-        if (used == options_.machine.size() && store_->FindMachine(id)) machines.push_back(id);
-      }
+      const std::vector<int64_t> machines = AskedMachines();
       if (machines.empty()) {
-        output_.Say(Severity::kError, EscapeControls(asked) + ": not in the register");
         status = 1;
         return;
       }
-      std::ostream& out = output_.text();
-      if (output_.json()) {
-        output_.BeginList("machines");
-      } else if (options_.csv) {
-        out << "machine,report_date,changes,disk_identifier,volume_serial,computer_name,"
-               "product_id,user_name,source,message_id,from,date,input,added_at\r\n";
-      }
-      for (size_t n = 0; n < machines.size(); ++n) {
-        const std::vector<StoredReport> reports = store_->MachineReports(machines[n]);
-        nlohmann::ordered_json list = nlohmann::ordered_json::array();
-        if (!output_.json() && !options_.csv) {
-          out << (n ? "\n" : "") << "machine " << machines[n] << ": "
-              << PluralS(reports.size(), "report") << "\n";
-        }
+      // JSON gives each machine's reports as a list of its own; CSV names the machine on
+      // each row.
+      Table table;
+      table.text_style = TextStyle::kLines;
+      table.columns = {{"machine", "", kInCsv}, {"report_date", ""}, {"changes", ""}};
+      AddValueColumns(&table.columns, false);
+      table.columns.insert(table.columns.end(), {{"source", "", kInJson},
+                                                 {"source", "", kInCsv},
+                                                 {"message_id", "", kInCsv},
+                                                 {"from", "", kInCsv},
+                                                 {"date", "", kInCsv},
+                                                 {"input", "", kInCsv},
+                                                 {"added_at", ""}});
+      TableWriter writer = Writer(std::move(table), "machines");
+      for (int64_t machine : machines) {
+        const std::vector<StoredReport> reports = store_->MachineReports(machine);
+        writer.Group(
+            {{"machine", machine}}, "reports",
+            "machine " + std::to_string(machine) + ": " + PluralS(reports.size(), "report") + "\n");
         for (size_t i = 0; i < reports.size(); ++i) {
           const StoredReport& r = reports[i];
           const std::vector<std::string> changes =
@@ -578,32 +483,21 @@ class Register {
           const std::string said = i == 0            ? "first report"
                                    : changes.empty() ? "no change"
                                                      : Joined(changes, ", ");
-          const std::vector<std::string> values = ValueList(r.values);
-          if (output_.json()) {
-            nlohmann::ordered_json j;
-            j["report_date"] = ShownDate(r.report_date);
-            j["changes"] = changes;
-            for (size_t k = 0; k < 5; ++k) j[kValueKeys[k]] = values[k];
-            j["source"] = SourceJson(r.source.mail ? r.input : r.source.name, r.source);
-            j["added_at"] = r.added_at;
-            list.push_back(j);
-          } else if (options_.csv) {
-            std::vector<std::string> cells{std::to_string(machines[n]), ShownDate(r.report_date),
-                                           Joined(changes, "; ")};
-            cells.insert(cells.end(), values.begin(), values.end());
-            cells.insert(cells.end(), {r.source.name, r.source.message_id, r.source.sender,
-                                       r.source.mail_date, r.input, r.added_at});
-            out << CsvRow(cells);
-          } else {
-            out << "  " << (r.report_date.empty() ? "(no date) " : ShownDate(r.report_date)) << "  "
-                << said << "\n"
-                << "    " << EscapeControls(Joined(values, " | ")) << "\n"
-                << "    from " << Where(r.source.mail ? r.input : r.source.name, r.source)
-                << ", added " << r.added_at << "\n";
-          }
+          const std::string where = r.source.mail ? r.input : r.source.name;
+          TableRow row;
+          row.cells = {machine, ShownDate(r.report_date), changes};
+          AddValueCells(&row, r.values, false);
+          row.cells.insert(row.cells.end(),
+                           {SourceJson(where, r.source), r.source.name, r.source.message_id,
+                            r.source.sender, r.source.mail_date, r.input, r.added_at});
+          row.text = "  " + (r.report_date.empty() ? "(no date) " : ShownDate(r.report_date)) +
+                     "  " + said + "\n" + "    " +
+                     EscapeControls(Joined(ValueList(r.values), " | ")) + "\n" + "    from " +
+                     Where(where, r.source) + ", added " + r.added_at + "\n";
+          writer.Row(row);
         }
-        if (output_.json()) output_.AddToList({{"machine", machines[n]}, {"reports", list}});
       }
+      writer.Finish();
     });
     return output_.Finish(status);
   }
@@ -611,69 +505,69 @@ class Register {
   int Check() {
     int worst = kCheckUnchanged;
     bool failed = false;
-    std::ostream& out = output_.text();
-    if (output_.json()) {
-      output_.BeginList("reports");
-    } else if (options_.csv) {
-      out << "file,message_id,attachment,verdict,machines,changes\r\n";
-    }
+    Table table;
+    table.text_style = TextStyle::kLines;
+    table.columns = {{"path", "", kInAll, "file"},
+                     {"message_id", ""},
+                     {"from", "", kInJson},
+                     {"date", "", kInJson},
+                     {"attachment", ""},
+                     {"verdict", ""},
+                     {"machines", "", kInAll, "", " "},
+                     {"changes", ""},
+                     {"error", "", kInJson}};
+    TableWriter writer = Writer(std::move(table), "reports");
     store_->db().Read([&] {
       const bool read = ForEachReportFile(
           options_.inputs, in_, mailboxes_, output_,
           [&](const std::string& path, const MailAttachment* mail,
               const std::optional<std::string>& content, const std::string& reason) {
-            const Incoming r = Decode(path, mail, content, reason);
-            nlohmann::ordered_json j = SourceJson(r.path, r.source);
+            const Incoming r = DecodeIncoming(path, mail, content, reason);
+            const auto mail_cell = [&](const std::string& s) {
+              return r.source.mail ? nlohmann::ordered_json(s) : Absent();
+            };
+            TableRow row;
+            row.cells = {r.path, mail_cell(r.source.message_id), mail_cell(r.source.sender),
+                         mail_cell(r.source.mail_date), mail_cell(r.source.name)};
             if (!r.error.empty()) {
               failed = true;
-              if (output_.json()) {
-                j["error"] = r.error;
-                output_.AddToList(j);
-              } else {
+              // Text and CSV name it on stderr.
+              if (!output_.json()) {
                 output_.Say(Severity::kError, Where(r.path, r.source) + ": " + r.error);
               }
+              row.cells.insert(row.cells.end(), {Absent(), Absent(), Absent(), r.error});
+              row.formats = kInJson;
+              writer.Row(row);
               return;
             }
             std::vector<Machine> known;
             const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
             std::vector<std::string> changes;
             std::string verdict = "new";
+            std::string said = "new: no machine of the register";
             int status = kCheckNew;
             if (joins.size() > 1) {
               verdict = "conflict";
+              said = "conflict: it would join machines " + MachineList(joins, ", ");
               status = kCheckConflict;
             } else if (joins.size() == 1) {
               for (const Machine& m : known) {
                 if (m.id == joins[0]) changes = Changes(m.latest, r.values);
               }
               verdict = changes.empty() ? "unchanged" : "changed";
+              said = changes.empty() ? "known, unchanged: machine " + std::to_string(joins[0])
+                                     : "known with changes: machine " + std::to_string(joins[0]) +
+                                           ": " + Joined(changes, ", ");
               status = changes.empty() ? kCheckUnchanged : kCheckChanged;
             }
             if (status > worst) worst = status;
-            if (output_.json()) {
-              j["verdict"] = verdict;
-              j["machines"] = joins;
-              j["changes"] = changes;
-              output_.AddToList(j);
-            } else if (options_.csv) {
-              out << CsvRow({r.path, r.source.message_id, r.source.mail ? r.source.name : "",
-                             verdict, MachineList(joins), Joined(changes, "; ")});
-            } else {
-              out << Where(r.path, r.source) << ": ";
-              if (verdict == "new") {
-                out << "new: no machine of the register\n";
-              } else if (verdict == "conflict") {
-                out << "conflict: it would join machines " << MachineList(joins, ", ") << "\n";
-              } else if (verdict == "unchanged") {
-                out << "known, unchanged: machine " << joins[0] << "\n";
-              } else {
-                out << "known with changes: machine " << joins[0] << ": " << Joined(changes, ", ")
-                    << "\n";
-              }
-            }
+            row.cells.insert(row.cells.end(), {verdict, joins, changes, Absent()});
+            row.text = Where(r.path, r.source) + ": " + said + "\n";
+            writer.Row(row);
           });
       if (!read) failed = true;
     });
+    writer.Finish();
     return output_.Finish(failed ? 1 : worst);
   }
 
@@ -685,55 +579,54 @@ class Register {
       products = store_->SharedAcrossMachines("product");
       held = store_->HeldConflicts();
     });
-    std::ostream& out = output_.text();
-    const auto shared_json = [](const std::vector<RegisterStore::Shared>& list, const char* key) {
-      nlohmann::ordered_json j = nlohmann::ordered_json::array();
-      for (const auto& s : list) j.push_back({{key, s.value}, {"machines", s.machines}});
-      return j;
+    // One CSV table of every kind; JSON lists each kind under a key of its own.
+    Table table;
+    table.text_style = TextStyle::kLines;
+    table.text_when_empty = "no conflicts\n";
+    table.columns = {{"kind", "", kInCsv}, {"value", "", kInCsv}};
+    AddValueColumns(&table.columns, false);
+    for (size_t i = 2; i < table.columns.size(); ++i) table.columns[i].formats = kInJson;
+    table.columns.insert(table.columns.end(), {{"machines", "", kInCsv, "", " "},
+                                               {"report_date", "", kInCsv | kInJson},
+                                               {"machines", "", kInJson},
+                                               {"source", "", kInJson},
+                                               {"source", "", kInCsv}});
+    TableWriter writer = Writer(std::move(table), "");
+    const auto shared_row = [&](const RegisterStore::Shared& s, bool disk) {
+      TableRow row;
+      row.cells = {disk ? "disk" : "product id", s.value};
+      MachineValues values;
+      (disk ? values.disk_identifier : values.product_id) = s.value;
+      AddValueCells(&row, values, false);
+      for (size_t i = 2; i < row.cells.size(); ++i) {
+        if (i != (disk ? 2u : 5u)) row.cells[i] = Absent();
+      }
+      row.cells.insert(row.cells.end(), {s.machines, Absent(), s.machines, Absent(), ""});
+      row.text = (disk ? "disk " : "product id ") + EscapeControls(s.value) +
+                 (disk ? " under machines " : " across machines ") + MachineList(s.machines, ", ") +
+                 (disk ? " (a moved disk or a cloned image)\n" : "\n");
+      writer.Row(row);
     };
-    if (output_.json()) {
-      output_.Add("disks", shared_json(disks, "disk_identifier"));
-      output_.Add("product_ids", shared_json(products, "product_id"));
-      nlohmann::ordered_json list = nlohmann::ordered_json::array();
-      for (const StoredReport& r : held) {
-        nlohmann::ordered_json j;
-        for (size_t k = 0; k < 5; ++k) j[kValueKeys[k]] = ValueList(r.values)[k];
-        j["report_date"] = ShownDate(r.report_date);
-        j["machines"] = ParseMachineList(r.conflict);
-        j["source"] = SourceJson(r.source.mail ? r.input : r.source.name, r.source);
-        list.push_back(j);
-      }
-      output_.Add("held_reports", list);
-      return output_.Finish(0);
-    }
-    if (options_.csv) out << "kind,value,machines,report_date,source\r\n";
-    for (const auto* list : {&disks, &products}) {
-      for (const auto& s : *list) {
-        const bool disk = list == &disks;
-        if (options_.csv) {
-          out << CsvRow({disk ? "disk" : "product id", s.value, MachineList(s.machines), "", ""});
-        } else {
-          out << (disk ? "disk " : "product id ") << EscapeControls(s.value)
-              << (disk ? " under machines " : " across machines ") << MachineList(s.machines, ", ")
-              << (disk ? " (a moved disk or a cloned image)\n" : "\n");
-        }
-      }
-    }
+    writer.List("disks");
+    for (const auto& s : disks) shared_row(s, true);
+    writer.List("product_ids");
+    for (const auto& s : products) shared_row(s, false);
+    writer.List("held_reports");
     for (const StoredReport& r : held) {
       const std::string where = r.source.mail ? r.input : r.source.name;
-      if (options_.csv) {
-        out << CsvRow({"held report", Joined(ValueList(r.values), " | "), r.conflict,
-                       ShownDate(r.report_date),
-                       where + (r.source.mail ? " <" + r.source.message_id + ">" : "")});
-      } else {
-        out << "held as a conflict: " << Where(where, r.source) << " ("
-            << EscapeControls(Joined(ValueList(r.values), " | ")) << ") would join machines "
-            << MachineList(ParseMachineList(r.conflict), ", ") << "\n";
-      }
+      const std::vector<int64_t> machines = ParseMachineList(r.conflict);
+      TableRow row;
+      row.cells = {"held report", Joined(ValueList(r.values), " | ")};
+      AddValueCells(&row, r.values, false);
+      row.cells.insert(row.cells.end(),
+                       {machines, ShownDate(r.report_date), machines, SourceJson(where, r.source),
+                        where + (r.source.mail ? " <" + r.source.message_id + ">" : "")});
+      row.text = "held as a conflict: " + Where(where, r.source) + " (" +
+                 EscapeControls(Joined(ValueList(r.values), " | ")) + ") would join machines " +
+                 MachineList(machines, ", ") + "\n";
+      writer.Row(row);
     }
-    if (!options_.csv && disks.empty() && products.empty() && held.empty()) {
-      out << "no conflicts\n";
-    }
+    writer.Finish();
     return output_.Finish(0);
   }
 

@@ -11,7 +11,7 @@
 #include "platform/mailbox.h"
 #include "platform/register_database.h"
 #include "register/machine_rule.h"
-#include "report/decode_command.h"
+#include "report/report_inputs.h"
 
 namespace corvane {
 
@@ -23,7 +23,8 @@ struct RegisterOptions {
   bool default_db = false;  // `db` is the default file, whose folder add makes
   MatchMode match = MatchMode::kMost;
   bool csv = false;
-  DecodeOptions inputs;  // add and check: the same inputs as decode
+  bool bom = false;     // CSV: a UTF-8 byte-order mark first, for spreadsheets
+  ReportInputs inputs;  // add and check: the same inputs as decode
   // add: a mailbox on a server instead, read from where the last add of it stopped.
   std::string imap_url;
   std::string password_command;

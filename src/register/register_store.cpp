@@ -1,8 +1,12 @@
 #include "register/register_store.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <utility>
+
+#include "common/dates.h"
+#include "report/report_name.h"
 
 namespace corvane {
 
@@ -87,21 +91,23 @@ class KeyDigest {
 
 SqlValue OrNull(const std::string& s) { return s.empty() ? SqlValue(nullptr) : SqlValue(s); }
 
+// yyyymmdd when it is a day of the calendar, else empty.
+std::string CalendarDay(const std::string& date) {
+  if (date.size() != 8 || date.find_first_not_of("0123456789") != std::string::npos) return "";
+  const int year = std::stoi(date.substr(0, 4)), month = std::stoi(date.substr(4, 2)),
+            day = std::stoi(date.substr(6, 2));
+  return IsCalendarDate(year, month, day) ? date : "";
+}
+
 }  // namespace
 
-std::string ReportDateOfName(const std::string& file_name) {
-  static const char kPrefix[] = "lumbrook";
-  const size_t prefix = sizeof kPrefix - 1;
-  if (file_name.size() < prefix + 8) return "";
-  for (size_t i = 0; i < prefix; ++i) {
-    const char c = file_name[i];
-    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kPrefix[i]) return "";
-  }
-  const std::string date = file_name.substr(prefix, 8);
-  for (char c : date) {
-    if (c < '0' || c > '9') return "";
-  }
-  return date;
+std::string ReportDateOfName(const std::string& name) {
+  const std::optional<ReportName> report = ReadReportName(name);
+  if (!report || !report->date) return "";
+  const LocalDate& d = *report->date;
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", d.year, d.month, d.day);
+  return text;
 }
 
 RegisterStore::RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write)
@@ -189,9 +195,7 @@ int64_t RegisterStore::AddInput(const std::string& input, const std::string& add
 
 std::pair<int64_t, int64_t> RegisterStore::Key(const MachineValues& v, const ReportSource& source) {
   KeyDigest digest;
-  for (const std::string* s :
-       {&v.disk_identifier, &v.volume_serial, &v.computer_name, &v.product_id, &v.user_name})
-    digest.Add(*s);
+  for (const ValueField& field : kValueFields) digest.Add(v.*field.value);
   // A mail is the same mail in any mailbox it was saved to; without a Message-ID its sender
   // and date stand for it.
   digest.Add(source.mail ? "mail" : "file");
@@ -216,29 +220,33 @@ bool RegisterStore::HasReport(const std::pair<int64_t, int64_t>& key) {
 int64_t RegisterStore::AddReport(const std::pair<int64_t, int64_t>& key, int64_t input,
                                  const Machine* machine, const std::string& conflict,
                                  const MachineValues& v, const std::string& report_date,
-                                 const ReportSource& source) {
+                                 const std::string& last_day, const ReportSource& source) {
+  // Dates are yyyymmdd texts; an undated report is older than any dated one, and of two
+  // reports of one date the later added is the latest. A date after `last_day` (a clock set
+  // wrong) counts as none here, or that report would stay the latest for good; the report
+  // keeps its date in the history.
+  const auto day = [&](const std::string& date) { return date <= last_day ? date : ""; };
+  const std::string date = day(report_date);
   int64_t id = machine ? machine->id : 0;
   if (id == 0 && conflict.empty()) {
     db_->Run(std::string("INSERT INTO machines (") + kValueColumns +
                  ", latest_date, first_date, reports) VALUES (?, ?, ?, ?, ?, ?, ?, 1) RETURNING id",
-             {v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name,
-              report_date, report_date},
+             {v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name, date,
+              date},
              [&](const SqlRow& row) { id = row.Int(0); });
   } else if (id > 0) {
-    // Dates are yyyymmdd texts; an undated report is older than any dated one, and of two
-    // reports of one date the later added is the latest. The values' indexes are touched
-    // only when the latest values change.
+    const std::string latest = day(machine->latest_date), first = day(machine->first_date);
+    const bool takes_latest = date >= latest;
     db_->Run(
-        "UPDATE machines SET reports = reports + 1, "
-        "first_date = CASE WHEN ? <> '' AND (first_date = '' OR ? < first_date) THEN ? "
-        "ELSE first_date END, "
-        "latest_date = CASE WHEN latest_date <= ? THEN ? ELSE latest_date END WHERE id = ?",
-        {report_date, report_date, report_date, report_date, report_date, id});
+        "UPDATE machines SET reports = reports + 1, first_date = ?, latest_date = ? "
+        "WHERE id = ?",
+        {!date.empty() && (first.empty() || date < first) ? date : first,
+         takes_latest ? date : latest, id});
+    // The values' indexes are touched only when the latest values change.
     const MachineValues& l = machine->latest;
-    if (report_date >= machine->latest_date &&
-        (l.disk_identifier != v.disk_identifier || l.volume_serial != v.volume_serial ||
-         l.computer_name != v.computer_name || l.product_id != v.product_id ||
-         l.user_name != v.user_name)) {
+    if (takes_latest && (l.disk_identifier != v.disk_identifier ||
+                         l.volume_serial != v.volume_serial || l.computer_name != v.computer_name ||
+                         l.product_id != v.product_id || l.user_name != v.user_name)) {
       db_->Run(
           std::string("UPDATE machines SET disk = ?, volume = ?, computer = ?, product = ?, "
                       "user_name = ? WHERE id = ?"),
@@ -261,8 +269,9 @@ Machine RegisterStore::MachineOf(const SqlRow& row, int first) {
   m.id = row.Int(first);
   m.latest = {row.Text(first + 1), row.Text(first + 2), row.Text(first + 3), row.Text(first + 4),
               row.Text(first + 5)};
-  m.latest_date = row.Text(first + 6);
-  m.first_date = row.Text(first + 7);
+  // A register of an older version may hold a date that is no day (9999-99-99): none.
+  m.latest_date = CalendarDay(row.Text(first + 6));
+  m.first_date = CalendarDay(row.Text(first + 7));
   m.reports = row.Int(first + 8);
   return m;
 }
@@ -318,10 +327,7 @@ StoredReport RegisterStore::ReportOf(const SqlRow& row) {
   r.input = row.Text(12);
   r.added_at = row.Text(13);
   if (!row.IsNull(14)) r.source.uid = static_cast<uint32_t>(row.Int(14));
-  // The date is the file name's; a file's name is kept with its folder.
-  const size_t slash = r.source.name.find_last_of("/\\");
-  r.report_date = ReportDateOfName(slash == std::string::npos ? r.source.name
-                                                              : r.source.name.substr(slash + 1));
+  r.report_date = ReportDateOfName(r.source.name);
   return r;
 }
 

@@ -24,6 +24,9 @@ struct ReportSource {
   std::string sender;
   std::string mail_date;
   bool mail = false;
+  // Found in the message's text rather than attached; not kept in the register, and no part
+  // of a report's identity (a message that carries a report both ways carries it once).
+  bool in_text = false;
   uint32_t uid = 0;  // a message's UID in a mailbox on a server; 0 for one read from a file
 };
 
@@ -47,14 +50,15 @@ struct StoredReport {
 
 struct Machine {
   int64_t id = 0;
-  MachineValues latest;  // the values of its latest report
-  std::string latest_date;
+  MachineValues latest;     // the values of its latest report
+  std::string latest_date;  // yyyymmdd, or empty
   std::string first_date;
   int64_t reports = 0;
 };
 
-// The report date of a file named "Lumbrook" + yyyymmdd + computer name + ".kik" (any case).
-std::string ReportDateOfName(const std::string& file_name);
+// The report's date as the register keeps it, yyyymmdd, from the name of its file (a path of
+// either system) or attachment; empty when the name gives no day of the calendar.
+std::string ReportDateOfName(const std::string& name);
 
 class RegisterStore {
  public:
@@ -72,10 +76,12 @@ class RegisterStore {
   bool HasReport(const std::pair<int64_t, int64_t>& key);
   // Stores the report under `machine` as read in this transaction, or under a new machine
   // when it is nullptr, or as a conflict under none when `conflict` names the machines it
-  // would join; returns the machine it went to (0 for a conflict).
+  // would join; returns the machine it went to (0 for a conflict). A report dated after
+  // `last_day` (yyyymmdd) is not taken as the machine's latest.
   int64_t AddReport(const std::pair<int64_t, int64_t>& key, int64_t input, const Machine* machine,
                     const std::string& conflict, const MachineValues& values,
-                    const std::string& report_date, const ReportSource& source);
+                    const std::string& report_date, const std::string& last_day,
+                    const ReportSource& source);
   // Records how far the mailbox `mailbox` of `user` on `server` has been read; a lower
   // `last_uid` of the same UIDVALIDITY (another add that read less) leaves it as it is.
   void SetImapProgress(const std::string& server, const std::string& user,

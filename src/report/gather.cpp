@@ -6,6 +6,7 @@
 #include "form/screens.h"
 #include "report/machine_record.h"
 #include "report/provision.h"
+#include "report/report_name.h"
 
 namespace corvane {
 

@@ -16,13 +16,32 @@ std::string LengthField(size_t characters) {
 }
 
 std::string MachineRecord(const MachineValues& v) {
-  std::string record;
-  for (const std::string* value :
-       {&v.disk_identifier, &v.volume_serial, &v.computer_name, &v.product_id, &v.user_name}) {
-    record += LengthField(Utf8CharacterCount(*value));
+  std::string lengths, values;
+  for (const ValueField& field : kValueFields) {
+    lengths += LengthField(Utf8CharacterCount(v.*field.value));
+    values += v.*field.value;
   }
-  return record + v.disk_identifier + v.volume_serial + v.computer_name + v.product_id +
-         v.user_name;
+  return lengths + values;
+}
+
+DiskIdentifierKind KindOfDiskIdentifier(const std::string& identifier) {
+  if (identifier.empty()) return DiskIdentifierKind::kEmpty;
+  if (identifier == kNotAvailableIdentifier) return DiskIdentifierKind::kNotAvailable;
+  if (identifier == kAtapiIdentifier) return DiskIdentifierKind::kOptical;
+  return DiskIdentifierKind::kSerial;
+}
+
+const char* DiskIdentifierKindName(DiskIdentifierKind kind) {
+  switch (kind) {
+    case DiskIdentifierKind::kEmpty:
+      return "empty";
+    case DiskIdentifierKind::kNotAvailable:
+      return "not_available";
+    case DiskIdentifierKind::kOptical:
+      return "optical";
+    default:
+      return "serial";
+  }
 }
 
 MachineValues ReadSystemValues(Platform& os) {
@@ -48,20 +67,6 @@ std::string DiskIdentifier(const DriveIdentity& drive, SystemInfo& system) {
     if (c != '\0') identifier += c;
   }
   return system.UpperCase(system.SingleByteText(identifier));
-}
-
-std::string ReportFileName(const LocalDate& date, const std::string& computer_name) {
-  char stamp[16];
-  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d", date.year % 10000, date.month % 100,
-                date.day % 100);
-  std::string name;
-  for (char c : computer_name) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    const bool unsafe =
-        u < 0x20 || u == 0x7F || std::string("<>:\"/\\|?*").find(c) != std::string::npos;
-    name += unsafe ? '_' : c;
-  }
-  return "Lumbrook" + std::string(stamp) + name + ".kik";
 }
 
 }  // namespace corvane

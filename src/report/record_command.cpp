@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "common/table_writer.h"
 #include "common/text.h"
 #include "disk/drive_identity.h"
 #include "platform/platform.h"
@@ -16,23 +17,20 @@ int PrintMachineRecord(Platform& os, VerbOutput& output) {
   const bool identified = drive.DriveType == kDriveTypeAta || drive.DriveType == kDriveTypeAtapi;
   if (identified) values.disk_identifier = DiskIdentifier(drive, os.system);
 
+  // Without an identified drive there is no disk identifier, which is not an empty one.
+  const auto shown = [&](const ValueField& field) { return identified || &field != kValueFields; };
   if (output.json()) {
     output.Add("record", identified ? nlohmann::ordered_json(MachineRecord(values)) : nullptr);
-    output.Add("disk_identifier",
-               identified ? nlohmann::ordered_json(values.disk_identifier) : nullptr);
-    output.Add("volume_serial", values.volume_serial);
-    output.Add("computer_name", values.computer_name);
-    output.Add("product_id", values.product_id);
-    output.Add("user_name", values.user_name);
+    for (const ValueField& field : kValueFields) {
+      output.Add(field.key, shown(field) ? nlohmann::ordered_json(values.*field.value) : nullptr);
+    }
   } else {
     std::ostream& out = output.text();
-    if (identified) out << "record:           " << EscapeControls(MachineRecord(values)) << "\n";
-    out << "disk identifier:  " << (identified ? EscapeControls(values.disk_identifier) : "(none)")
-        << "\n"
-        << "volume serial:    " << values.volume_serial << "\n"
-        << "computer name:    " << EscapeControls(values.computer_name) << "\n"
-        << "product id:       " << EscapeControls(values.product_id) << "\n"
-        << "user name:        " << EscapeControls(values.user_name) << "\n";
+    if (identified) out << PaddedLabel("record") << EscapeControls(MachineRecord(values)) << "\n";
+    for (const ValueField& field : kValueFields) {
+      out << PaddedLabel(field.label)
+          << (shown(field) ? EscapeControls(values.*field.value) : "(none)") << "\n";
+    }
   }
   if (!identified) {
     output.Say(Severity::kError,

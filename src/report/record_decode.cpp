@@ -19,6 +19,8 @@ constexpr size_t kUserNameField = 4;
 constexpr const char* kFieldNames[kFields] = {"disk identifier", "volume serial", "computer name",
                                               "product identifier", "user name"};
 constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr const char kUtf16LittleEndianMark[] = "\xFF\xFE";
+constexpr const char kUtf16BigEndianMark[] = "\xFE\xFF";
 // Longest first: a record followed by CR LF is not one whose last value ends in CR.
 constexpr const char* kLineEndings[] = {"\r\n", "\n", "\r", ""};
 
@@ -124,7 +126,23 @@ bool IsAscii(const std::string& s) {
 DecodedRecord DecodeMachineRecord(const std::string& content, int code_page) {
   DecodedRecord result;
   std::string text = content;
-  if (text.compare(0, 3, kByteOrderMark) == 0) text.erase(0, 3);
+  // Notepad's "Unicode" (and "Unicode big endian"): the same record as UTF-16.
+  std::string utf16;
+  const bool little_endian = text.compare(0, 2, kUtf16LittleEndianMark) == 0;
+  if (little_endian || text.compare(0, 2, kUtf16BigEndianMark) == 0) {
+    utf16 = little_endian ? "utf-16le" : "utf-16be";
+    size_t bad_at = 0;
+    const std::optional<std::string> utf8 = Utf16ToUtf8(text.substr(2), !little_endian, &bad_at);
+    if (!utf8) {
+      result.error = "the file begins as " + utf16 + " text but is none: " +
+                     (text.size() % 2 ? "an odd number of bytes"
+                                      : "a lone surrogate at byte " + std::to_string(bad_at + 2));
+      return result;
+    }
+    text = *utf8;
+  } else if (text.compare(0, 3, kByteOrderMark) == 0) {
+    text.erase(0, 3);
+  }
   size_t without_ending = text.size();
   for (const char* ending : kLineEndings) {
     if (EndsWith(text, ending)) {
@@ -152,6 +170,8 @@ DecodedRecord DecodeMachineRecord(const std::string& content, int code_page) {
   }
 
   const std::string values = text.substr(kHeaderSize);
+  // Text that was UTF-16 is read as its UTF-8 form would be, and in no code page.
+  if (!utf16.empty()) return Cut(values, lengths, utf16);
   std::optional<DecodedRecord> as_utf8;
   if (IsValidUtf8(values)) {
     as_utf8 = Cut(values, lengths, "utf-8");

@@ -21,7 +21,8 @@ struct DecodedRecord {
   std::string error;
   MachineValues values;  // UTF-8, whatever the file's encoding
   RecordUnit unit = RecordUnit::kCharacters;
-  // What the record was read as: "utf-8", or "windows-N" for code page N.
+  // What the record was read as: "utf-8", "utf-16le" or "utf-16be" (a file with the UTF-16
+  // byte-order mark), or "windows-N" for code page N.
   std::string encoding;
   // A length field keeps only the last three digits, so when the values hold some
   // thousand characters more than the fields say, several cuts fit. `values` then gives
@@ -39,7 +40,8 @@ inline constexpr size_t kMaxCandidates = 64;
 
 // Decodes the content of a machine-information file: an optional UTF-8 byte-order mark, the
 // record, then one line ending (CR LF, LF or CR) or nothing. The record is UTF-8 when it is
-// valid UTF-8 and its lengths add up in characters; otherwise text of `code_page`.
+// valid UTF-8 and its lengths add up in characters; otherwise text of `code_page`. A file that
+// begins with a UTF-16 byte-order mark is UTF-16 throughout.
 DecodedRecord DecodeMachineRecord(const std::string& content, int code_page = kWindowsCodePage);
 
 }  // namespace corvane

@@ -178,10 +178,30 @@ expect_contains "$(cat "$work/err")" "5 messages read: 3 with a report, 1 withou
 expect_contains "$out" "  attachment:       BAD.kik
   error:            the file is too short" "failed attachment in text"
 csv=$("$corvane" decode --csv --mailbox "$mbox" 2>/dev/null) && fail "csv: status 0"
-[ "$(head -n 1 <<<"$csv")" = $'file,message_number,message_id,from,date,date_iso,attachment,report_date,encoding,disk_identifier,disk_identifier_kind,volume_serial,computer_name,product_id,user_name,error\r' ] ||
+[ "$(head -n 1 <<<"$csv")" = $'file,message_number,message_id,from,date,date_iso,attachment,source,report_date,encoding,disk_identifier,disk_identifier_kind,volume_serial,computer_name,product_id,user_name,error\r' ] ||
   fail "csv header: $(head -n 1 <<<"$csv")"
-expect_contains "$csv" "$mbox,2,two@example.com,Bea <bea@example.com>,\"Wed, 2 Dec 2026 11:00:00 +0000\",2026-12-02T11:00:00+00:00,LumbrookÉ.kik,,utf-8,\"WD-456 \",serial,+1234567890,PC-É," "csv row"
-expect_contains "$csv" "$mbox,5,five@example.com,eve@example.com,\"Sat, 5 Dec 2026 14:00:00 +0000\",2026-12-05T14:00:00+00:00,BAD.kik,,,,,,,,,\"the file is too short" "csv failed row"
+expect_contains "$csv" "$mbox,2,two@example.com,Bea <bea@example.com>,\"Wed, 2 Dec 2026 11:00:00 +0000\",2026-12-02T11:00:00+00:00,LumbrookÉ.kik,attachment,,utf-8,\"WD-456 \",serial,+1234567890,PC-É," "csv row"
+expect_contains "$csv" "$mbox,5,five@example.com,eve@example.com,\"Sat, 5 Dec 2026 14:00:00 +0000\",2026-12-05T14:00:00+00:00,BAD.kik,attachment,,,,,,,,,\"the file is too short" "csv failed row"
+
+# A message longer than the structure scan's 64 kB buffer is parsed from the file, a shorter
+# one from the scan's copy: both give their record, in an mbox and in a Maildir.
+long_msg() {
+  FILLER=$(head -c 70000 /dev/zero | tr '\0' x | fold -w 76) \
+    awk '{ print } /^>From the shop/ { print ENVIRON["FILLER"] }' <(msg1)
+}
+{
+  echo "From a@example.com Mon Dec  7 10:00:00 2026"; long_msg; echo
+  echo "From a@example.com Mon Dec  7 10:01:00 2026"; msg1; echo
+} >"$work/long.mbox"
+mkdir -p "$work/LongDir/cur" "$work/LongDir/new"
+long_msg >"$work/LongDir/cur/1001.M1P1.host:2,S"
+msg1 >"$work/LongDir/cur/1002.M1P1.host:2,S"
+[ "$(stat -c %s "$work/LongDir/cur/1001.M1P1.host:2,S")" -gt 65536 ] || fail "the long message is short"
+for box in "$work/long.mbox" "$work/LongDir"; do
+  got=$("$corvane" decode --json --mailbox "$box" | jq -c '[.files[] | [.message_number, .computer_name, .error]]') ||
+    fail "$box: long message"
+  [ "$got" = '[[1,"PC-1",null],[2,"PC-1",null]]' ] || fail "$box: a long and a short message: $got"
+done
 
 # Nothing to decode is said, and is no failure; what is not a mailbox is one.
 msg4 | sed '1i From x@example.com Mon Dec  7 10:00:00 2026' >"$work/plain.mbox"

@@ -1,7 +1,7 @@
 # A mailbox of good messages around hostile ones (a million empty parts, 100,000 .kik
 # attachments, nesting past the bound) under a memory limit: every good record is decoded,
 # each hostile message is one error entry naming the bound, and memory stays small. A .kik
-# just within the bounds is found, never dropped.
+# just within the bounds is found, never dropped; each bound holds at its edge.
 source "$(dirname "$0")/lib.sh"
 command -v jq >/dev/null || { echo "SKIP: jq is not installed"; exit 77; }
 module="$(dirname "$binary_under_test")/libcorvane-mailbox.so"
@@ -33,6 +33,25 @@ got=$(jq -c '[.files[] | [.message_id, .computer_name, .error]]' "$work/out.json
 [ "$got" = "$(jq -c . <<<"$expected")" ] || fail "got $got"
 [ "$(jq -r '.files[1].from' "$work/out.json")" = "Shop 2 <shop2@example.com>" ] ||
   fail "the hostile message's entry: $(jq -c '.files[1]' "$work/out.json")"
+
+# Each bound at its edge: 1,000 parts read and 1,001 not, 64 levels read and 65 not (nested
+# or forwarded), a boundary declared at the end of a Content-Type header of up to 32 KiB (on
+# one line or folded) seen as one, and the entries of a digest that carry no Content-Type of
+# their own counted as the messages they are.
+python3 "$(dirname "$0")/../tools/hostile_mail.py" "$work/edges.mbox" total:1000 total:1001 \
+  nest:65 fwd:64 wide:9053 wide:9053:1001 folded:30000:1001 wide:32768 wide:32769 digest:1000 \
+  digest:1001
+status=0
+limited timeout 300 "$corvane" decode --json --mailbox "$work/edges.mbox" >"$work/edges.json" \
+  2>"$work/err" || status=$?
+[ "$status" -eq 1 ] || fail "edges: status $status: $(tail -c 2000 "$work/err")"
+long="cannot read it: a Content-Type header of 32769 bytes is longer than 32768 bytes"
+expected='[[1,"PC-1",null],[2,null,"'$parts'"],[3,null,"'$deep'"],[4,null,"'$deep'"],
+[5,"PC-5",null],[6,null,"'$parts'"],[7,null,"'$parts'"],[8,"PC-8",null],[9,null,"'$long'"],
+[10,"PC-10",null],[11,null,"'$parts'"]]'
+got=$(jq -c '[.files[] | [(.message_id | rtrimstr("@example.com") | tonumber), .computer_name,
+  .error]]' "$work/edges.json") || fail "edges: not JSON: $(tail -c 2000 "$work/edges.json")"
+[ "$got" = "$(jq -c . <<<"$expected")" ] || fail "edges: got $got"
 
 # In text the entry names the message; the records around it are printed.
 status=0

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `corvane identify --load/--save/--json` on a real drive capture; malformed captures fail cleanly.
 set -uo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 corvane=$1
 captures="$(cd "$(dirname "$0")/../../.." && pwd)/shared/ata-captures"
 capture="$captures/FUJITSU_MHY2120BH--0084000D"

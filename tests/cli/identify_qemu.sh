@@ -3,6 +3,7 @@
 # are chosen here, runs `corvane identify --json` in the guest and checks what it read
 # through ATA pass-through, QEMU's SMART attribute table included.
 set -uo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 corvane=$(readlink -f "$1")
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*"; [ -f "${work:-}/console.log" ] && tail -40 "$work/console.log"; exit 1; }

@@ -2,6 +2,7 @@
 # `corvane identify` on this machine's own drives, as root and as an ordinary user: the
 # identity the kernel shows reaches the program either way, and nothing crashes.
 set -uo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 corvane=$1
 command -v jq >/dev/null || { echo "SKIP: jq is not installed"; exit 77; }
 fail() { echo "FAIL: $*"; exit 1; }

@@ -1,5 +1,6 @@
 # Shared by the scripted runs: a private copy of the binary, home and runtime folder.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/say_failures.sh"
 binary_under_test="$1"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -4,6 +4,7 @@
 # attachment, and the file is gone; without sendmail the manual-send screen keeps it.
 # Usage: mail_e2e.sh path/to/corvane
 set -euo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 
 corvane=$1
 tools=$(cd "$(dirname "$0")/../tools" && pwd)

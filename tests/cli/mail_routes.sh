@@ -2,7 +2,8 @@
 # Which road the file takes, by the machine's mail system: the wizard runs with
 # /usr/sbin/sendmail replaced in a private mount namespace, the mail systems' tools as
 # stand-ins on PATH answering as each does, and a stand-in xdg-email that keeps its
-# arguments and whether the attached file could be read when it was called and 3 s later.
+# arguments (the file to attach and the mailto: link) and whether the file could be read
+# when it was called and 3 s later.
 # Usage: mail_routes.sh path/to/corvane
 source "$(dirname "$0")/lib.sh"
 
@@ -60,15 +61,18 @@ expect_file() {  # NAME: the record file is still there, unread by any mail syst
   [ -n "$record" ] && [ -s "$record" ] || fail "$1: the record file is gone"
   [ ! -e "$work/log/sent" ] || fail "$1: the mail system was handed the mail"
 }
-expect_composer() {  # NAME: the mail program got the file, which stayed readable
+expect_composer() {  # NAME: the mail program got the link and the file, which stayed readable
   local name
   name=$(basename "$record")
-  [ "$(cat "$work/log/xdg-email")" = "$(printf '%s\n' --subject "$name" --attach "$record" \
-    soporte@lumbrook.example)" ] || fail "$1: xdg-email got $(cat "$work/log/xdg-email")"
+  [ "$(head -n 2 "$work/log/xdg-email")" = "$(printf '%s\n' --attach "$record")" ] &&
+    [ "$(wc -l <"$work/log/xdg-email")" = 3 ] &&
+    sed -n 3p "$work/log/xdg-email" | grep -q "^mailto:soporte@lumbrook.example?subject=$name&body=" ||
+    fail "$1: xdg-email got $(cat "$work/log/xdg-email")"
   [ "$(cat "$work/log/readable-at-call")" = yes ] || fail "$1: the file was not readable"
   sleep 3.5
   [ "$(cat "$work/log/readable-3s-later")" = yes ] || fail "$1: the file went away"
-  expect_contains "$(cat "$work/$1.out")" "Your mail program shows the message to" "$1"
+  expect_contains "$(cat "$work/$1.out")" "Your mail program shows a message to" "$1"
+  ! grep -qF "attached" "$work/$1.out" || fail "$1: an attachment is claimed"
   expect_contains "$(cat "$work/$1.out")" "$record" "$1: the box names the file"
   ! grep -qF "Open Outlook Express" "$work/$1.out" || fail "$1: asked about the mail client"
   ! grep -qF "Please Send File" "$work/$1.out" || fail "$1: the manual-send screen came up"

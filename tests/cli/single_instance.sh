@@ -8,7 +8,9 @@ exec 3>"$work/input"          # keeps the first copy's input open
 for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/corvane.sock" ] && break; sleep 0.1; done
 [ -S "$XDG_RUNTIME_DIR/corvane.sock" ] || fail "the first copy does not listen"
 
-out=$(printf 'en\nok\n' | "$corvane")
+# Its input is ready before it starts: a copy that ends without reading it must not end a
+# writer in a pipe (SIGPIPE), which would stop this script without a word.
+out=$("$corvane" <<<$'en\nok') || fail "the second copy ended with status $?"
 [ -z "$out" ] || fail "the second copy showed: $out"
 [ ! -e "$work/app/idioma.txt" ] || fail "the second copy wrote the language file"
 [ ! -e "$XDG_CONFIG_HOME/corvane/registry" ] || fail "the second copy touched the registry"

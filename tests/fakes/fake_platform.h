@@ -139,7 +139,13 @@ struct ComposeCall {
   std::string path;
 };
 
-// The user's mail program: it refuses unless `accepts` is set.
+struct MailLinkCall {
+  std::string link;
+  std::string path;
+};
+
+// The user's mail program: it refuses the message unless `accepts` is set, and the link
+// unless `opens_links` is.
 class FakeComposer : public MailComposer {
  public:
   bool Compose(const std::string& address, const std::string& subject,
@@ -147,8 +153,14 @@ class FakeComposer : public MailComposer {
     calls.push_back({address, subject, path});
     return accepts;
   }
+  bool OpenMailLink(const std::string& link, const std::string& path) override {
+    links.push_back({link, path});
+    return opens_links;
+  }
   bool accepts = false;
+  bool opens_links = false;
   std::vector<ComposeCall> calls;
+  std::vector<MailLinkCall> links;
 };
 
 struct FakePlatform {
@@ -159,7 +171,7 @@ struct FakePlatform {
   FakeShell shell;
   FakeSpreadsheet spreadsheet;  // absent until `installed` is set
   FakeDesktop desktop;
-  FakeComposer composer;  // refuses until `accepts` is set
+  FakeComposer composer;  // refuses until `accepts` or `opens_links` is set
   Platform platform{registry, smart, system, files, shell, spreadsheet, desktop, composer};
 };
 

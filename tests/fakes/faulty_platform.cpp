@@ -227,4 +227,8 @@ bool FaultyComposer::Compose(const std::string& address, const std::string& subj
   return !counter_.Fails("Composer.Compose " + path) && inner_.Compose(address, subject, path);
 }
 
+bool FaultyComposer::OpenMailLink(const std::string& link, const std::string& path) {
+  return !counter_.Fails("Composer.OpenMailLink " + path) && inner_.OpenMailLink(link, path);
+}
+
 }  // namespace corvane::test

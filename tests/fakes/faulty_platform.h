@@ -151,6 +151,7 @@ class FaultyComposer : public MailComposer {
   FaultyComposer(MailComposer& inner, FaultCounter& counter) : inner_(inner), counter_(counter) {}
   bool Compose(const std::string& address, const std::string& subject,
                const std::string& path) override;
+  bool OpenMailLink(const std::string& link, const std::string& path) override;
 
  private:
   MailComposer& inner_;

@@ -31,9 +31,17 @@ std::string WriteRecord(const TempFolder& folder, const std::string& name,
   return path;
 }
 
-// The mail the spreadsheet program would send, as the core asks for it.
+std::string HostName() {
+  char host[256] = {};
+  return ::gethostname(host, sizeof host - 1) == 0 ? host : "";
+}
+
+// The mail the spreadsheet program would send, as the core asks for it, with the text the
+// core writes in the language of `code`.
 void SendLikeTheCore(SpreadsheetAutomation& automation, const std::string& path,
-                     const std::string& name, bool delete_after_open = false) {
+                     const std::string& name, bool delete_after_open = false,
+                     const std::string& code = "3") {
+  automation.SetMailText(MailBodyText(code, name, HostName()));
   auto sheet = automation.Create("excel.application");
   sheet->SetScreenUpdating(false);
   sheet->OpenWorkbook(path);
@@ -108,7 +116,8 @@ TEST_F(RealMailTest, TheMessageIsDatedIdentifiedAndSaysWhatIsAttached) {
   EXPECT_EQ(sink->Kept(2, "from"), "Ana Lopez <ana@pc-7.example>");
 }
 
-// The mail's text is in the run's language, the file and the computer named in it.
+// The mail carries the core's text, in the run's language, the file and the computer named in
+// it.
 TEST_F(RealMailTest, TheTextIsInTheRunsLanguage) {
   const std::string path = WriteRecord(folder, "r.kik", "record\r\n");
   const struct {
@@ -121,8 +130,7 @@ TEST_F(RealMailTest, TheTextIsInTheRunsLanguage) {
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
-    automation.SetMailLanguage(c.code);
-    SendLikeTheCore(automation, path, "r.kik");
+    SendLikeTheCore(automation, path, "r.kik", false, c.code);
     ASSERT_TRUE(sink->HasMessage(++n));
     const std::string text = sink->Kept(n, "text");
     EXPECT_NE(text.find(c.words), std::string::npos) << text;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -62,6 +63,33 @@ const MailSystemCase kCases[] = {
       {"postqueue", Tool("postqueue", "Mail queue is empty\\n", 0)}},
      false,
      "the mail system delivers locally only (postfix: default_transport = error)"},
+    // The usual local-only forms keep the mail here even with a relay host set.
+    {"postfix error with a reason",
+     {{"sendmail", Tool("sendmail", "", 0)},
+      {"postconf", Tool("postconf",
+                        "default_transport = error: outbound mail is disabled\\nrelayhost = "
+                        "[smtp.example]:587\\n",
+                        0)},
+      {"postqueue", Tool("postqueue", "Mail queue is empty\\n", 0)}},
+     false,
+     "the mail system delivers locally only (postfix: default_transport = error: outbound mail "
+     "is disabled)"},
+    {"postfix discard",
+     {{"sendmail", Tool("sendmail", "", 0)},
+      {"postconf",
+       Tool("postconf", "default_transport = discard\\nrelayhost = [smtp.example]:587\\n", 0)},
+      {"postqueue", Tool("postqueue", "Mail queue is empty\\n", 0)}},
+     false,
+     "(postfix: default_transport = discard)"},
+    {"postfix retry",
+     {{"sendmail", Tool("sendmail", "", 0)},
+      {"postconf", Tool("postconf",
+                        "default_transport = retry:no mail out today\\nrelayhost = "
+                        "[smtp.example]:587\\n",
+                        0)},
+      {"postqueue", Tool("postqueue", "Mail queue is empty\\n", 0)}},
+     false,
+     "(postfix: default_transport = retry:no mail out today)"},
     {"postfix not running",
      {{"sendmail", Tool("sendmail", "", 0)},
       {"postconf", Tool("postconf", kPostfixSends, 0)},
@@ -137,6 +165,40 @@ TEST(JudgeMailSystem, AToolWithoutAnAnswerIsStopped) {
       folder / "sendmail", kSupportAddress, {folder.path()}, std::chrono::milliseconds(300));
   EXPECT_FALSE(judged.sends_off);
   EXPECT_NE(judged.reason.find("no answer within 1 s"), std::string::npos) << judged.reason;
+}
+
+// The peak resident memory of this process since it was last reset, in kB.
+long PeakResidentKb() {
+  const std::string status = ReadFile("/proc/self/status");
+  const size_t at = status.find("VmHWM:");
+  return at == std::string::npos ? -1 : std::stol(status.substr(at + 6));
+}
+
+// A tool that prints 64 MB where a line was expected: what is kept is the start of it, and
+// neither this process nor the channel the tool writes into holds the rest.
+TEST(JudgeMailSystem, AToolThatPrintsWithoutEndHoldsNoMemory) {
+  TempFolder folder;
+  WriteExecutable(folder / "exim4",
+                  "#!/bin/sh\n"
+                  "echo \"$3 is undeliverable: Mailing to remote domains not supported\"\n"
+                  "yes 'more of the same' | head -c 67108864\n"
+                  "held=$(stat -L -c %s /proc/$$/fd/1)\n"
+                  "echo \"$held\" > \"$(dirname \"$0\")/held\"\n"
+                  "exit 2\n");
+  ASSERT_EQ(::symlink("exim4", (folder / "sendmail").c_str()), 0);
+  std::ofstream reset("/proc/self/clear_refs");
+  ASSERT_TRUE(reset << "5" << std::flush) << "the peak cannot start again from here";
+  const long before = PeakResidentKb();
+  const MailSystemJudgement judged =
+      JudgeMailSystem(folder / "sendmail", kSupportAddress, {folder.path()});
+  const long growth = PeakResidentKb() - before;
+  EXPECT_FALSE(judged.sends_off);
+  EXPECT_NE(judged.reason.find("(exim: soporte@lumbrook.example is undeliverable: Mailing to "
+                               "remote domains not supported)"),
+            std::string::npos)
+      << judged.reason;
+  EXPECT_LT(std::stol(ReadFile(folder / "held")), 1 << 20) << "bytes held by the output";
+  EXPECT_LT(growth, 16 * 1024) << "kB more at the peak";
 }
 
 // Only absolute folders of PATH count: an empty or relative entry would be the working folder.

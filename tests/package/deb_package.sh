@@ -6,6 +6,7 @@
 # user who is not root through the wizard in the terminal to a written file.
 # Usage: deb_package.sh SOURCE_FOLDER BUILD_FOLDER
 set -euo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 
 source_folder=$1
 build=$2

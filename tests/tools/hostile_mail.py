@@ -8,6 +8,12 @@ Every record found in message number I (from 1) names the computer PC-I.
   kiks:N     a message of N .kik attachments
   nest:N     a .kik attachment below N nested multiparts
   fwd:N      a .kik attachment below N forwarded messages, one in the other
+  total:N    a message of N MIME parts in all (itself and the .kik among them)
+  wide:S[:N] total:N (3 by default) under a Content-Type header of S bytes on one line,
+             whose boundary parameter comes last
+  folded:S[:N]  the same with the header folded over lines of about 1,000 bytes
+  digest:N   a multipart/digest whose one entry, without a Content-Type of its own, is a
+             message of parts; N MIME parts in all, the digest and the entry counted
 """
 import base64
 import sys
@@ -31,6 +37,31 @@ def headers(i, body_type):
             % (i, i, i, body_type))
 
 
+def wide_type(size, fold):
+    """A multipart Content-Type header of `size` bytes (its line breaks not counted), padded
+    before its boundary parameter."""
+    head, tail = "Content-Type: multipart/mixed;", ' boundary="b"'
+    pad = size - len(head) - len(tail)
+    if not fold:
+        return head + ' x-pad="%s";' % ("p" * (pad - len(' x-pad="";'))) + tail
+    lines = [head]
+    while pad > 0:
+        # Each folded line: a blank, x-pN="...", and a ";".
+        take = min(1000, pad)
+        if pad - take and pad - take < 16:
+            take = pad - 16
+        name = "x-p%d" % len(lines)
+        lines.append(' %s="%s";' % (name, "p" * (take - len(name) - 5)))
+        pad -= take
+    return "\n".join(lines) + "\n" + tail
+
+
+def parts(i, total):
+    """The parts of a multipart with boundary "b" that make `total` MIME parts in all with
+    the entity holding them: empty ones, then the .kik."""
+    return "--b\n\n" * (total - 2) + "--b\n" + kik("Lumbrook%d.kik" % i, i) + "--b--\n"
+
+
 def write(out, i, kind, n):
     out.write("From shop%d@example.com Mon Dec  7 10:00:00 2026\n" % i)
     if kind == "good":
@@ -51,6 +82,18 @@ def write(out, i, kind, n):
         out.write("--n%d\n%s" % (n - 1, kik("deep.kik", i)))
         for level in reversed(range(n)):
             out.write("--n%d--\n" % level)
+    elif kind == "total":
+        out.write(headers(i, 'multipart/mixed; boundary="b"') + parts(i, n))
+    elif kind in ("wide", "folded"):
+        size, _, total = n.partition(":")
+        text = headers(i, "text/plain").replace("Content-Type: text/plain",
+                                                  wide_type(int(size), kind == "folded"))
+        out.write(text + parts(i, int(total or 3)))
+    elif kind == "digest":
+        out.write(headers(i, 'multipart/digest; boundary="d"'))
+        out.write('--d\n\nFrom: inner%d@example.com\nMIME-Version: 1.0\n'
+                  'Content-Type: multipart/mixed; boundary="b"\n\n' % i)
+        out.write(parts(i, n - 2) + "--d--\n")
     elif kind == "fwd":
         out.write(headers(i, "message/rfc822"))
         for level in range(1, n):
@@ -67,7 +110,7 @@ def main():
     with open(sys.argv[1], "w") as out:
         for i, spec in enumerate(sys.argv[2:], start=1):
             kind, _, n = spec.partition(":")
-            write(out, i, kind, int(n or 0))
+            write(out, i, kind, n if kind in ("wide", "folded") else int(n or 0))
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@
 # keeps its CR LF, and each CSV line ends in one CR LF; the register, which the Windows
 # program does not keep, is refused with status 1. Usage: decode_streams.sh corvane.exe
 set -euo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 exe=$1
 command -v wine >/dev/null || { echo "SKIPPED: wine is not installed"; exit 77; }
 expected=$'file,report_date,encoding,disk_identifier,disk_identifier_kind,volume_serial,computer_name,product_id,user_name,error\r\n\'-,,utf-8,A,serial,B,C,D,E,\r\n'

@@ -4,6 +4,7 @@
 # wizard run from C:\łukasz with the restart marker beside it.
 # Usage: unicode_paths.sh corvane.exe
 set -euo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 exe=$1
 command -v wine >/dev/null || { echo "SKIP: wine is not installed"; exit 77; }
 # Wine reads the Unix command line and file names in the locale's character set.

@@ -5,6 +5,7 @@
 # with Tab and Enter, the goodbye box closed with Enter.
 # Usage: window_e2e.sh corvane.exe [stage-1 screenshot to write]
 set -euo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 exe=$1
 shot=${2:-}
 for tool in Xvfb xdotool import convert wine; do

@@ -3,6 +3,7 @@
 # command line still prints through a pipe and into a file, and started with "wine start"
 # in Xvfb it shows the form and no console window. Usage: window_start.sh corvane.exe
 set -euo pipefail
+source "$(dirname "$0")/../tools/say_failures.sh"
 binary_under_test=$1
 for tool in wine x86_64-w64-mingw32-objdump; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -152,6 +153,21 @@ bool NameTemporary(int fd, int dir, std::string* name) {
   return false;
 }
 
+// The /proc path where the links from `name` in `dir` lead to a file some process has
+// open (/dev/stdout leads to /proc/self/fd/1), if they do.
+std::optional<std::string> OpenFileLinkedTo(int dir, const std::string& name) {
+  std::string at = name;
+  for (int step = 0; step < 40; ++step) {  // the kernel's own limit on links followed
+    char text[PATH_MAX];
+    const ssize_t n = ::readlinkat(dir, at.c_str(), text, sizeof text);
+    if (n < 0 || static_cast<size_t>(n) == sizeof text) return std::nullopt;
+    const std::string target(text, static_cast<size_t>(n));
+    if (target.rfind("/proc/", 0) == 0) return target;
+    at = target[0] == '/' ? target : FolderOf(at) + "/" + target;
+  }
+  return std::nullopt;
+}
+
 struct NewFile {
   unsigned mode;                 // for a new file, before the umask
   std::optional<unsigned> keep;  // the mode of the file replaced
@@ -225,6 +241,22 @@ void ReplaceFileAtomically(const std::string& path, const std::string& content, 
                                                  : "not a regular file; it is not replaced");
     }
     if (S_ISREG(old.st_mode)) how.keep = old.st_mode & 07777;
+    // A link stands for its target just the same: /dev/stdout leads to a terminal, a pipe or
+    // the file the output goes to, and replacing it would take it from everyone.
+    struct stat target {};
+    if (S_ISLNK(old.st_mode)) {
+      if (::fstatat(dir, name.c_str(), &target, 0) != 0) {
+        throw FileError(path, std::string("a link that leads nowhere (") + std::strerror(errno) +
+                                  "); it is not replaced");
+      }
+      if (!S_ISREG(target.st_mode)) {
+        throw FileError(path, "a link to what is not a regular file; it is not replaced");
+      }
+      if (const std::optional<std::string> opened = OpenFileLinkedTo(dir, name)) {
+        throw FileError(
+            path, "a link to a file a program has open (" + *opened + "); it is not replaced");
+      }
+    }
   }
   const std::string temporary = WriteTemporary(dir, path, content, how, true);
   if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0) {

@@ -23,9 +23,10 @@ class LinuxFiles : public Files {
 int WriteFully(int fd, const std::string& data, bool socket = false);
 
 // Writes `content` to a temporary file in `path`'s folder, syncs it and renames it over
-// `path`, so that readers see the old file or the new one, never a part, and a link at
-// `path` is replaced rather than followed; anything else there that is not a regular file
-// (a device, a FIFO, a socket, a folder) is refused. A file replaced keeps its mode; a new one gets
+// `path`, so that readers see the old file or the new one, never a part, and a link to a
+// regular file at `path` is replaced rather than followed; anything else there that is not a
+// regular file (a device, a FIFO, a socket, a folder, a link to one of them or to nothing) is
+// refused. A file replaced keeps its mode; a new one gets
 // `new_mode` less the umask. Run as root in a folder that another user owns, the file
 // becomes that user's. The temporary has no name while it is written where the
 // filesystem allows it; otherwise what an earlier killed write left in that folder is

@@ -2,8 +2,9 @@
 
 #include <langinfo.h>
 
-#include <cerrno>
 #include <clocale>
+
+#include "platform/linux/iconv_text.h"
 
 namespace corvane {
 
@@ -56,28 +57,7 @@ LocaleTerminal::~LocaleTerminal() {
 
 // A byte that does not convert becomes "?", and the conversion goes on after it.
 std::string LocaleTerminal::Convert(iconv_t cd, const std::string& text) {
-  std::string out;
-  std::string input = text;
-  char* in = input.data();
-  size_t in_left = input.size();
-  char buffer[256];
-  ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  while (in_left > 0) {
-    char* put = buffer;
-    size_t room = sizeof buffer;
-    const size_t result = ::iconv(cd, &in, &in_left, &put, &room);
-    out.append(buffer, static_cast<size_t>(put - buffer));
-    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-      out += '?';
-      ++in;
-      --in_left;
-    }
-  }
-  char* put = buffer;
-  size_t room = sizeof buffer;
-  ::iconv(cd, nullptr, nullptr, &put, &room);
-  out.append(buffer, static_cast<size_t>(put - buffer));
-  return out;
+  return ConvertText(cd, text, Unconvertible::kReplace).value_or("");
 }
 
 }  // namespace corvane

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "common/hex.h"
+
 namespace corvane {
 
 namespace {
@@ -54,13 +56,6 @@ void Compress(uint32_t h[8], const uint8_t* block) {
   h[5] += f;
   h[6] += g;
   h[7] += k;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // 16 bytes from exactly 32 hexadecimal digits; nothing otherwise.

@@ -1,5 +1,6 @@
-// xdg-email hands the message to whichever mail program the desktop names. It exits 0 when
-// the program took it, 3 when it found none, other values for other failures.
+// xdg-email hands the link to whichever program the desktop names for mailto: (a mail
+// program, a browser, a webmail's page). It exits 0 when that program was started, 3 when
+// it found none, other values for other failures.
 #include "platform/linux/mail_composer.h"
 
 #include <sys/wait.h>
@@ -22,16 +23,18 @@ bool Refused(const std::string& why) {
 
 }  // namespace
 
-bool XdgEmailComposer::Compose(const std::string& address, const std::string& subject,
-                               const std::string& path) {
+bool XdgEmailComposer::Compose(const std::string&, const std::string&, const std::string&) {
+  return false;
+}
+
+bool XdgEmailComposer::OpenMailLink(const std::string& link, const std::string& path) {
   if (!DisplayNamed()) return Refused("no desktop session, so no mail program to open");
   std::optional<int> status;
   try {
     SpawnOptions options;
     // Its own group: a Ctrl-C meant for this program does not reach the mail program.
     options.own_group = true;
-    status = PollForExit(
-        Spawn({program_, "--subject", subject, "--attach", path, address}, options), limit_);
+    status = PollForExit(Spawn({program_, "--attach", path, link}, options), limit_);
   } catch (const std::system_error& e) {
     return Refused(e.what());
   }

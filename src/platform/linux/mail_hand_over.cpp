@@ -16,7 +16,6 @@
 #include <utility>
 
 #include "common/text.h"
-#include "form/texts.h"
 #include "platform/files.h"
 #include "platform/linux/files.h"
 #include "platform/linux/mail_system.h"
@@ -47,11 +46,8 @@ uint64_t RandomBits() {
 class SendmailApplication : public SpreadsheetApplication {
  public:
   SendmailApplication(std::string sendmail, std::chrono::milliseconds limit, SendmailTrust trust,
-                      std::string language)
-      : sendmail_(std::move(sendmail)),
-        limit_(limit),
-        trust_(trust),
-        language_(std::move(language)) {}
+                      std::string text)
+      : sendmail_(std::move(sendmail)), limit_(limit), trust_(trust), text_(std::move(text)) {}
 
   void SetScreenUpdating(bool) override { CheckRunning(); }
 
@@ -77,7 +73,7 @@ class SendmailApplication : public SpreadsheetApplication {
     const std::time_t now = std::time(nullptr);
     mail.date = MailDate(now);
     mail.message_id = MessageId(now, ::getpid(), RandomBits(), computer);
-    mail.text = MailBodyText(language_, workbook, computer);
+    mail.text = text_;
     mail.file_name = workbook;
     mail.content = content;
     std::string message;
@@ -149,7 +145,7 @@ class SendmailApplication : public SpreadsheetApplication {
   std::string sendmail_;
   std::chrono::milliseconds limit_;
   SendmailTrust trust_;
-  std::string language_;
+  std::string text_;
   std::map<std::string, std::string> workbooks_;
   bool quit_ = false;
 };
@@ -157,7 +153,7 @@ class SendmailApplication : public SpreadsheetApplication {
 }  // namespace
 
 std::unique_ptr<SpreadsheetApplication> SendmailAutomation::Create(const std::string&) {
-  return std::make_unique<SendmailApplication>(sendmail_, limit_, trust_, language_);
+  return std::make_unique<SendmailApplication>(sendmail_, limit_, trust_, text_);
 }
 
 }  // namespace corvane

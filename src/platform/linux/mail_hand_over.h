@@ -30,15 +30,14 @@ class SendmailAutomation : public SpreadsheetAutomation {
   // Stands in for whichever program is asked for. A mail that does not go names why on
   // standard error, in one line.
   std::unique_ptr<SpreadsheetApplication> Create(const std::string& prog_id) override;
-  // The mail's text is written in this language.
-  void SetMailLanguage(const std::string& code) override { language_ = code; }
+  void SetMailText(const std::string& text) override { text_ = text; }
   std::chrono::milliseconds limit() const { return limit_; }
 
  private:
   std::string sendmail_;
   std::chrono::milliseconds limit_;
   SendmailTrust trust_;
-  std::string language_;
+  std::string text_;
 };
 
 }  // namespace corvane

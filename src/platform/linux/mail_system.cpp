@@ -102,6 +102,13 @@ std::map<std::string, std::string> Parameters(const std::string& output) {
   return values;
 }
 
+// Postfix's transports that send nothing off the machine, whatever the relay host: error
+// and retry bounce or defer the mail, discard drops it; "error: reason" is the usual form.
+bool KeepsMailHere(const std::string& transport) {
+  const std::string name = Trim(transport.substr(0, transport.find(':')), kWhiteSpace);
+  return name == "error" || name == "discard" || name == "retry";
+}
+
 // A desktop seldom reaches port 25 of the world, so direct delivery would leave the mail
 // deferred for days: only a relay host counts.
 MailSystemJudgement JudgePostfix(const std::string& postconf,
@@ -116,8 +123,9 @@ MailSystemJudgement JudgePostfix(const std::string& postconf,
   }
   const auto values = Parameters(conf->output);
   const auto transport = values.find("default_transport");
-  if (transport != values.end() && transport->second == "error") {
-    return NotSending("the mail system delivers locally only (postfix: default_transport = error)");
+  if (transport != values.end() && KeepsMailHere(transport->second)) {
+    return NotSending("the mail system delivers locally only (postfix: default_transport = " +
+                      transport->second + ")");
   }
   const std::optional<std::string> postqueue = FindTool("postqueue", folders);
   if (!postqueue) return NotSending("the mail system's state is unknown (postfix: no postqueue)");

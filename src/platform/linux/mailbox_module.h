@@ -28,9 +28,17 @@ struct MailboxModuleAttachment {
   const char* error;
   // Set for what is no message at all, only said (a FIFO in a Maildir): the note.
   const char* note;
+  // What `content` is: an attachment, or a message's text that holds a report's begin line.
+  int part;
 };
 
-// Nonzero when the attachment named `file_name` is wanted.
+// The values of `part`.
+inline constexpr int kModuleAttachment = 0;
+inline constexpr int kModulePlainText = 1;
+inline constexpr int kModuleHtmlText = 2;
+
+// Nonzero when the attachment named `file_name` is wanted. Text parts (text/plain and
+// text/html, of any name) are handed over whenever they hold a report's begin line.
 using MailboxWantedFn = int (*)(void* context, const char* file_name);
 using MailboxFoundFn = void (*)(void* context, const MailboxModuleAttachment* attachment);
 // Returns 1, or 0 with the reason in `error` (NUL-terminated, cut to `error_size`); either
@@ -40,7 +48,7 @@ using ReadMailboxFn = int (*)(const char* path, size_t limit, MailboxWantedFn wa
                               size_t error_size);
 
 // The name carries a version so that a module from another build is refused, not misread.
-inline constexpr const char* kReadMailboxSymbol = "corvane_read_mailbox_v3";
+inline constexpr const char* kReadMailboxSymbol = "corvane_read_mailbox_v4";
 // One message in the file `fd` (its offset left alone), handed over as a mailbox's message
 // `number` at `path`. Returns 1, or 0 with the reason in `error`.
 using ReadMessageFn = int (*)(int fd, const char* path, uint64_t number, size_t limit,

@@ -33,6 +33,8 @@ void Found(void* context, const MailboxModuleAttachment* a) {
   attachment.message_number = a->message_number;
   if (a->error) attachment.error = a->error;
   if (a->note) attachment.note = a->note;
+  if (a->part == kModulePlainText) attachment.part = MailPart::kText;
+  if (a->part == kModuleHtmlText) attachment.part = MailPart::kHtml;
   (*static_cast<Callbacks*>(context)->found)(attachment);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/linux/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -9,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -31,8 +33,7 @@ void Check(int err, const std::string& what) {
   if (err != 0) throw std::system_error(err, std::generic_category(), what);
 }
 
-// An anonymous in-memory file: a child reads its input from one and writes its output to
-// another.
+// An anonymous in-memory file, from which a child reads its input.
 class MemoryFile {
  public:
   MemoryFile() : fd_(::memfd_create("corvane-run", MFD_CLOEXEC)) {
@@ -51,15 +52,35 @@ class MemoryFile {
     ::lseek(fd_, 0, SEEK_SET);
   }
 
-  std::string ReadStart(size_t limit) const {
-    std::string data(limit, '\0');
-    const ssize_t n = ::pread(fd_, data.data(), limit, 0);
-    data.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return data;
+ private:
+  int fd_;
+};
+
+// A pipe for a child's output: the child gets the end it writes to, and only this process
+// keeps the end it reads from.
+class OutputPipe {
+ public:
+  OutputPipe() {
+    if (::pipe2(fds_, O_CLOEXEC) != 0) {
+      throw std::system_error(errno, std::generic_category(), "pipe");
+    }
+  }
+  ~OutputPipe() {
+    ::close(fds_[0]);
+    CloseWriteEnd();
+  }
+  OutputPipe(const OutputPipe&) = delete;
+  OutputPipe& operator=(const OutputPipe&) = delete;
+
+  int read_end() const { return fds_[0]; }
+  int write_end() const { return fds_[1]; }
+  void CloseWriteEnd() {
+    if (fds_[1] >= 0) ::close(fds_[1]);
+    fds_[1] = -1;
   }
 
  private:
-  int fd_;
+  int fds_[2];
 };
 
 }  // namespace
@@ -128,16 +149,64 @@ std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
   return std::nullopt;
 }
 
+namespace {
+
+// Reads what the child writes to `fd` until it ends or `limit` passes, keeping the first
+// `kept` bytes in `output` and dropping the rest, so that the child never waits on a full pipe.
+std::optional<int> ReadUntilExit(pid_t pid, int fd, std::chrono::milliseconds limit, size_t kept,
+                                 std::string* output) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  char buffer[16384];
+  const auto read_some = [&]() {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0 && output->size() < kept) {
+      output->append(buffer, std::min(static_cast<size_t>(n), kept - output->size()));
+    }
+    return n;
+  };
+  int pause_ms = 1;
+  for (;;) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      // What it wrote before it ended, without waiting for whatever it left running.
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+      while (read_some() > 0 && std::chrono::steady_clock::now() < deadline) {
+      }
+      return status;
+    }
+    if (done < 0 && errno != EINTR) {
+      throw std::system_error(errno, std::generic_category(), "waitpid");
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    // Past the limit, the group is stopped and reaped.
+    if (left.count() <= 0) return WaitForExit(pid, std::chrono::milliseconds(0));
+    pollfd readable{fd, POLLIN, 0};
+    const int ready =
+        ::poll(&readable, 1, static_cast<int>(std::min<long long>(pause_ms, left.count())));
+    if (ready > 0 && read_some() == 0) {
+      // Every writer has closed the output: only the end is left to wait for.
+      return WaitForExit(pid, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now()));
+    }
+    if (ready == 0) pause_ms = std::min(pause_ms * 2, 50);
+  }
+}
+
+}  // namespace
+
 CapturedRun RunCaptured(const std::vector<std::string>& argv, const std::string& input,
                         std::chrono::milliseconds limit, size_t kept) {
   MemoryFile in;
-  MemoryFile out;
   in.WriteAndRewind(input);
-  SpawnOptions options{in.fd(), out.fd()};
+  OutputPipe out;
+  SpawnOptions options{in.fd(), out.write_end()};
   options.own_group = true;
+  const pid_t pid = Spawn(argv, options);
+  out.CloseWriteEnd();
   CapturedRun run;
-  run.status = WaitForExit(Spawn(argv, options), limit);
-  run.output = out.ReadStart(kept);
+  run.status = ReadUntilExit(pid, out.read_end(), limit, kept, &run.output);
   return run;
 }
 

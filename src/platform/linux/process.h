@@ -38,8 +38,9 @@ struct CapturedRun {
   std::string output;
 };
 // Runs argv in a process group of its own with `input` as its standard input and waits at
-// most `limit`. Its output goes to memory, so that no pipe can fill up or break; the first
-// `kept` bytes are returned. Throws std::system_error when it cannot be started.
+// most `limit`. Its output is read as it comes: the first `kept` bytes are returned and the
+// rest is dropped, so that a program that prints without end neither waits on a full pipe
+// nor fills memory. Throws std::system_error when it cannot be started.
 CapturedRun RunCaptured(const std::vector<std::string>& argv, const std::string& input,
                         std::chrono::milliseconds limit, size_t kept = 4096);
 

@@ -1,7 +1,14 @@
 // MAPISendMailW where the system's MAPI32 has it, else MAPISendMail with ANSI texts; both
-// take one record shape.
+// take one record shape. A mailto: link goes to ShellExecuteW once AssocQueryStringW finds
+// a program for the scheme.
 #include "platform/win32/mail_composer.h"
 
+#include <windows.h>
+// After windows.h: ShellExecuteW and AssocQueryStringW need its types.
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <cstdint>
 #include <string>
 
 #include "platform/win32/ansi.h"
@@ -68,6 +75,21 @@ bool MapiComposer::Compose(const std::string& address, const std::string& subjec
         Send<MapiMessage, MapiRecipDesc, MapiFileDesc>(ansi, Utf8ToAnsi, address, subject, path);
   }
   return result == SUCCESS_SUCCESS;
+}
+
+bool MapiComposer::OpenMailLink(const std::string& link, const std::string&) {
+  // The scheme's program as Windows 8 and later choose it (the user's choice first); older
+  // systems ignore the flag and read HKEY_CLASSES_ROOT\mailto. Without a program,
+  // ShellExecute would ask the user to pick one from the store, or fail.
+  constexpr ASSOCF kIsProtocol = static_cast<ASSOCF>(0x00001000);  // ASSOCF_IS_PROTOCOL
+  DWORD size = 0;
+  const HRESULT found =
+      ::AssocQueryStringW(kIsProtocol, ASSOCSTR_COMMAND, L"mailto", L"open", nullptr, &size);
+  if ((found != S_OK && found != S_FALSE) || size <= 1) return false;
+  const HINSTANCE started =
+      ::ShellExecuteW(nullptr, L"open", Utf8ToWide(link).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  // Above 32 is success; the program runs on its own.
+  return reinterpret_cast<intptr_t>(started) > 32;
 }
 
 }  // namespace corvane

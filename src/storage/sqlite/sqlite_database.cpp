@@ -1,11 +1,14 @@
 // The register in a SQLite file: WAL, so that readers never wait for a writer, and a busy
-// timeout, so that two writers take turns. Cannot be shared over a network filesystem.
+// wait, so that two writers take turns. Cannot be shared over a network filesystem.
 #include "storage/sqlite/sqlite_database.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 
 namespace corvane {
@@ -14,9 +17,13 @@ namespace {
 
 // "Corv": the file's application id, which tells a register from other SQLite files.
 constexpr int kApplicationId = 0x436F7276;
-// A writer waits this long for another (an add of a large mailbox holds the register while it
-// reads the mailbox).
-constexpr int kBusyTimeoutMs = 120000;
+// "120 seconds", "0.3 seconds".
+std::string Seconds(std::chrono::steady_clock::duration d) {
+  const double s = std::chrono::duration<double>(d).count();
+  char text[32];
+  std::snprintf(text, sizeof text, s < 10 ? "%.1f" : "%.0f", s);
+  return std::string(text) + " seconds";
+}
 
 class SqliteRow : public SqlRow {
  public:
@@ -36,8 +43,9 @@ class SqliteRow : public SqlRow {
 
 class SqliteDatabase : public RegisterDatabase {
  public:
-  SqliteDatabase(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  SqliteDatabase(sqlite3* db, std::string path, std::chrono::milliseconds busy_wait)
+      : db_(db), path_(std::move(path)), busy_wait_(busy_wait) {
+    sqlite3_busy_handler(db_, &SqliteDatabase::WhileBusy, this);
     sqlite3_extended_result_codes(db_, 1);
   }
   ~SqliteDatabase() override {
@@ -75,9 +83,13 @@ class SqliteDatabase : public RegisterDatabase {
   }
 
   void Write(const std::function<void()>& work) override {
+    StartWaiting("to write to it");
     if (!wal_) {
-      // Set once the file is known to be a register: a foreign file is never touched.
-      Exec("PRAGMA journal_mode=WAL");
+      // Set once the file is known to be a register: a foreign file is never touched. The
+      // switch of a new register, which another program may be making at the same moment,
+      // is refused at once rather than waited for while the other holds the file: it is
+      // tried again until the wait is over.
+      ExecOnceFree("PRAGMA journal_mode=WAL");
       Exec("PRAGMA synchronous=NORMAL");
       // A bounded cache: the memory an add takes stays the same as the register grows.
       Exec("PRAGMA cache_size=-32768");
@@ -86,7 +98,10 @@ class SqliteDatabase : public RegisterDatabase {
     Transaction("BEGIN IMMEDIATE", work);
   }
 
-  void Read(const std::function<void()>& work) override { Transaction("BEGIN", work); }
+  void Read(const std::function<void()>& work) override {
+    StartWaiting("to read it");
+    Transaction("BEGIN", work);
+  }
 
   int SchemaVersion() override { return Pragma("user_version"); }
 
@@ -127,6 +142,33 @@ class SqliteDatabase : public RegisterDatabase {
     if (rc != SQLITE_OK) Fail(rc);
   }
 
+  // For a statement that SQLite refuses as busy without waiting (it would deadlock two
+  // connections that each hold a read lock): run again, outside any transaction, until the
+  // wait is over.
+  void ExecOnceFree(const std::string& sql) {
+    for (int pause_ms = 1;; pause_ms = std::min(pause_ms * 2, 50)) {
+      const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+      if (rc == SQLITE_OK) return;
+      if ((rc & 0xFF) != SQLITE_BUSY || Waited() >= busy_wait_) Fail(rc);
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
+    }
+  }
+
+  // One wait for the whole of a read or a write, however many locks it takes.
+  void StartWaiting(const char* what) {
+    waiting_since_ = std::chrono::steady_clock::now();
+    waiting_for_ = what;
+  }
+  std::chrono::steady_clock::duration Waited() const {
+    return std::chrono::steady_clock::now() - waiting_since_;
+  }
+  static int WhileBusy(void* self, int tries) {
+    const auto& db = *static_cast<SqliteDatabase*>(self);
+    if (db.Waited() >= db.busy_wait_) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(1 << std::min(tries, 6), 50)));
+    return 1;
+  }
+
   [[noreturn]] void Fail(int rc) {
     const int primary = rc & 0xFF;
     std::string why = sqlite3_errmsg(db_);
@@ -137,8 +179,8 @@ class SqliteDatabase : public RegisterDatabase {
     } else if (primary == SQLITE_FULL) {
       why = "the disk is full";
     } else if (primary == SQLITE_BUSY) {
-      why = "the register is busy: another program has held it for " +
-            std::to_string(kBusyTimeoutMs / 1000) + " seconds";
+      why = "the register is busy: another program held it while this one waited " +
+            Seconds(Waited()) + " " + waiting_for_;
     } else if (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM) {
       why = "cannot write the register: " + why;
     }
@@ -147,14 +189,17 @@ class SqliteDatabase : public RegisterDatabase {
 
   sqlite3* db_;
   std::string path_;
+  std::chrono::milliseconds busy_wait_;
+  std::chrono::steady_clock::time_point waiting_since_ = std::chrono::steady_clock::now();
+  const char* waiting_for_ = "to use it";
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   bool wal_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<RegisterDatabase> OpenSqliteDatabase(const std::string& path,
-                                                     RegisterAccess access) {
+std::unique_ptr<RegisterDatabase> OpenSqliteDatabase(const std::string& path, RegisterAccess access,
+                                                     std::chrono::milliseconds busy_wait) {
   std::error_code ec;
   if (access == RegisterAccess::kRead && !std::filesystem::exists(path, ec)) return nullptr;
   if (std::filesystem::is_directory(path, ec)) {
@@ -169,7 +214,7 @@ std::unique_ptr<RegisterDatabase> OpenSqliteDatabase(const std::string& path,
     sqlite3_close(db);
     throw RegisterError(path + ": cannot open the register: " + why);
   }
-  return std::make_unique<SqliteDatabase>(db, path);
+  return std::make_unique<SqliteDatabase>(db, path, busy_wait);
 }
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 // The register in a SQLite file.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -8,8 +9,13 @@
 
 namespace corvane {
 
+// A reader or a writer waits this long for another writer (an add of a large mailbox holds
+// the register while it reads the mailbox).
+inline constexpr std::chrono::milliseconds kRegisterBusyWait{120000};
+
 // nullptr when reading and there is no file.
-std::unique_ptr<RegisterDatabase> OpenSqliteDatabase(const std::string& path,
-                                                     RegisterAccess access);
+std::unique_ptr<RegisterDatabase> OpenSqliteDatabase(
+    const std::string& path, RegisterAccess access,
+    std::chrono::milliseconds busy_wait = kRegisterBusyWait);
 
 }  // namespace corvane
