@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "common/dates.h"
-#include "report/decode_command.h"
 
 namespace corvane::test {
 namespace {

@@ -61,10 +61,18 @@ enum class RegisterAccess { kRead, kWrite };
 // nullptr then means there is no register yet. Raises RegisterError.
 std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string& location,
                                                        RegisterAccess access);
-// `location` as messages and the JSON's argv may show it: a connection string without its
-// password; anything else as it is.
-std::string ShownRegisterLocation(const std::string& location);
 // Where the register is kept when --db is not given.
 std::string DefaultRegisterPath();
+// The default register's folder, made when `make`, and it and the register file kept
+// readable by their owner alone, where they are this user's.
+void KeepRegisterPrivate(const std::string& path, bool make);
+
+// What could let another user put words in a register file's mouth.
+struct RegisterFileExposure {
+  bool through_link = false;  // the path names a symbolic link
+  bool other_owner = false;   // the file belongs to another user (not root)
+  std::string open_folder;    // its folder, when others may write there
+};
+RegisterFileExposure ExamineRegisterFile(const std::string& path);
 
 }  // namespace corvane

@@ -5,19 +5,42 @@
 #include <string>
 #include <vector>
 
+#include "common/connection_string.h"
 #include "common/text.h"
 #include "common/verb_output.h"
 #include "platform/standard_streams.h"
 #include "program/os_system.h"
 #include "program/verb.h"
+#include "register/imap_url.h"
+
+namespace {
+
+// An argument as the JSON's argv and messages may show it: without the password of a
+// register's connection string or of a server mailbox's address.
+std::string Shown(const std::string& argument) {
+  return corvane::ShownImapArgument(corvane::ShownArgument(argument));
+}
+
+// A parser's message, which may quote the command line, with those passwords left out.
+std::string ShownMessage(const std::string& message, const std::vector<std::string>& arguments) {
+  std::string out = corvane::MaskArgumentPasswords(message, arguments);
+  for (const std::string& argument : arguments) {
+    const std::string shown = corvane::ShownImapArgument(argument);
+    if (shown == argument) continue;
+    for (size_t at = out.find(argument); at != std::string::npos;
+         at = out.find(argument, at + shown.size())) {
+      out.replace(at, argument.size(), shown);
+    }
+  }
+  return out;
+}
+
+}  // namespace
 
 int main(int raw_argc, char** raw_argv) {
   using namespace corvane;
   // Every argument in UTF-8 from here on; the parser sees only these.
   const std::vector<std::string> arguments = CommandLineArguments(raw_argc, raw_argv);
-  // What the JSON's argv and any message may show of the command line: no password.
-  std::vector<std::string> shown_arguments;
-  for (const std::string& a : arguments) shown_arguments.push_back(ShownArgument(a));
   std::vector<char*> utf8_argv;
   for (const std::string& a : arguments) utf8_argv.push_back(const_cast<char*>(a.c_str()));
   const int argc = static_cast<int>(utf8_argv.size());
@@ -32,7 +55,9 @@ int main(int raw_argc, char** raw_argv) {
   const std::unique_ptr<Verb> verbs[] = {AddIdentifyVerb(cli), AddRecordVerb(cli),
                                          AddDecodeVerb(cli), AddRegisterVerb(cli)};
   cli.require_subcommand(0, 1);
-  const Invocation invocation{CORVANE_VERSION, shown_arguments};
+  // No password in the JSON's argv, whatever the verb.
+  Invocation invocation{CORVANE_VERSION, arguments};
+  for (std::string& argument : invocation.argv) argument = Shown(argument);
   try {
     cli.parse(argc, argv);
     for (const std::unique_ptr<Verb>& verb : verbs) {
@@ -43,12 +68,13 @@ int main(int raw_argc, char** raw_argv) {
   } catch (const CLI::CallForVersion& e) {
     return CheckedOutput(cli.exit(e));
   } catch (const CLI::ParseError& e) {
-    std::cerr << EscapeControls(e.what()) << "\n" << cli.help();
+    const std::string why = ShownMessage(e.what(), arguments);
+    std::cerr << EscapeControls(why) << "\n" << cli.help();
     // A script that asked for JSON gets the usage error as JSON as well.
     for (int i = 1; i < argc; ++i) {
       if (arguments[static_cast<size_t>(i)] != "--json") continue;
       VerbOutput output("", true, invocation, std::cout, std::cerr);
-      output.Say(Severity::kError, e.what());
+      output.Say(Severity::kError, why);
       return CheckedOutput(output.Finish(2));
     }
     return 2;

@@ -144,8 +144,4 @@ class RegisterVerb : public Verb {
 
 std::unique_ptr<Verb> AddRegisterVerb(CLI::App& cli) { return std::make_unique<RegisterVerb>(cli); }
 
-std::string ShownArgument(const std::string& argument) {
-  return ShownRegisterLocation(ShownImapArgument(argument));
-}
-
 }  // namespace corvane

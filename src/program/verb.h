@@ -26,10 +26,6 @@ std::unique_ptr<Verb> AddRecordVerb(CLI::App& cli);
 std::unique_ptr<Verb> AddDecodeVerb(CLI::App& cli);
 std::unique_ptr<Verb> AddRegisterVerb(CLI::App& cli);
 
-// `argument` as the JSON's argv and messages may show it: a password in a register's
-// connection string or a server mailbox's address left out.
-std::string ShownArgument(const std::string& argument);
-
 // `status`, or 1 when the output never reached its file: a full disk must not pass for
 // success.
 int CheckedOutput(int status);

@@ -110,8 +110,13 @@ ImapUrlVerdict ParseImapUrl(const std::string& url, ImapAccount* account, std::s
 }
 
 std::string ShownImapArgument(const std::string& argument) {
-  if (!StartsWith(argument, "imap://") && !StartsWith(argument, "imaps://")) return argument;
-  const size_t start = argument.find("://") + 3;
+  // The address alone, or after an option's "=" (--imap=imaps://...).
+  size_t scheme = argument.find("imap://");
+  if (scheme == std::string::npos) scheme = argument.find("imaps://");
+  if (scheme == std::string::npos || (scheme != 0 && argument[scheme - 1] != '=')) {
+    return argument;
+  }
+  const size_t start = argument.find("://", scheme) + 3;
   const size_t end = argument.find('/', start);
   const size_t at = argument.rfind('@', end == std::string::npos ? std::string::npos : end);
   if (at == std::string::npos || at < start) return argument;

@@ -1,5 +1,6 @@
 #include "register/register_command.h"
 
+#include <algorithm>
 #include <ctime>
 #include <exception>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/connection_string.h"
 #include "common/table_writer.h"
 #include "common/text.h"
 #include "register/imap_url.h"
@@ -53,18 +55,6 @@ std::string MachineList(const std::vector<int64_t>& machines, const std::string&
   std::vector<std::string> ids;
   for (int64_t m : machines) ids.push_back(std::to_string(m));
   return Joined(ids, separator);
-}
-
-std::vector<int64_t> ParseMachineList(const std::string& text) {
-  std::vector<int64_t> ids;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find(' ', at);
-    ids.push_back(std::stoll(text.substr(at, end - at)));
-    if (end == std::string::npos) break;
-    at = end + 1;
-  }
-  return ids;
 }
 
 // Where a report came from, for messages and the text output.
@@ -131,16 +121,15 @@ class Register {
   int Run() {
     const std::string& location = options_.db;
     const bool write = options_.action == RegisterAction::kAdd;
-    if (write && options_.default_db) {
-      std::error_code ec;
-      std::filesystem::create_directories(std::filesystem::path(location).parent_path(), ec);
-    }
+    // It holds every customer's names and serials: its own folder is its owner's alone.
+    if (options_.default_db) KeepRegisterPrivate(location, write);
+    if (!IsConnectionString(location)) WarnOfExposure(location);
     std::unique_ptr<RegisterDatabase> db =
         open_(location, write ? RegisterAccess::kWrite : RegisterAccess::kRead);
     if (!db) {
       output_.Say(Severity::kError,
                   EscapeControls(location) + ": no register yet; `corvane register add` makes one");
-      return 1;
+      return output_.Finish(1);
     }
     store_ = std::make_unique<RegisterStore>(std::move(db), write);
     switch (options_.action) {
@@ -158,6 +147,27 @@ class Register {
   }
 
  private:
+  // A register file that someone else could have put there or could change: what it says
+  // may not be what support added.
+  void WarnOfExposure(const std::string& path) {
+    const RegisterFileExposure exposure = ExamineRegisterFile(path);
+    const std::string shown = EscapeControls(path);
+    if (exposure.through_link) {
+      output_.Say(Severity::kWarning, shown + ": the register is reached through a symbolic " +
+                                          "link; make sure it leads where you mean");
+    }
+    if (exposure.other_owner) {
+      output_.Say(Severity::kWarning,
+                  shown + ": the register belongs to another user, who may change what it holds");
+    }
+    if (!exposure.open_folder.empty()) {
+      output_.Say(Severity::kWarning, shown + ": the register's folder " +
+                                          EscapeControls(exposure.open_folder) +
+                                          " may be written by other users, who may replace the " +
+                                          "register or put a journal of their own beside it");
+    }
+  }
+
   struct Counts {
     uint64_t read = 0, added = 0, known = 0, failed = 0, conflicts = 0, machines = 0;
     void operator+=(const Counts& c) {
@@ -169,6 +179,71 @@ class Register {
       machines += c.machines;
     }
   };
+
+  // The input that the reports of one add come from, written with its first new report.
+  struct NewInput {
+    std::string name;
+    std::string given;  // as the user named it, for messages
+    std::string added_at;
+    std::string last_day;  // no report is taken as a machine's latest if dated later
+    int64_t id;
+  };
+
+  static NewInput StartInput(const std::string& name, const std::string& given) {
+    const std::time_t now = std::time(nullptr);
+    // Today somewhere on earth: the latest time zone is 14 hours ahead of UTC.
+    return {name, given, UtcText(now, "%Y-%m-%dT%H:%M:%SZ"), UtcText(now + 14 * 3600, "%Y%m%d"), 0};
+  }
+
+  // The reports of one transaction: what they did, and what to say once it has ended.
+  struct Outcome {
+    Counts counts;
+    std::vector<Incoming> failed;
+    std::vector<std::string> warnings;
+  };
+
+  // One report of an add, inside the input's transaction: stored, known already, or failed.
+  void Store(Incoming& r, NewInput& input, Outcome* outcome) {
+    Counts* counts = &outcome->counts;
+    ++counts->read;
+    if (!r.warning.empty()) outcome->warnings.push_back(std::move(r.warning));
+    if (!r.error.empty()) {
+      ++counts->failed;
+      outcome->failed.push_back(std::move(r));
+      return;
+    }
+    try {
+      const auto key = RegisterStore::Key(r.values, r.source);
+      if (store_->HasReport(key)) {
+        ++counts->known;
+        return;
+      }
+      if (input.id == 0) input.id = store_->AddInput(input.name, input.added_at);
+      std::vector<Machine> known;
+      const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
+      const Machine* machine = nullptr;
+      for (const Machine& m : known) {
+        if (joins.size() == 1 && m.id == joins[0]) machine = &m;
+      }
+      if (joins.empty()) ++counts->machines;
+      if (joins.size() > 1) ++counts->conflicts;
+      store_->AddReport(key, input.id, machine, joins.size() > 1 ? MachineList(joins) : "",
+                        r.values, r.report_date, input.last_day, r.source);
+      ++counts->added;
+    } catch (const RegisterError& e) {
+      throw RegisterError(Where(r.path, r.source) + ": could not be stored, and nothing of " +
+                          EscapeControls(input.given) + " was added: " + e.what());
+    }
+  }
+
+  void SayOutcome(Outcome* outcome, std::vector<Incoming>* failures) {
+    for (const std::string& warning : outcome->warnings) output_.Say(Severity::kWarning, warning);
+    for (Incoming& f : outcome->failed) {
+      output_.Say(Severity::kError, Where(f.path, f.source) + ": not added: " + f.error);
+      failures->push_back(std::move(f));
+    }
+    *outcome = {};
+  }
 
   int Add() {
     std::vector<ReportInputs> inputs;
@@ -182,17 +257,17 @@ class Register {
       std::error_code ec;
       const std::string name =
           given == "-" ? given : std::filesystem::absolute(given, ec).lexically_normal().string();
-      Counts counts;
-      std::vector<Incoming> failed;
+      Outcome outcome;
+      // Read ahead before the register is locked: a slow input keeps no other writer waiting.
+      InputReader reader(input, in_, mailboxes_, output_);
+      reader.WaitReadAhead();
       std::string not_added;
       try {
         store_->db().Write([&] {
-          counts = {};
-          failed.clear();
-          NewInput input_row = StartInput(name);
-          const bool read = DecodeOverlapped(input, in_, mailboxes_, output_, [&](Incoming& r) {
-            Store(r, input_row, &counts, &failed);
-          });
+          outcome = {};
+          NewInput input_row = StartInput(name, given);
+          const bool read =
+              reader.Drain(store_->Name(), [&](Incoming& r) { Store(r, input_row, &outcome); });
           if (!read) throw InputFailed{};
         });
       } catch (const InputFailed&) {
@@ -203,61 +278,13 @@ class Register {
       if (!not_added.empty()) {
         output_.Say(Severity::kError, EscapeControls(given) + ": not added: " + not_added);
         input_failed = true;
-        counts.added = counts.known = counts.conflicts = counts.machines = 0;
+        Counts& c = outcome.counts;
+        c.added = c.known = c.conflicts = c.machines = 0;
       }
-      total += counts;
-      SayFailures(&failed, &failures);
+      total += outcome.counts;
+      SayOutcome(&outcome, &failures);
     }
     return Summary(total, failures, input_failed);
-  }
-
-  // The input that the reports of one add come from, written with its first new report.
-  struct NewInput {
-    std::string name;
-    std::string added_at;
-    std::string last_day;  // no report is taken as a machine's latest if dated later
-    int64_t id;
-  };
-
-  static NewInput StartInput(const std::string& name) {
-    const std::time_t now = std::time(nullptr);
-    // Today somewhere on earth: the latest time zone is 14 hours ahead of UTC.
-    return {name, UtcText(now, "%Y-%m-%dT%H:%M:%SZ"), UtcText(now + 14 * 3600, "%Y%m%d"), 0};
-  }
-
-  // One report of an add: stored, known already, or failed.
-  void Store(Incoming& r, NewInput& input, Counts* counts, std::vector<Incoming>* failed) {
-    ++counts->read;
-    if (!r.error.empty()) {
-      ++counts->failed;
-      failed->push_back(std::move(r));
-      return;
-    }
-    const auto key = RegisterStore::Key(r.values, r.source);
-    if (store_->HasReport(key)) {
-      ++counts->known;
-      return;
-    }
-    if (input.id == 0) input.id = store_->AddInput(input.name, input.added_at);
-    std::vector<Machine> known;
-    const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
-    const Machine* machine = nullptr;
-    for (const Machine& m : known) {
-      if (joins.size() == 1 && m.id == joins[0]) machine = &m;
-    }
-    if (joins.empty()) ++counts->machines;
-    if (joins.size() > 1) ++counts->conflicts;
-    store_->AddReport(key, input.id, machine, joins.size() > 1 ? MachineList(joins) : "", r.values,
-                      r.report_date, input.last_day, r.source);
-    ++counts->added;
-  }
-
-  void SayFailures(std::vector<Incoming>* failed, std::vector<Incoming>* failures) {
-    for (Incoming& f : *failed) {
-      output_.Say(Severity::kError, Where(f.path, f.source) + ": not added: " + f.error);
-      failures->push_back(std::move(f));
-    }
-    failed->clear();
   }
 
   // A mailbox on a server, in batches of its messages each added in a transaction of its
@@ -293,7 +320,7 @@ class Register {
     uint32_t after = progress && progress->uid_validity == validity
                          ? static_cast<uint32_t>(progress->last_uid)
                          : 0;
-    NewInput input = StartInput(account.Url());
+    NewInput input = StartInput(account.Url(), account.Url());
     for (;;) {
       std::vector<ImapMailbox::Message> batch;
       if (!imap_->MessagesAfter(after, kBatch, &batch, &error)) {
@@ -302,44 +329,41 @@ class Register {
         break;
       }
       if (batch.empty()) break;
-      Counts counts;
-      std::vector<Incoming> failed;
+      Outcome outcome;
       uint32_t done = after;
       bool lost = false;
+      // The batch is fetched and decoded before the register is locked, as any input is.
+      InputReader reader([&](const FoundReportFile& found) {
+        MailReportFiles reports(output_, found);
+        for (const ImapMailbox::Message& m : batch) {
+          const bool fetched = imap_->ForEachAttachment(
+              m, IsReportFileName, ReportFileLimit(),
+              [&](const MailAttachment& a) { reports.Add(a); }, &error);
+          reports.Flush();
+          if (!fetched) {
+            lost = true;
+            return false;
+          }
+          done = m.uid;
+        }
+        return true;
+      });
+      reader.WaitReadAhead();
       store_->db().Write([&] {
-        counts = {};
-        failed.clear();
-        done = after;
-        lost = false;
+        outcome = {};
         NewInput batch_input = input;
-        DecodeOverlapped(
-            [&](const FoundReportFile& found) {
-              MailReportFiles reports(output_, found);
-              for (const ImapMailbox::Message& m : batch) {
-                const bool fetched = imap_->ForEachAttachment(
-                    m, IsReportFileName, ReportFileLimit(),
-                    [&](const MailAttachment& a) { reports.Add(a); }, &error);
-                reports.Flush();
-                if (!fetched) {
-                  lost = true;
-                  return false;
-                }
-                done = m.uid;
-              }
-              return true;
-            },
-            [&](Incoming& r) {
-              r.source.uid = static_cast<uint32_t>(r.message_number);
-              Store(r, batch_input, &counts, &failed);
-            });
+        reader.Drain(store_->Name(), [&](Incoming& r) {
+          r.source.uid = static_cast<uint32_t>(r.message_number);
+          Store(r, batch_input, &outcome);
+        });
         if (done != after) {
           store_->SetImapProgress(account.Server(), account.user, account.mailbox,
                                   {validity, done});
         }
         input = batch_input;
       });
-      total += counts;
-      SayFailures(&failed, &failures);
+      total += outcome.counts;
+      SayOutcome(&outcome, &failures);
       after = done;
       if (lost) {
         output_.Say(Severity::kError, EscapeControls(error));
@@ -386,7 +410,7 @@ class Register {
       for (int64_t m : s.machines) (*flags)[m].insert("shared product id");
     }
     for (const StoredReport& r : store_->HeldConflicts()) {
-      for (int64_t m : ParseMachineList(r.conflict)) (*flags)[m].insert("conflict");
+      for (int64_t m : r.conflict_machines) (*flags)[m].insert("conflict");
     }
   }
 
@@ -540,6 +564,7 @@ class Register {
               writer.Row(row);
               return;
             }
+            if (!r.warning.empty()) output_.Say(Severity::kWarning, r.warning);
             std::vector<Machine> known;
             const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
             std::vector<std::string> changes;
@@ -614,7 +639,7 @@ class Register {
     writer.List("held_reports");
     for (const StoredReport& r : held) {
       const std::string where = r.source.mail ? r.input : r.source.name;
-      const std::vector<int64_t> machines = ParseMachineList(r.conflict);
+      const std::vector<int64_t>& machines = r.conflict_machines;
       TableRow row;
       row.cells = {"held report", Joined(ValueList(r.values), " | ")};
       AddValueCells(&row, r.values, false);
@@ -646,7 +671,20 @@ int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std:
   try {
     return Register(options, open, in, mailboxes, output, imap).Run();
   } catch (const RegisterError& e) {
-    output.Say(Severity::kError, EscapeControls(e.what()));
+    // Several lines (a server's detail, the client library's hint) stay lines, each escaped.
+    const std::string text = e.what();
+    std::string joined;
+    for (size_t at = 0; at <= text.size();) {
+      const size_t end = std::min(text.find('\n', at), text.size());
+      const std::string line = EscapeControls(text.substr(at, end - at));
+      if (output.json()) {
+        joined += (at ? "\n" : "") + line;
+      } else {
+        output.Say(Severity::kError, (at ? "  " : "") + line);
+      }
+      at = end + 1;
+    }
+    if (output.json()) output.Say(Severity::kError, joined);
     return output.Finish(1);
   }
 }

@@ -39,8 +39,9 @@ struct ImapProgress {
 
 struct StoredReport {
   int64_t id = 0;
-  int64_t machine = 0;   // 0 for a report held as a conflict
-  std::string conflict;  // the machines a conflict would join, "3 7"
+  int64_t machine = 0;                     // 0 for a report held as a conflict
+  std::string conflict;                    // the machines a conflict would join, "3 7"
+  std::vector<int64_t> conflict_machines;  // the same, read
   MachineValues values;
   std::string report_date;  // yyyymmdd from the file name, or empty
   ReportSource source;
@@ -113,6 +114,9 @@ class RegisterStore {
  private:
   void CreateSchema();
   void AddImapProgress();
+  void HashValueIndexes();
+  // A held report's machines; raises "the register is damaged" for anything else.
+  std::vector<int64_t> ConflictMachines(int64_t report, const std::string& text);
   Machine MachineOf(const SqlRow& row, int first);
   StoredReport ReportOf(const SqlRow& row);
 

@@ -52,6 +52,13 @@ DecodedEntry DecodeEntry(const std::string& path, const MailAttachment* mail,
   return entry;
 }
 
+std::string AmbiguousLengthsWarning(const DecodedEntry& entry) {
+  if (!entry.ambiguous()) return "";
+  return EscapeControls(entry.where()) + ": the lengths are ambiguous (a value of 1000 " +
+         "characters or more): " + std::to_string(entry.cuts) +
+         " cuts fit; the long value is taken to be the product identifier";
+}
+
 namespace {
 
 nlohmann::ordered_json OrNull(const std::string& s) {
@@ -156,10 +163,7 @@ class RecordPrinter {
       output_.Say(Severity::kError, EscapeControls(entry.where()) + ": " + entry.error);
     }
     if (!output_.json() && entry.ambiguous()) {
-      output_.Say(Severity::kWarning,
-                  EscapeControls(entry.where()) + ": the lengths are ambiguous (a value of 1000 " +
-                      "characters or more): " + std::to_string(entry.cuts) +
-                      " cuts fit; the long value is taken to be the product identifier");
+      output_.Say(Severity::kWarning, AmbiguousLengthsWarning(entry));
     }
     TableRow row = DecodeRow(entry);
     // A file is named on stderr alone; an attachment is an entry as well, with its message.

@@ -58,6 +58,10 @@ DecodedEntry DecodeEntry(const std::string& path, const MailAttachment* mail,
                          const std::optional<std::string>& content, const std::string& reason,
                          int code_page = kWindowsCodePage);
 
+// The warning of a record whose length fields leave several cuts of its values, as every
+// verb that reads records gives it; empty for one that reads one way only.
+std::string AmbiguousLengthsWarning(const DecodedEntry& entry);
+
 // The five values as columns of a verb's table, and a row's cells of them; `kind` adds the
 // disk identifier's kind after it.
 void AddValueColumns(std::vector<Column>* columns, bool kind);

@@ -1,6 +1,7 @@
-# corvane register on a SQLite file: the fleet scenario; a damaged, foreign or newer file
-# refused unchanged; each input all or nothing under a full disk and a kill; two first adds of
-# a new register at once.
+# corvane register on a SQLite file: the fleet scenario; the default register private; a
+# --db others could change named; a register that may only be read, read; a damaged,
+# foreign or newer file refused unchanged; each input all or nothing under a full disk and a
+# kill; two first adds of a new register at once.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/../tools/register_scenario.sh"
 command -v jq >/dev/null || { echo "SKIP: jq is not installed"; exit 77; }
@@ -12,11 +13,68 @@ register_scenario "$work/fleet.sqlite3"
 [ "$(sqlite3 "$work/fleet.sqlite3" 'PRAGMA user_version; PRAGMA journal_mode')" = $'2\nwal' ] ||
   fail "the register is not of schema version 2 in WAL mode"
 
-# The default register, made with its folder.
+# The default register, made with its folder, both its owner's alone (as an earlier
+# version's are made at the next run).
 export XDG_DATA_HOME="$work/data"
 write_report "$work/one.kik" WD-1 1 PC-1 P-1 ANA
 "$corvane" register add "$work/one.kik" >/dev/null
 [ -f "$work/data/corvane/register.sqlite3" ] || fail "no register in XDG_DATA_HOME"
+modes() { stat -c %a "$work/data/corvane" "$work/data/corvane/register.sqlite3" | tr '\n' ' '; }
+[ "$(modes)" = "700 600 " ] || fail "the default register is not private: $(modes)"
+chmod 755 "$work/data/corvane"; chmod 644 "$work/data/corvane/register.sqlite3"
+"$corvane" register machines >/dev/null
+[ "$(modes)" = "700 600 " ] || fail "an earlier default register was left open: $(modes)"
+
+# A --db through a link, owned by another user or in a folder others may write: named.
+mkdir -m 777 "$work/open"
+cp "$work/fleet.sqlite3" "$work/open/reg.sqlite3"
+ln -s "$work/fleet.sqlite3" "$work/link.sqlite3"
+while read -r db warning; do
+  err=$("$corvane" register --db "$db" machines 2>&1 >/dev/null) || fail "$db: $err"
+  expect_contains "$err" "$warning" "$db"
+done <<TABLE
+$work/link.sqlite3 the register is reached through a symbolic link
+$work/open/reg.sqlite3 may be written by other users
+TABLE
+if [ "$(id -u)" = 0 ]; then
+  cp "$work/fleet.sqlite3" "$work/theirs.sqlite3"
+  chown 65534 "$work/theirs.sqlite3"
+  err=$("$corvane" register --db "$work/theirs.sqlite3" machines 2>&1 >/dev/null)
+  expect_contains "$err" "the register belongs to another user" "another user's register"
+fi
+[ -z "$("$corvane" register --db "$work/fleet.sqlite3" machines 2>&1 >/dev/null)" ] ||
+  fail "a register of one's own was warned of"
+
+# A register the user may only read, in a folder the user may not write, is read; nothing
+# says "cannot write".
+mkdir "$work/ro"
+cp "$work/fleet.sqlite3" "$work/ro/reg.sqlite3"
+as_reader=()
+if [ "$(id -u)" = 0 ]; then
+  command -v setpriv >/dev/null || { echo "SKIP: setpriv is missing"; exit 77; }
+  chmod 755 "$work" "$work/app"
+  as_reader=(setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=/nonexistent)
+fi
+chmod 444 "$work/ro/reg.sqlite3"; chmod 555 "$work/ro"
+out=$("${as_reader[@]}" "$corvane" register --db "$work/ro/reg.sqlite3" --csv machines 2>&1) ||
+  fail "a register that may only be read: $out"
+[ "$(printf '%s\n' "$out" | wc -l)" = 7 ] || fail "a register that may only be read: $out"
+chmod 755 "$work/ro"
+
+# A damaged register says so and ends with 1, never aborts.
+cp "$work/fleet.sqlite3" "$work/damaged.sqlite3"
+sqlite3 "$work/damaged.sqlite3" "UPDATE reports SET conflict = '1  2' WHERE conflict IS NOT NULL"
+for verb in machines conflicts; do
+  set +e; err=$("$corvane" register --db "$work/damaged.sqlite3" $verb 2>&1); status=$?; set -e
+  [ "$status" = 1 ] || fail "a damaged register, $verb: status $status, not 1"
+  expect_contains "$err" "the register is damaged: " "a damaged register, $verb"
+done
+
+# add warns of ambiguous lengths as decode does.
+printf '006001006200003WD-AMB1PC-AMB%sANA\r\n' "$(head -c 1200 /dev/zero | tr '\0' P)" \
+  >"$work/Lumbrook20261211PC-AMB.kik"
+err=$("$corvane" register --db "$work/fleet.sqlite3" add "$work/Lumbrook20261211PC-AMB.kik" 2>&1 >/dev/null)
+expect_contains "$err" "the lengths are ambiguous" "add of a record with ambiguous lengths"
 
 # Refused and left as it was: not a database, another program's database, a newer schema.
 head -c 8192 /dev/urandom > "$work/noise.db"

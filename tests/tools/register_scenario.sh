@@ -81,3 +81,20 @@ TABLE
   [ "$status" = 1 ] || fail "check of a missing file: status $status, not 1"
   return 0
 }
+
+# Values a database may not keep as they are (hard_values.py): what the register says of
+# them, argv and times left out, for comparing two registers.
+register_values_transcript() {
+  db="$1"
+  local values="$work/hard-values" status m
+  [ -d "$values" ] || python3 "$(dirname "${BASH_SOURCE[0]}")/hard_values.py" "$values"
+  set +e; reg --json add "$values/in" | jq -c 'del(.argv, .register)'; status=$?; set -e
+  echo "add: $status"
+  reg --json machines | jq -c 'del(.argv)'
+  reg --json conflicts | jq -c 'del(.argv)'
+  for m in 1 2 3 4 5; do
+    reg --json history "$m" | jq -c 'del(.argv) | .machines[].reports[] |= del(.added_at)'
+  done
+  set +e; reg --json check "$values/check"/*.kik | jq -c 'del(.argv)'; status=$?; set -e
+  echo "check: $status"
+}

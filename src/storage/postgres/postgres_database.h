@@ -11,7 +11,5 @@ namespace corvane {
 // `conninfo` as libpq takes it; the PG* environment variables fill in what it leaves out.
 std::unique_ptr<RegisterDatabase> OpenPostgresDatabase(const std::string& conninfo,
                                                        RegisterAccess access);
-// The connection string as messages may show it: its password replaced or left out.
-std::string WithoutPassword(const std::string& conninfo);
 
 }  // namespace corvane

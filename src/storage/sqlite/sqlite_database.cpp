@@ -2,7 +2,9 @@
 // wait, so that two writers take turns. Cannot be shared over a network filesystem.
 #include "storage/sqlite/sqlite_database.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +12,8 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+
+#include "platform/linux/files.h"
 
 namespace corvane {
 
@@ -43,8 +47,8 @@ class SqliteRow : public SqlRow {
 
 class SqliteDatabase : public RegisterDatabase {
  public:
-  SqliteDatabase(sqlite3* db, std::string path, std::chrono::milliseconds busy_wait)
-      : db_(db), path_(std::move(path)), busy_wait_(busy_wait) {
+  SqliteDatabase(sqlite3* db, std::string path, std::chrono::milliseconds busy_wait, bool write)
+      : db_(db), path_(std::move(path)), busy_wait_(busy_wait), write_(write) {
     sqlite3_busy_handler(db_, &SqliteDatabase::WhileBusy, this);
     sqlite3_extended_result_codes(db_, 1);
   }
@@ -182,7 +186,7 @@ class SqliteDatabase : public RegisterDatabase {
       why = "the register is busy: another program held it while this one waited " +
             Seconds(Waited()) + " " + waiting_for_;
     } else if (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM) {
-      why = "cannot write the register: " + why;
+      why = (write_ ? "cannot write the register: " : "cannot read the register: ") + why;
     }
     throw RegisterError(path_ + ": " + why);
   }
@@ -190,11 +194,30 @@ class SqliteDatabase : public RegisterDatabase {
   sqlite3* db_;
   std::string path_;
   std::chrono::milliseconds busy_wait_;
+  bool write_;
   std::chrono::steady_clock::time_point waiting_since_ = std::chrono::steady_clock::now();
   const char* waiting_for_ = "to use it";
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   bool wal_ = false;
 };
+
+// The file as a URI, for the parameters only a URI carries.
+std::string FileUri(const std::string& path) {
+  std::error_code ec;
+  const std::string absolute = std::filesystem::absolute(path, ec).string();
+  std::string uri = "file://";
+  for (unsigned char c : ec ? path : absolute) {
+    if (c == '%' || c == '?' || c == '#' || c < 0x21 || c >= 0x7F) {
+      static const char kHex[] = "0123456789ABCDEF";
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri;
+}
 
 }  // namespace
 
@@ -205,16 +228,36 @@ std::unique_ptr<RegisterDatabase> OpenSqliteDatabase(const std::string& path, Re
   if (std::filesystem::is_directory(path, ec)) {
     throw RegisterError(path + ": not a register: it is a folder");
   }
+  const bool write = access == RegisterAccess::kWrite;
+  // Made readable by its owner alone: it holds every customer's names and serials. (The
+  // journal files SQLite makes beside it take the same mode.)
+  if (write && !std::filesystem::exists(path, ec)) {
+    const int fd = OpenOrCreate(path, O_WRONLY | O_EXCL, 0600);
+    if (fd >= 0) ::close(fd);
+  }
+  // Reading never writes: a register the user may only read can be read. WAL readers share
+  // an index file beside the register, which a folder the user may not write cannot take;
+  // without a journal left there (the last writer folded it in), the file holds all that
+  // was committed and is read as it is.
+  std::string name = path;
+  int flags = SQLITE_OPEN_NOMUTEX;
+  if (write) {
+    flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  } else {
+    flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty()) folder = ".";
+    const bool journal = std::filesystem::exists(path + "-wal", ec);
+    name = FileUri(path) + (::access(folder.c_str(), W_OK) != 0 && !journal ? "?immutable=1" : "");
+  }
   sqlite3* db = nullptr;
-  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
-                    (access == RegisterAccess::kWrite ? SQLITE_OPEN_CREATE : 0);
-  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  const int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     const std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close(db);
     throw RegisterError(path + ": cannot open the register: " + why);
   }
-  return std::make_unique<SqliteDatabase>(db, path, busy_wait);
+  return std::make_unique<SqliteDatabase>(db, path, busy_wait, write);
 }
 
 }  // namespace corvane

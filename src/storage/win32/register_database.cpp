@@ -10,8 +10,10 @@ std::unique_ptr<RegisterDatabase> OpenRegisterDatabase(const std::string&, Regis
       "program for `corvane register`");
 }
 
-std::string ShownRegisterLocation(const std::string& location) { return location; }
-
 std::string DefaultRegisterPath() { return "register.sqlite3"; }
+
+void KeepRegisterPrivate(const std::string&, bool) {}
+
+RegisterFileExposure ExamineRegisterFile(const std::string&) { return {}; }
 
 }  // namespace corvane
