@@ -493,7 +493,8 @@ class Register {
                                                  {"from", "", kInCsv},
                                                  {"date", "", kInCsv},
                                                  {"input", "", kInCsv},
-                                                 {"added_at", ""}});
+                                                 {"added_at", ""},
+                                                 {"place", "", kInCsv}});
       TableWriter writer = Writer(std::move(table), "machines");
       for (int64_t machine : machines) {
         const std::vector<StoredReport> reports = store_->MachineReports(machine);
@@ -513,7 +514,8 @@ class Register {
           AddValueCells(&row, r.values, false);
           row.cells.insert(row.cells.end(),
                            {SourceJson(where, r.source), r.source.name, r.source.message_id,
-                            r.source.sender, r.source.mail_date, r.input, r.added_at});
+                            r.source.sender, r.source.mail_date, r.input, r.added_at,
+                            !r.source.mail ? "" : r.source.in_text ? "text" : "attachment"});
           row.text = "  " + (r.report_date.empty() ? "(no date) " : ShownDate(r.report_date)) +
                      "  " + said + "\n" + "    " +
                      EscapeControls(Joined(ValueList(r.values), " | ")) + "\n" + "    from " +

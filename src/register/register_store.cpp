@@ -39,12 +39,14 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX reports_disk ON reports @VALUES@(disk)",
 };
 
-// Version 2: how far each mailbox on a server was read, and the UID of each report read there.
+// Version 2: how far each mailbox on a server was read, the UID of each report read there,
+// and which reports a message carried in its text rather than attached (1; NULL otherwise).
 constexpr const char* kImapProgressSchema[] = {
     "CREATE TABLE imap_mailboxes (server TEXT NOT NULL, user_name TEXT NOT NULL, "
     "mailbox TEXT NOT NULL, uid_validity @INT@ NOT NULL, last_uid @INT@ NOT NULL, "
     "PRIMARY KEY (server, user_name, mailbox))",
     "ALTER TABLE reports ADD COLUMN mail_uid @INT@",
+    "ALTER TABLE reports ADD COLUMN in_text @INT@",
 };
 
 // The values' indexes, each with its table and column. A server's B-tree takes no entry
@@ -305,12 +307,13 @@ int64_t RegisterStore::AddReport(const std::pair<int64_t, int64_t>& key, int64_t
   }
   db_->Run(std::string("INSERT INTO reports (key_a, key_b, machine, conflict, input, ") +
                kValueColumns +
-               ", name, message_id, sender, mail_date, mail_uid) "
-               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+               ", name, message_id, sender, mail_date, mail_uid, in_text) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
            {key.first, key.second, id > 0 ? SqlValue(id) : SqlValue(nullptr), OrNull(conflict),
             input, v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name,
             source.name, OrNull(source.message_id), OrNull(source.sender), OrNull(source.mail_date),
-            source.uid ? SqlValue(int64_t{source.uid}) : SqlValue(nullptr)});
+            source.uid ? SqlValue(int64_t{source.uid}) : SqlValue(nullptr),
+            source.in_text ? SqlValue(int64_t{1}) : SqlValue(nullptr)});
   return id;
 }
 
@@ -361,7 +364,7 @@ void RegisterStore::ForEachMachine(const std::function<void(const Machine&)>& ea
 static const std::string kReportColumns = std::string(
     "r.id, r.machine, r.conflict, r.disk, r.volume, r.computer, r.product, "
     "r.user_name, r.name, r.message_id, r.sender, r.mail_date, "
-    "i.input, i.added_at, r.mail_uid");
+    "i.input, i.added_at, r.mail_uid, r.in_text");
 
 std::vector<int64_t> RegisterStore::ConflictMachines(int64_t report, const std::string& text) {
   // "3 7": machine ids, one space between; anything else was not written by the register.
@@ -399,6 +402,7 @@ StoredReport RegisterStore::ReportOf(const SqlRow& row) {
   r.input = row.Text(12);
   r.added_at = row.Text(13);
   if (!row.IsNull(14)) r.source.uid = static_cast<uint32_t>(row.Int(14));
+  r.source.in_text = !row.IsNull(15) && row.Int(15) == 1;
   r.report_date = ReportDateOfName(r.source.name);
   return r;
 }

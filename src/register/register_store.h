@@ -24,8 +24,8 @@ struct ReportSource {
   std::string sender;
   std::string mail_date;
   bool mail = false;
-  // Found in the message's text rather than attached; not kept in the register, and no part
-  // of a report's identity (a message that carries a report both ways carries it once).
+  // Found in the message's text rather than attached; no part of a report's identity (a
+  // message that carries a report both ways carries it once).
   bool in_text = false;
   uint32_t uid = 0;  // a message's UID in a mailbox on a server; 0 for one read from a file
 };

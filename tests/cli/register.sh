@@ -97,6 +97,7 @@ done
 # A register of schema 1 is upgraded by the next add, its reports kept.
 cp "$work/fleet.sqlite3" "$work/v1.db"
 sqlite3 "$work/v1.db" 'DROP TABLE imap_mailboxes; ALTER TABLE reports DROP COLUMN mail_uid;
+  ALTER TABLE reports DROP COLUMN in_text;
   PRAGMA user_version = 1'
 reports=$(sqlite3 "$work/v1.db" 'SELECT COUNT(*) FROM reports')
 "$corvane" register --db "$work/v1.db" add "$work/one.kik" >/dev/null

@@ -209,7 +209,7 @@ TEST_F(RegisterCommandTest, AMailboxThatFailsPartwayAddsNothingAndSaysWhy) {
 }
 
 // A server's message is read as a mailbox's: a report in its text counts, one carried both
-// attached and in the text is one report, and each is kept with its UID.
+// attached and in the text is one report, and each is kept with its UID and its place.
 TEST_F(RegisterCommandTest, AServersMessagesGiveTheReportsInTheirTextOnceEach) {
   TextReportsServer server;
   RegisterOptions add;
@@ -226,6 +226,8 @@ TEST_F(RegisterCommandTest, AServersMessagesGiveTheReportsInTheirTextOnceEach) {
   const nlohmann::json reports = nlohmann::json::parse(out.str())["machines"][0]["reports"];
   ASSERT_EQ(reports.size(), 1u) << out.str();
   EXPECT_EQ(reports[0]["source"]["uid"], 8) << out.str();
+  // Kept as found in the message's text, and said so.
+  EXPECT_EQ(reports[0]["source"]["source"], "text") << out.str();
   // The next add starts after UID 8.
   ASSERT_EQ(Run(add, true, &server), 0) << err.str();
   EXPECT_EQ(nlohmann::json::parse(out.str())["read"], 0) << out.str();
