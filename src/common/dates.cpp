@@ -1,7 +1,7 @@
 #include "common/dates.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -35,10 +35,13 @@ std::string IsoDate(int year, int month, int day) {
 }
 
 std::string Rfc2822DateToIso(const std::string& date) {
-  std::istringstream in(date);
-  std::string word;
+  // The words between spaces and tabs (a stream would build a locale for each date).
   std::vector<std::string> words;
-  while (in >> word) words.push_back(word);
+  for (size_t at = 0; at < date.size();) {
+    const size_t end = std::min(date.find_first_of(" \t\r\n\v\f", at), date.size());
+    if (end > at) words.emplace_back(date, at, end - at);
+    at = end + 1;
+  }
   size_t w = 0;
   if (w < words.size() && words[w].back() == ',') ++w;  // the day of the week
   if (words.size() < w + 4) return "";

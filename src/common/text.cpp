@@ -158,8 +158,12 @@ size_t Utf8CharacterCount(const std::string& utf8) {
 }
 
 std::string EscapeControls(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size();) {
+  // Most text is printable ASCII, which stays as it is.
+  size_t plain = 0;
+  while (plain < s.size() && s[plain] >= 0x20 && s[plain] < 0x7F) ++plain;
+  if (plain == s.size()) return s;
+  std::string out(s, 0, plain);
+  for (size_t i = plain; i < s.size();) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     const size_t length = Utf8SequenceLength(s, i);
     char hex[8];

@@ -666,3 +666,31 @@ extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v4(
   }
   return 0;
 }
+
+// One message in a file of its own, as the IMAP intake fetches it: read as a Maildir's
+// message is, named `path` and numbered `number` in what is handed over.
+extern "C" __attribute__((visibility("default"))) int corvane_read_message_v1(
+    int fd, const char* path, uint64_t number, size_t limit, corvane::MailboxWantedFn wanted,
+    corvane::MailboxFoundFn found, void* context, char* error, size_t error_size) {
+  static const bool initialised = [] {
+    g_mime_init();
+    return true;
+  }();
+  (void)initialised;
+  corvane::Walk walk{limit, wanted, found, context, path, "", "", "", nullptr, number - 1, {}};
+  bool read = true;
+  try {
+    GMimeStream* stream = g_mime_stream_fs_new(fd);
+    g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream), FALSE);
+    corvane::ParseMessage(stream, fd, 0, -1, walk);
+    g_object_unref(stream);
+  } catch (const std::bad_alloc&) {
+    read = false;
+    if (error_size > 0) {
+      std::strncpy(error, "out of memory while reading the message", error_size - 1);
+      error[error_size - 1] = '\0';
+    }
+  }
+  if (walk.parser) g_object_unref(walk.parser);
+  return read ? 1 : 0;
+}

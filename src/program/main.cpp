@@ -11,6 +11,31 @@
 #include "platform/standard_streams.h"
 #include "program/os_system.h"
 #include "program/verb.h"
+#include "register/imap_url.h"
+
+namespace {
+
+// An argument as the JSON's argv and messages may show it: without the password of a
+// register's connection string or of a server mailbox's address.
+std::string Shown(const std::string& argument) {
+  return corvane::ShownImapArgument(corvane::ShownArgument(argument));
+}
+
+// A parser's message, which may quote the command line, with those passwords left out.
+std::string ShownMessage(const std::string& message, const std::vector<std::string>& arguments) {
+  std::string out = corvane::MaskArgumentPasswords(message, arguments);
+  for (const std::string& argument : arguments) {
+    const std::string shown = corvane::ShownImapArgument(argument);
+    if (shown == argument) continue;
+    for (size_t at = out.find(argument); at != std::string::npos;
+         at = out.find(argument, at + shown.size())) {
+      out.replace(at, argument.size(), shown);
+    }
+  }
+  return out;
+}
+
+}  // namespace
 
 int main(int raw_argc, char** raw_argv) {
   using namespace corvane;
@@ -30,9 +55,9 @@ int main(int raw_argc, char** raw_argv) {
   const std::unique_ptr<Verb> verbs[] = {AddIdentifyVerb(cli), AddRecordVerb(cli),
                                          AddDecodeVerb(cli), AddRegisterVerb(cli)};
   cli.require_subcommand(0, 1);
-  // A connection string's password stays out of the JSON's argv, whatever the verb.
+  // No password in the JSON's argv, whatever the verb.
   Invocation invocation{CORVANE_VERSION, arguments};
-  for (std::string& argument : invocation.argv) argument = ShownArgument(argument);
+  for (std::string& argument : invocation.argv) argument = Shown(argument);
   try {
     cli.parse(argc, argv);
     for (const std::unique_ptr<Verb>& verb : verbs) {
@@ -43,7 +68,7 @@ int main(int raw_argc, char** raw_argv) {
   } catch (const CLI::CallForVersion& e) {
     return CheckedOutput(cli.exit(e));
   } catch (const CLI::ParseError& e) {
-    const std::string why = MaskArgumentPasswords(e.what(), arguments);
+    const std::string why = ShownMessage(e.what(), arguments);
     std::cerr << EscapeControls(why) << "\n" << cli.help();
     // A script that asked for JSON gets the usage error as JSON as well.
     for (int i = 1; i < argc; ++i) {

@@ -7,11 +7,13 @@
 
 #include "common/connection_string.h"
 #include "common/text.h"
+#include "platform/imap.h"
 #include "platform/mailbox.h"
 #include "platform/register_database.h"
 #include "platform/register_server.h"
 #include "platform/standard_streams.h"
 #include "program/verb.h"
+#include "register/imap_url.h"
 #include "register/register_command.h"
 #include "register/register_service.h"
 
@@ -41,6 +43,19 @@ class RegisterVerb : public Verb {
     add_ = command_->add_subcommand(
         "add", "Add the reports of files, folders, standard input or a mailbox");
     AddInputs(add_);
+    imap_ = add_->add_option(
+        "--imap", options_.imap_url,
+        "A mailbox on a server, imaps://USER@HOST[:PORT]/MAILBOX or imap://...; read without "
+        "changing it, from where the last add of it stopped");
+    add_->add_option("--password-command", options_.password_command,
+                     "The IMAP password is the first line CMD prints (run by the shell); "
+                     "without it, ~/.netrc's")
+        ->needs(imap_);
+    add_->add_option(
+            "--cacert", options_.cacert,
+            "Trust the server's certificate when FILE's CA signed it, not the system's CAs")
+        ->needs(imap_)
+        ->check(CLI::ExistingFile);
     machines_ = command_->add_subcommand("machines", "One row per machine: its latest values");
     history_ = command_->add_subcommand(
         "history", "A machine's reports in date order and what changed, in words");
@@ -79,9 +94,18 @@ class RegisterVerb : public Verb {
   bool Parsed() const override { return command_->parsed(); }
 
   void Check() override {
-    if ((add_->parsed() || check_->parsed()) && options_.inputs.files.empty() &&
-        options_.inputs.mailbox.empty()) {
-      throw CLI::RequiredError("FILE or --mailbox");
+    if (add_->parsed() && !options_.imap_url.empty()) {
+      if (!options_.inputs.files.empty() || !options_.inputs.mailbox.empty()) {
+        throw CLI::ValidationError("--imap", "give either --imap or files and --mailbox");
+      }
+      ImapAccount account;
+      std::string why;
+      if (ParseImapUrl(options_.imap_url, &account, &why) != ImapUrlVerdict::kValid) {
+        throw CLI::ValidationError("--imap", why);
+      }
+    } else if ((add_->parsed() || check_->parsed()) && options_.inputs.files.empty() &&
+               options_.inputs.mailbox.empty()) {
+      throw CLI::RequiredError(add_->parsed() ? "FILE, --mailbox or --imap" : "FILE or --mailbox");
     }
     if (history_->parsed() && (options_.machine.empty() ? 0 : 1) + (options_.disk.empty() ? 0 : 1) +
                                       (options_.computer.empty() ? 0 : 1) !=
@@ -117,14 +141,16 @@ class RegisterVerb : public Verb {
     }
     VerbOutput output("register", json_, invocation, std::cout, std::cerr);
     const std::unique_ptr<MailboxReader> mailboxes = CreateMailboxReader();
+    const std::unique_ptr<ImapMailbox> imap =
+        options_.imap_url.empty() ? nullptr : CreateImapMailbox();
     UseBinaryStandardInput();
     if (options_.csv) UseBinaryStandardOutput();
     if (options_.db.empty()) {
       options_.db = DefaultRegisterPath();
       options_.default_db = true;
     }
-    return CheckedOutput(
-        RunRegisterCommand(options_, &OpenRegisterDatabase, std::cin, *mailboxes, output));
+    return CheckedOutput(RunRegisterCommand(options_, &OpenRegisterDatabase, std::cin, *mailboxes,
+                                            output, imap.get()));
   }
 
  private:
@@ -181,6 +207,7 @@ class RegisterVerb : public Verb {
 
   CLI::App* command_;
   CLI::Option* csv_ = nullptr;
+  CLI::Option* imap_ = nullptr;
   CLI::App* add_ = nullptr;
   CLI::App* machines_ = nullptr;
   CLI::App* history_ = nullptr;

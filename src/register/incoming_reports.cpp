@@ -19,6 +19,7 @@ Incoming DecodeIncoming(const std::string& path, const MailAttachment* mail,
                 mail->date,
                 true,
                 mail->part != MailPart::kAttachment};
+    r.message_number = mail->message_number;
   } else if (path == "-") {
     r.source.name = path;
   } else {
@@ -38,9 +39,13 @@ Incoming DecodeIncoming(const std::string& path, const MailAttachment* mail,
 
 InputReader::InputReader(const ReportInputs& input, std::istream& in, MailboxReader& mailboxes,
                          VerbOutput& output)
-    : reader_([this, input, in = &in, mailboxes = &mailboxes, output = &output] {
-        ReadAll(input, *in, *mailboxes, *output);
+    : InputReader([input, in = &in, mailboxes = &mailboxes,
+                   output = &output](const FoundReportFile& found) {
+        return ForEachReportFile(input, *in, *mailboxes, *output, found);
       }) {}
+
+InputReader::InputReader(std::function<bool(const FoundReportFile&)> produce)
+    : reader_([this, produce = std::move(produce)] { ReadAll(produce); }) {}
 
 InputReader::~InputReader() {
   {
@@ -88,22 +93,19 @@ bool InputReader::Drain(const std::string& name, const std::function<void(Incomi
   return read_;
 }
 
-void InputReader::ReadAll(const ReportInputs& input, std::istream& in, MailboxReader& mailboxes,
-                          VerbOutput& output) {
+void InputReader::ReadAll(const std::function<bool(const FoundReportFile&)>& produce) {
   bool read = false;
   std::exception_ptr failure;
   try {
-    read = ForEachReportFile(
-        input, in, mailboxes, output,
-        [&](const std::string& path, const MailAttachment* mail,
-            const std::optional<std::string>& content, const std::string& reason) {
-          Incoming r = DecodeIncoming(path, mail, content, reason);
-          std::unique_lock<std::mutex> lock(mutex_);
-          changed_.wait(lock, [&] { return stop_ || queue_.size() < kQueued; });
-          if (stop_) return;
-          queue_.push_back(std::move(r));
-          changed_.notify_all();
-        });
+    read = produce([&](const std::string& path, const MailAttachment* mail,
+                       const std::optional<std::string>& content, const std::string& reason) {
+      Incoming r = DecodeIncoming(path, mail, content, reason);
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return stop_ || queue_.size() < kQueued; });
+      if (stop_) return;
+      queue_.push_back(std::move(r));
+      changed_.notify_all();
+    });
   } catch (...) {
     failure = std::current_exception();
   }

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -25,9 +26,10 @@ struct Incoming {
   std::string path;
   ReportSource source;
   MachineValues values;
-  std::string report_date;  // yyyymmdd, or empty when the name gives no calendar date
-  std::string error;        // why it could not be decoded
-  std::string warning;      // what decode would warn of
+  std::string report_date;      // yyyymmdd, or empty when the name gives no calendar date
+  std::string error;            // why it could not be decoded
+  std::string warning;          // what decode would warn of
+  uint64_t message_number = 0;  // a mail's number in its mailbox (on a server, its UID)
 };
 
 Incoming DecodeIncoming(const std::string& path, const MailAttachment* mail,
@@ -42,6 +44,9 @@ class InputReader {
  public:
   InputReader(const ReportInputs& input, std::istream& in, MailboxReader& mailboxes,
               VerbOutput& output);
+  // The report files that `produce` hands to the function it is given; the input was read to
+  // its end when `produce` returns true.
+  explicit InputReader(std::function<bool(const FoundReportFile&)> produce);
   ~InputReader();
   InputReader(const InputReader&) = delete;
   InputReader& operator=(const InputReader&) = delete;
@@ -57,8 +62,7 @@ class InputReader {
  private:
   static constexpr size_t kQueued = 4096;
 
-  void ReadAll(const ReportInputs& input, std::istream& in, MailboxReader& mailboxes,
-               VerbOutput& output);
+  void ReadAll(const std::function<bool(const FoundReportFile&)>& produce);
 
   std::mutex mutex_;
   std::condition_variable changed_;

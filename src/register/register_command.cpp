@@ -17,6 +17,7 @@
 #include "common/connection_string.h"
 #include "common/table_writer.h"
 #include "common/text.h"
+#include "register/imap_url.h"
 #include "register/incoming_reports.h"
 #include "register/register_store.h"
 #include "report/decode_command.h"
@@ -59,8 +60,17 @@ std::string MachineList(const std::vector<int64_t>& machines, const std::string&
 // Where a report came from, for messages and the text output.
 std::string Where(const std::string& path, const ReportSource& source) {
   if (!source.mail) return EscapeControls(path);
-  return EscapeControls(path + ": message <" + source.message_id + ">" +
-                        (source.in_text ? ", in its text: " : ", attachment ") + source.name);
+  std::string at = path + ": message ";
+  if (source.uid) at += "UID " + std::to_string(source.uid);
+  // A message on a server that could not be fetched is known by its UID alone.
+  if (!source.uid || !source.message_id.empty()) {
+    at += (source.uid ? " <" : "<") + source.message_id + ">";
+  }
+  // A message on a server that could not be read has no attachment to name.
+  if (!source.uid || !source.name.empty()) {
+    at += (source.in_text ? ", in its text: " : ", attachment ") + source.name;
+  }
+  return EscapeControls(at);
 }
 
 nlohmann::ordered_json SourceJson(const std::string& path, const ReportSource& source) {
@@ -72,6 +82,7 @@ nlohmann::ordered_json SourceJson(const std::string& path, const ReportSource& s
     j["date"] = source.mail_date;
     j["attachment"] = source.name;
     if (source.in_text) j["source"] = "text";
+    if (source.uid) j["uid"] = source.uid;
   }
   return j;
 }
@@ -123,8 +134,13 @@ std::string PluralS(uint64_t n, const std::string& word) {
 class Register {
  public:
   Register(const RegisterOptions& options, RegisterOpener open, std::istream& in,
-           MailboxReader& mailboxes, VerbOutput& output)
-      : options_(options), open_(open), in_(in), mailboxes_(mailboxes), output_(output) {}
+           MailboxReader& mailboxes, VerbOutput& output, ImapMailbox* imap)
+      : options_(options),
+        open_(open),
+        in_(in),
+        mailboxes_(mailboxes),
+        output_(output),
+        imap_(imap) {}
 
   int RunOn(RegisterStore& store) {
     store_ = &store;
@@ -153,7 +169,7 @@ class Register {
   int Act() {
     switch (options_.action) {
       case RegisterAction::kAdd:
-        return Add();
+        return options_.imap_url.empty() ? Add() : AddImap();
       case RegisterAction::kMachines:
         return Machines();
       case RegisterAction::kHistory:
@@ -198,29 +214,81 @@ class Register {
     }
   };
 
-  // One decoded report into the register, inside the input's transaction.
-  // `verdict`, when given, says what became of it.
-  void Store(const Incoming& r, const std::string& input, const std::string& added_at,
-             const std::string& last_day, int64_t* input_id, Counts* counts, Verdict* verdict) {
-    const auto key = RegisterStore::Key(r.values, r.source);
-    if (store_->HasReport(key)) {
-      ++counts->known;
-      if (verdict) *verdict = {"already_known", {}, {}, kCheckUnchanged};
+  // The input that the reports of one add come from, written with its first new report.
+  struct NewInput {
+    std::string name;
+    std::string given;  // as the user named it, for messages
+    std::string added_at;
+    std::string last_day;  // no report is taken as a machine's latest if dated later
+    int64_t id;
+  };
+
+  static NewInput StartInput(const std::string& name, const std::string& given) {
+    const std::time_t now = std::time(nullptr);
+    // Today somewhere on earth: the latest time zone is 14 hours ahead of UTC.
+    return {name, given, UtcText(now, "%Y-%m-%dT%H:%M:%SZ"), UtcText(now + 14 * 3600, "%Y%m%d"), 0};
+  }
+
+  // The reports of one transaction: what they did, and what to say once it has ended.
+  struct Outcome {
+    Counts counts;
+    std::vector<Incoming> failed;
+    std::vector<std::string> warnings;
+    std::vector<TableRow> verdicts;  // with `verdicts`: each report's, as check gives it
+  };
+
+  // One report of an add, inside the input's transaction: stored, known already, or failed.
+  void Store(Incoming& r, NewInput& input, Outcome* outcome) {
+    Counts* counts = &outcome->counts;
+    ++counts->read;
+    r.path = Uploaded(r.path);
+    r.source.name = Uploaded(r.source.name);
+    if (!r.warning.empty()) outcome->warnings.push_back(std::move(r.warning));
+    if (!r.error.empty()) {
+      ++counts->failed;
+      if (options_.verdicts) outcome->verdicts.push_back(CheckRow(r, nullptr));
+      outcome->failed.push_back(std::move(r));
       return;
     }
-    if (*input_id == 0) *input_id = store_->AddInput(input, added_at);
-    std::vector<Machine> known;
-    const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
-    const Machine* machine = nullptr;
-    for (const Machine& m : known) {
-      if (joins.size() == 1 && m.id == joins[0]) machine = &m;
+    try {
+      const auto key = RegisterStore::Key(r.values, r.source);
+      if (store_->HasReport(key)) {
+        ++counts->known;
+        if (options_.verdicts) {
+          const Verdict v{"already_known", {}, {}, kCheckUnchanged};
+          outcome->verdicts.push_back(CheckRow(r, &v));
+        }
+        return;
+      }
+      if (input.id == 0) input.id = store_->AddInput(input.name, input.added_at);
+      std::vector<Machine> known;
+      const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
+      const Machine* machine = nullptr;
+      for (const Machine& m : known) {
+        if (joins.size() == 1 && m.id == joins[0]) machine = &m;
+      }
+      if (joins.empty()) ++counts->machines;
+      if (joins.size() > 1) ++counts->conflicts;
+      if (options_.verdicts) {
+        const Verdict v = VerdictOf(joins, known, r.values);
+        outcome->verdicts.push_back(CheckRow(r, &v));
+      }
+      store_->AddReport(key, input.id, machine, joins.size() > 1 ? MachineList(joins) : "",
+                        r.values, r.report_date, input.last_day, r.source);
+      ++counts->added;
+    } catch (const RegisterError& e) {
+      throw RegisterError(Where(r.path, r.source) + ": could not be stored, and nothing of " +
+                          EscapeControls(input.given) + " was added: " + e.what());
     }
-    if (joins.empty()) ++counts->machines;
-    if (joins.size() > 1) ++counts->conflicts;
-    if (verdict) *verdict = VerdictOf(joins, known, r.values);
-    store_->AddReport(key, *input_id, machine, joins.size() > 1 ? MachineList(joins) : "", r.values,
-                      r.report_date, last_day, r.source);
-    ++counts->added;
+  }
+
+  void SayOutcome(Outcome* outcome, std::vector<Incoming>* failures) {
+    for (const std::string& warning : outcome->warnings) output_.Say(Severity::kWarning, warning);
+    for (Incoming& f : outcome->failed) {
+      output_.Say(Severity::kError, Where(f.path, f.source) + ": not added: " + f.error);
+      failures->push_back(std::move(f));
+    }
+    *outcome = {};
   }
 
   int Add() {
@@ -229,7 +297,6 @@ class Register {
     if (!options_.inputs.mailbox.empty()) inputs.push_back({{}, options_.inputs.mailbox});
     Counts total;
     std::vector<Incoming> failures;
-    std::vector<TableRow> all_verdicts;
     bool input_failed = false;
     for (const ReportInputs& input : inputs) {
       const std::string given = input.mailbox.empty() ? input.files[0] : input.mailbox;
@@ -237,46 +304,17 @@ class Register {
       const std::string name =
           given == "-" ? given
                        : Uploaded(std::filesystem::absolute(given, ec).lexically_normal().string());
-      Counts counts;
-      std::vector<Incoming> failed;
-      std::vector<TableRow> verdicts;
-      std::vector<std::string> warnings;
+      Outcome outcome;
+      // Read ahead before the register is locked: a slow input keeps no other writer waiting.
       InputReader reader(input, in_, mailboxes_, output_);
       reader.WaitReadAhead();
       std::string not_added;
       try {
         store_->db().Write([&] {
-          counts = {};
-          failed.clear();
-          verdicts.clear();
-          warnings.clear();
-          int64_t input_id = 0;
-          const std::time_t now = std::time(nullptr);
-          const std::string added_at = UtcText(now, "%Y-%m-%dT%H:%M:%SZ");
-          // Today somewhere on earth: the latest time zone is 14 hours ahead of UTC.
-          const std::string last_day = UtcText(now + 14 * 3600, "%Y%m%d");
-          const bool read = reader.Drain(store_->Name(), [&](Incoming& r) {
-            ++counts.read;
-            r.path = Uploaded(r.path);
-            r.source.name = Uploaded(r.source.name);
-            if (!r.warning.empty()) warnings.push_back(std::move(r.warning));
-            if (!r.error.empty()) {
-              ++counts.failed;
-              if (options_.verdicts) verdicts.push_back(CheckRow(r, nullptr));
-              failed.push_back(std::move(r));
-              return;
-            }
-            Verdict verdict;
-            try {
-              Store(r, name, added_at, last_day, &input_id, &counts,
-                    options_.verdicts ? &verdict : nullptr);
-            } catch (const RegisterError& e) {
-              throw RegisterError(Where(r.path, r.source) +
-                                  ": could not be stored, and nothing of " + EscapeControls(given) +
-                                  " was added: " + e.what());
-            }
-            if (options_.verdicts) verdicts.push_back(CheckRow(r, &verdict));
-          });
+          outcome = {};
+          NewInput input_row = StartInput(name, given);
+          const bool read =
+              reader.Drain(store_->Name(), [&](Incoming& r) { Store(r, input_row, &outcome); });
           if (!read) throw InputFailed{};
         });
       } catch (const InputFailed&) {
@@ -287,19 +325,107 @@ class Register {
       if (!not_added.empty()) {
         output_.Say(Severity::kError, EscapeControls(given) + ": not added: " + not_added);
         input_failed = true;
-        counts.added = counts.known = counts.conflicts = counts.machines = 0;
-        for (TableRow& row : verdicts) {
+        Counts& c = outcome.counts;
+        c.added = c.known = c.conflicts = c.machines = 0;
+        for (TableRow& row : outcome.verdicts) {
           if (row.formats == kInAll) row.cells[5] = "not_added";
         }
       }
-      total += counts;
-      for (TableRow& row : verdicts) all_verdicts.push_back(std::move(row));
-      for (const std::string& warning : warnings) output_.Say(Severity::kWarning, warning);
-      for (Incoming& f : failed) {
-        output_.Say(Severity::kError, Where(f.path, f.source) + ": not added: " + f.error);
-        failures.push_back(std::move(f));
+      total += outcome.counts;
+      for (TableRow& row : outcome.verdicts) verdicts_.push_back(std::move(row));
+      SayOutcome(&outcome, &failures);
+    }
+    return Summary(total, failures, input_failed);
+  }
+
+  // A mailbox on a server, in batches of its messages each added in a transaction of its
+  // own together with how far the mailbox has been read: a run that is stopped keeps what
+  // it added, and the next goes on from there.
+  int AddImap() {
+    constexpr size_t kBatch = 1000;
+    ImapAccount account;
+    std::string error;
+    if (ParseImapUrl(options_.imap_url, &account, &error) != ImapUrlVerdict::kValid) {
+      output_.Say(Severity::kError, EscapeControls(error));
+      return output_.Finish(2);
+    }
+    account.password_command = options_.password_command;
+    account.cacert = options_.cacert;
+    Counts total;
+    std::vector<Incoming> failures;
+    bool input_failed = false;
+    if (!imap_ || !imap_->Open(account, &error)) {
+      output_.Say(Severity::kError,
+                  EscapeControls(imap_ ? error
+                                       : account.Url() + ": mailboxes on a server cannot "
+                                                         "be read here"));
+      return Summary(total, failures, true);
+    }
+    const uint32_t validity = imap_->UidValidity();
+    std::optional<ImapProgress> progress;
+    store_->db().Read([&] {
+      progress = store_->ImapProgressOf(account.Server(), account.user, account.mailbox);
+    });
+    // After a UIDVALIDITY change the UIDs mean other messages: all are read again, and the
+    // reports already stored count as known.
+    uint32_t after = progress && progress->uid_validity == validity
+                         ? static_cast<uint32_t>(progress->last_uid)
+                         : 0;
+    NewInput input = StartInput(account.Url(), account.Url());
+    for (;;) {
+      std::vector<ImapMailbox::Message> batch;
+      if (!imap_->MessagesAfter(after, kBatch, &batch, &error)) {
+        output_.Say(Severity::kError, EscapeControls(error));
+        input_failed = true;
+        break;
+      }
+      if (batch.empty()) break;
+      Outcome outcome;
+      uint32_t done = after;
+      bool lost = false;
+      // The batch is fetched and decoded before the register is locked, as any input is.
+      InputReader reader([&](const FoundReportFile& found) {
+        MailReportFiles reports(output_, found);
+        for (const ImapMailbox::Message& m : batch) {
+          const bool fetched = imap_->ForEachAttachment(
+              m, IsReportFileName, ReportFileLimit(),
+              [&](const MailAttachment& a) { reports.Add(a); }, &error);
+          reports.Flush();
+          if (!fetched) {
+            lost = true;
+            return false;
+          }
+          done = m.uid;
+        }
+        return true;
+      });
+      reader.WaitReadAhead();
+      store_->db().Write([&] {
+        outcome = {};
+        NewInput batch_input = input;
+        reader.Drain(store_->Name(), [&](Incoming& r) {
+          r.source.uid = static_cast<uint32_t>(r.message_number);
+          Store(r, batch_input, &outcome);
+        });
+        if (done != after) {
+          store_->SetImapProgress(account.Server(), account.user, account.mailbox,
+                                  {validity, done});
+        }
+        input = batch_input;
+      });
+      total += outcome.counts;
+      SayOutcome(&outcome, &failures);
+      after = done;
+      if (lost) {
+        output_.Say(Severity::kError, EscapeControls(error));
+        input_failed = true;
+        break;
       }
     }
+    return Summary(total, failures, input_failed);
+  }
+
+  int Summary(const Counts& total, const std::vector<Incoming>& failures, bool input_failed) {
     const std::string summary =
         std::to_string(total.read) + " read, " + std::to_string(total.added) + " new, " +
         std::to_string(total.known) + " already known, " + std::to_string(total.failed) +
@@ -322,7 +448,7 @@ class Register {
       output_.Add("failures", list);
       if (options_.verdicts) {
         TableWriter writer = Writer(CheckTable(), "reports");
-        for (const TableRow& row : all_verdicts) writer.Row(row);
+        for (const TableRow& row : verdicts_) writer.Row(row);
         writer.Finish();
       }
       output_.SayInJson(Severity::kInformation, summary);
@@ -465,7 +591,8 @@ class Register {
                                                  {"from", "", kInCsv},
                                                  {"date", "", kInCsv},
                                                  {"input", "", kInCsv},
-                                                 {"added_at", ""}});
+                                                 {"added_at", ""},
+                                                 {"place", "", kInCsv}});
       TableWriter writer = Writer(std::move(table), "machines");
       for (int64_t machine : machines) {
         const std::vector<StoredReport> reports = store_->MachineReports(machine);
@@ -483,7 +610,10 @@ class Register {
           AddValueCells(&row, r.values, false);
           row.cells.insert(row.cells.end(),
                            {SourceJson(where, r.source), r.source.name, r.source.message_id,
-                            r.source.sender, r.source.mail_date, r.input, r.added_at});
+                            r.source.sender, r.source.mail_date, r.input, r.added_at,
+                            !r.source.mail     ? ""
+                            : r.source.in_text ? "text"
+                                               : "attachment"});
           row.text = "  " + (r.report_date.empty() ? "(no date) " : ShownDate(r.report_date)) +
                      "  " + said + "\n" + "    " +
                      EscapeControls(Joined(ValueList(r.values), " | ")) + "\n" + "    from " +
@@ -628,16 +758,18 @@ class Register {
   std::istream& in_;
   MailboxReader& mailboxes_;
   VerbOutput& output_;
+  ImapMailbox* imap_;
   std::unique_ptr<RegisterStore> owned_;
   RegisterStore* store_ = nullptr;
+  std::vector<TableRow> verdicts_;  // add's, with `verdicts`
 };
 
 }  // namespace
 
 int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std::istream& in,
-                       MailboxReader& mailboxes, VerbOutput& output) {
+                       MailboxReader& mailboxes, VerbOutput& output, ImapMailbox* imap) {
   try {
-    return Register(options, open, in, mailboxes, output).Run();
+    return Register(options, open, in, mailboxes, output, imap).Run();
   } catch (const RegisterError& e) {
     // Several lines (a server's detail, the client library's hint) stay lines, each escaped.
     const std::string text = e.what();
@@ -660,7 +792,7 @@ int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std:
 int RunRegisterAction(const RegisterOptions& options, RegisterStore& store, std::istream& in,
                       MailboxReader& mailboxes, VerbOutput& output) {
   try {
-    return Register(options, nullptr, in, mailboxes, output).RunOn(store);
+    return Register(options, nullptr, in, mailboxes, output, nullptr).RunOn(store);
   } catch (const RegisterError& e) {
     output.Say(Severity::kError, EscapeControls(e.what()));
     return output.Finish(1);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/verb_output.h"
+#include "platform/imap.h"
 #include "platform/mailbox.h"
 #include "platform/register_database.h"
 #include "register/machine_rule.h"
@@ -36,8 +37,12 @@ struct RegisterOptions {
   bool default_db = false;  // `db` is the default file, whose folder add makes
   MatchMode match = MatchMode::kMost;
   bool csv = false;
-  bool bom = false;      // CSV: a UTF-8 byte-order mark first, for spreadsheets
-  ReportInputs inputs;   // add and check: the same inputs as decode
+  bool bom = false;     // CSV: a UTF-8 byte-order mark first, for spreadsheets
+  ReportInputs inputs;  // add and check: the same inputs as decode
+  // add: a mailbox on a server instead, read from where the last add of it stopped.
+  std::string imap_url;
+  std::string password_command;
+  std::string cacert;
   std::string machine;   // history: a machine id, or
   std::string disk;      // the machines with reports of this disk, or
   std::string computer;  // of this computer name
@@ -65,8 +70,9 @@ inline constexpr int kCheckConflict = 5;
 // Status 0 done, 1 when a report, an input or the register failed (each named with the reason).
 using RegisterOpener = std::unique_ptr<RegisterDatabase> (*)(const std::string& location,
                                                              RegisterAccess access);
+// `imap` reads `imap_url`'s mailbox; it is only needed for that.
 int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std::istream& in,
-                       MailboxReader& mailboxes, VerbOutput& output);
+                       MailboxReader& mailboxes, VerbOutput& output, ImapMailbox* imap = nullptr);
 // The same on a register already open (a server's, kept open for its requests).
 int RunRegisterAction(const RegisterOptions& options, RegisterStore& store, std::istream& in,
                       MailboxReader& mailboxes, VerbOutput& output);

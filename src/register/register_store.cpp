@@ -41,6 +41,16 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX reports_disk ON reports @VALUES@(disk)",
 };
 
+// Version 2: how far each mailbox on a server was read, the UID of each report read there,
+// and which reports a message carried in its text rather than attached (1; NULL otherwise).
+constexpr const char* kImapProgressSchema[] = {
+    "CREATE TABLE imap_mailboxes (server TEXT NOT NULL, user_name TEXT NOT NULL, "
+    "mailbox TEXT NOT NULL, uid_validity @INT@ NOT NULL, last_uid @INT@ NOT NULL, "
+    "PRIMARY KEY (server, user_name, mailbox))",
+    "ALTER TABLE reports ADD COLUMN mail_uid @INT@",
+    "ALTER TABLE reports ADD COLUMN in_text @INT@",
+};
+
 // The values' indexes, each with its table and column. A server's B-tree takes no entry
 // over 2,704 bytes, and a value may be four times 999 characters: there they are hash
 // indexes, which hold a digest of the value and serve the equality the register asks.
@@ -149,14 +159,48 @@ RegisterStore::RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write)
   db_->Write([&] {
     version = db_->SchemaVersion();
     check(db_->Foreign(), version);
-    if (version == 0) CreateSchema();
-    // Upgrades from older versions go here, each in this same transaction.
+    if (version == 0) {
+      CreateSchema();
+      version = 1;
+    }
+    // Upgrades from older versions, each in this same transaction.
+    if (version < 2) AddImapProgress();
     db_->SetSchemaVersion(kRegisterSchemaVersion);
   });
 }
 
 void RegisterStore::CreateSchema() {
   for (const char* statement : kSchema) db_->Run(Dialected(statement, db_->dialect()), {});
+}
+
+void RegisterStore::AddImapProgress() {
+  for (const char* statement : kImapProgressSchema) {
+    db_->Run(Dialected(statement, db_->dialect()), {});
+  }
+}
+
+void RegisterStore::SetImapProgress(const std::string& server, const std::string& user,
+                                    const std::string& mailbox, const ImapProgress& progress) {
+  db_->Run(
+      "INSERT INTO imap_mailboxes (server, user_name, mailbox, uid_validity, last_uid) "
+      "VALUES (?, ?, ?, ?, ?) ON CONFLICT (server, user_name, mailbox) DO UPDATE SET "
+      "last_uid = CASE WHEN imap_mailboxes.uid_validity = excluded.uid_validity AND "
+      "imap_mailboxes.last_uid > excluded.last_uid THEN imap_mailboxes.last_uid "
+      "ELSE excluded.last_uid END, uid_validity = excluded.uid_validity",
+      {server, user, mailbox, progress.uid_validity, progress.last_uid});
+}
+
+std::optional<ImapProgress> RegisterStore::ImapProgressOf(const std::string& server,
+                                                          const std::string& user,
+                                                          const std::string& mailbox) {
+  std::optional<ImapProgress> progress;
+  db_->Run(
+      "SELECT uid_validity, last_uid FROM imap_mailboxes WHERE server = ? AND user_name = ? "
+      "AND mailbox = ?",
+      {server, user, mailbox}, [&](const SqlRow& row) {
+        progress = ImapProgress{row.Int(0), row.Int(1)};
+      });
+  return progress;
 }
 
 // A register made on a server before its values' indexes were hash indexes gets them at the
@@ -285,13 +329,15 @@ int64_t RegisterStore::AddReport(const std::pair<int64_t, int64_t>& key, int64_t
           {v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name, id});
     }
   }
-  db_->Run(
-      std::string("INSERT INTO reports (key_a, key_b, machine, conflict, input, ") + kValueColumns +
-          ", name, message_id, sender, mail_date) "
-          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-      {key.first, key.second, id > 0 ? SqlValue(id) : SqlValue(nullptr), OrNull(conflict), input,
-       v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name, source.name,
-       OrNull(source.message_id), OrNull(source.sender), OrNull(source.mail_date)});
+  db_->Run(std::string("INSERT INTO reports (key_a, key_b, machine, conflict, input, ") +
+               kValueColumns +
+               ", name, message_id, sender, mail_date, mail_uid, in_text) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+           {key.first, key.second, id > 0 ? SqlValue(id) : SqlValue(nullptr), OrNull(conflict),
+            input, v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name,
+            source.name, OrNull(source.message_id), OrNull(source.sender), OrNull(source.mail_date),
+            source.uid ? SqlValue(int64_t{source.uid}) : SqlValue(nullptr),
+            source.in_text ? SqlValue(int64_t{1}) : SqlValue(nullptr)});
   return id;
 }
 
@@ -412,7 +458,7 @@ int64_t RegisterStore::LastReport() {
 static const std::string kReportColumns = std::string(
     "r.id, r.machine, r.conflict, r.disk, r.volume, r.computer, r.product, "
     "r.user_name, r.name, r.message_id, r.sender, r.mail_date, "
-    "i.input, i.added_at");
+    "i.input, i.added_at, r.mail_uid, r.in_text");
 
 std::vector<int64_t> RegisterStore::ConflictMachines(int64_t report, const std::string& text) {
   // "3 7": machine ids, one space between; anything else was not written by the register.
@@ -449,6 +495,8 @@ StoredReport RegisterStore::ReportOf(const SqlRow& row) {
   if (!row.IsNull(11)) r.source.mail_date = row.Text(11);
   r.input = row.Text(12);
   r.added_at = row.Text(13);
+  if (!row.IsNull(14)) r.source.uid = static_cast<uint32_t>(row.Int(14));
+  r.source.in_text = !row.IsNull(15) && row.Int(15) == 1;
   r.report_date = ReportDateOfName(r.source.name);
   return r;
 }

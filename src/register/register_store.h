@@ -14,8 +14,9 @@
 
 namespace corvane {
 
-// Raised by a schema version newer than this program's; 1 is the first.
-inline constexpr int kRegisterSchemaVersion = 1;
+// Raised by a schema version newer than this program's; 1 is the first, 2 keeps how far
+// each mailbox on a server was read.
+inline constexpr int kRegisterSchemaVersion = 2;
 
 struct ReportSource {
   std::string name;        // the file's absolute path, "-", or the attachment's file name
@@ -23,9 +24,17 @@ struct ReportSource {
   std::string sender;
   std::string mail_date;
   bool mail = false;
-  // Found in the message's text rather than attached; not kept in the register, and no part
-  // of a report's identity (a message that carries a report both ways carries it once).
+  // Found in the message's text rather than attached; no part of a report's identity (a
+  // message that carries a report both ways carries it once).
   bool in_text = false;
+  uint32_t uid = 0;  // a message's UID in a mailbox on a server; 0 for one read from a file
+};
+
+// How far a mailbox on a server has been read: every message up to `last_uid`, for as long
+// as the mailbox keeps its `uid_validity`.
+struct ImapProgress {
+  int64_t uid_validity = 0;
+  int64_t last_uid = 0;
 };
 
 struct StoredReport {
@@ -74,8 +83,14 @@ class RegisterStore {
                     const std::string& conflict, const MachineValues& values,
                     const std::string& report_date, const std::string& last_day,
                     const ReportSource& source);
+  // Records how far the mailbox `mailbox` of `user` on `server` has been read; a lower
+  // `last_uid` of the same UIDVALIDITY (another add that read less) leaves it as it is.
+  void SetImapProgress(const std::string& server, const std::string& user,
+                       const std::string& mailbox, const ImapProgress& progress);
 
   // Reading.
+  std::optional<ImapProgress> ImapProgressOf(const std::string& server, const std::string& user,
+                                             const std::string& mailbox);
   // Machines whose latest report has the disk identifier, the volume serial or the computer
   // name of `values` (empty ones skipped): every machine that the rule could join, as no
   // three equal values leave out both the volume serial and the computer name.
@@ -105,6 +120,7 @@ class RegisterStore {
  private:
   void CreateSchema();
   void LatestIndex();
+  void AddImapProgress();
   void HashValueIndexes();
   // A held report's machines; raises "the register is damaged" for anything else.
   std::vector<int64_t> ConflictMachines(int64_t report, const std::string& text);

@@ -79,11 +79,13 @@ bool ListFolder(const std::string& folder, std::vector<std::string>* paths,
   return true;
 }
 
+}  // namespace
+
 // Hands over one message's reports at a time, so that a report the message carries twice
 // (attached and in its text, or in its plain and its HTML text) is one report, the
 // attachment's. A damaged copy in the text beside a good report is the good one's twin in
 // the other part, not an error of its own.
-class MessageReports {
+class MailReportFiles::MessageReports {
  public:
   using Found = std::function<void(const MailAttachment&)>;
   explicit MessageReports(Found found) : found_(std::move(found)) {}
@@ -131,7 +133,32 @@ class MessageReports {
   std::set<std::string> errors_;
 };
 
-}  // namespace
+bool IsReportFileName(const std::string& name) { return EndsInKik(name); }
+
+size_t ReportFileLimit() { return static_cast<size_t>(kMaxFileSize); }
+
+MailReportFiles::MailReportFiles(VerbOutput& output, const FoundReportFile& found)
+    : output_(output),
+      reports_(std::make_unique<MessageReports>([this, found](const MailAttachment& a) {
+        ++handed_;
+        std::optional<std::string> content;
+        if (a.error.empty() && a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
+        found(a.message_path, &a, content, a.error.empty() ? TooLarge(a.size) : a.error);
+      })) {}
+
+MailReportFiles::~MailReportFiles() = default;
+
+void MailReportFiles::Add(const MailAttachment& a) {
+  if (!a.note.empty()) {
+    output_.Say(Severity::kWarning, EscapeControls(a.note));
+    return;
+  }
+  reports_->Add(a);
+  // What was decoded is out before the next message, whatever happens to that one.
+  output_.text().flush();
+}
+
+void MailReportFiles::Flush() { reports_->Flush(); }
 
 const char* MailSource(const MailAttachment& mail) {
   return mail.part == MailPart::kAttachment ? "attachment" : "text";
@@ -170,31 +197,16 @@ bool ForEachReportFile(const ReportInputs& options, std::istream& in, MailboxRea
     }
   }
   if (!options.mailbox.empty()) {
-    uint64_t attachments = 0;
     std::string error;
-    MessageReports reports([&](const MailAttachment& a) {
-      ++attachments;
-      std::optional<std::string> content;
-      if (a.error.empty() && a.size <= static_cast<uint64_t>(kMaxFileSize)) content = a.content;
-      found(a.message_path, &a, content, a.error.empty() ? TooLarge(a.size) : a.error);
-    });
+    MailReportFiles reports(output, found);
     const bool read = mailboxes.ForEachAttachment(
-        options.mailbox, EndsInKik, kMaxFileSize,
-        [&](const MailAttachment& a) {
-          if (!a.note.empty()) {
-            output.Say(Severity::kWarning, EscapeControls(a.note));
-            return;
-          }
-          reports.Add(a);
-          // What was decoded is out before the next message, whatever happens to that one.
-          output.text().flush();
-        },
+        options.mailbox, EndsInKik, kMaxFileSize, [&](const MailAttachment& a) { reports.Add(a); },
         &error);
     reports.Flush();
     if (!read) {
       output.Say(Severity::kError, EscapeControls(error));
       failed = true;
-    } else if (attachments == 0) {
+    } else if (reports.handed() == 0) {
       output.Say(Severity::kWarning,
                  EscapeControls(options.mailbox) +
                      ": no message has an attachment ending in .kik or a report in its text");

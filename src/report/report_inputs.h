@@ -2,8 +2,11 @@
 // folders, and the attachments of a mailbox.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +34,29 @@ using FoundReportFile =
 bool ForEachReportFile(const ReportInputs& inputs, std::istream& in, MailboxReader& mailboxes,
                        VerbOutput& output, const FoundReportFile& found,
                        bool* mailbox_read = nullptr);
+
+// The attachments of a mail that are report files, and the most of one that is kept.
+bool IsReportFileName(const std::string& name);
+size_t ReportFileLimit();
+
+// Hands the reports of mail messages to `found` as ForEachReportFile hands a mailbox's:
+// every part a mailbox reader hands over goes to Add, in its order (a note is said on
+// `output` instead); a message's reports from its text follow once its last part is in, or
+// at Flush, which is due after the last message.
+class MailReportFiles {
+ public:
+  MailReportFiles(VerbOutput& output, const FoundReportFile& found);
+  ~MailReportFiles();
+  void Add(const MailAttachment& a);
+  void Flush();
+  uint64_t handed() const { return handed_; }  // the reports handed over so far
+
+ private:
+  class MessageReports;
+  VerbOutput& output_;
+  uint64_t handed_ = 0;
+  std::unique_ptr<MessageReports> reports_;
+};
 
 // Where in its message a report was: "attachment", or "text" for one in the message's
 // text (plain or HTML).

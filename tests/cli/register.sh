@@ -10,8 +10,8 @@ cp "$(dirname "$binary_under_test")/libcorvane-mailbox.so" "$work/app/"
 tools="$(dirname "$0")/../tools"
 
 register_scenario "$work/fleet.sqlite3"
-[ "$(sqlite3 "$work/fleet.sqlite3" 'PRAGMA user_version; PRAGMA journal_mode')" = $'1\nwal' ] ||
-  fail "the register is not of schema version 1 in WAL mode"
+[ "$(sqlite3 "$work/fleet.sqlite3" 'PRAGMA user_version; PRAGMA journal_mode')" = $'2\nwal' ] ||
+  fail "the register is not of schema version 2 in WAL mode"
 
 # The default register, made with its folder, both its owner's alone (as an earlier
 # version's are made at the next run).
@@ -80,7 +80,7 @@ expect_contains "$err" "the lengths are ambiguous" "add of a record with ambiguo
 head -c 8192 /dev/urandom > "$work/noise.db"
 sqlite3 "$work/other.db" 'CREATE TABLE notes (x); INSERT INTO notes VALUES (1)'
 cp "$work/fleet.sqlite3" "$work/newer.db"
-sqlite3 "$work/newer.db" 'PRAGMA user_version = 2'
+sqlite3 "$work/newer.db" 'PRAGMA user_version = 3'
 for f in noise other newer; do
   cp "$work/$f.db" "$work/$f.before"
   for verb in "add $work/one.kik" machines; do
@@ -91,9 +91,20 @@ for f in noise other newer; do
   case $f in
     noise) expect_contains "$err" "not a register: the file is not a SQLite database" "$f";;
     other) expect_contains "$err" "not a register: the database holds other data" "$f";;
-    newer) expect_contains "$err" "schema version 2, newer than this program's (1)" "$f";;
+    newer) expect_contains "$err" "schema version 3, newer than this program's (2)" "$f";;
   esac
 done
+# A register of schema 1 is upgraded by the next add, its reports kept.
+cp "$work/fleet.sqlite3" "$work/v1.db"
+sqlite3 "$work/v1.db" 'DROP TABLE imap_mailboxes; ALTER TABLE reports DROP COLUMN mail_uid;
+  ALTER TABLE reports DROP COLUMN in_text;
+  PRAGMA user_version = 1'
+reports=$(sqlite3 "$work/v1.db" 'SELECT COUNT(*) FROM reports')
+"$corvane" register --db "$work/v1.db" add "$work/one.kik" >/dev/null
+[ "$(sqlite3 "$work/v1.db" 'PRAGMA user_version; SELECT COUNT(*) FROM reports;
+  SELECT COUNT(*) FROM imap_mailboxes; SELECT COUNT(mail_uid) FROM reports')" = \
+  $'2\n'"$((reports + 1))"$'\n0\n0' ] ||
+  fail "a register of schema 1 was not upgraded with its reports"
 set +e; err=$("$corvane" register --db "$work/none.db" machines 2>&1); status=$?; set -e
 [ "$status" = 1 ] && [ ! -e "$work/none.db" ] || fail "a missing register was not refused: $err"
 

@@ -44,6 +44,9 @@ url() { echo "postgresql://corvane:$password@/$1?host=$pg&port=$port"; }
 # The scenario, and the same machines, histories, verdicts and conflicts as on SQLite.
 register_scenario "$(url fleet)"
 register_scenario "$work/fleet.sqlite3"
+shape() { "$corvane" register --db "$(url "$1")" --json machines | jq -c '[.machines[] | del(.machine)] | sort'; }
+# The fleet's machines as the scenario leaves them, before the cases below add to them.
+fleet_shape=$(shape fleet)
 for verb in "machines --csv" "conflicts" "history 1" "history 2" "history 3" \
   "check $work/check/user.kik $work/check/moved.kik $work/check/unknown.kik"; do
   on_server=$("$corvane" register --db "$(url fleet)" $verb 2>&1 | sed 's/, added .*//' || true)
@@ -156,7 +159,7 @@ member_url() { echo "postgresql://$1:$1-pw@/shared?host=$pg&port=$port"; }
 
 # Refused and left as they were: a newer schema, another program's tables.
 "$corvane" register --db "$(url newer)" add "$work/check/user.kik" >/dev/null
-PGPASSWORD=$password sql newer "UPDATE register_schema SET version = 2"
+PGPASSWORD=$password sql newer "UPDATE register_schema SET version = 3"
 PGPASSWORD=$password sql other "CREATE TABLE reports (x integer)"
 for d in newer other; do
   set +e; err=$("$corvane" register --db "$(url $d)" add "$work/check/same.kik" 2>&1); status=$?; set -e
@@ -179,7 +182,6 @@ for m in m1 m2 m3 all; do
 done
 for p in "${pids[@]}"; do wait "$p" || fail "one of four adds at once failed: $(cat "$work"/*.out)"; done
 "$corvane" register --db "$(url solo)" add --mailbox "$work/all.mbox" >/dev/null
-shape() { "$corvane" register --db "$(url "$1")" --json machines | jq -c '[.machines[] | del(.machine)] | sort'; }
 [ "$(shape team)" = "$(shape solo)" ] || fail "four adds at once gave other machines than one add"
 [ "$(PGPASSWORD=$password sql team 'SELECT COUNT(*) FROM reports')" = 1500 ] ||
   fail "four adds at once stored $(PGPASSWORD=$password sql team 'SELECT COUNT(*) FROM reports') reports, not 1500"
@@ -198,6 +200,27 @@ set +e; wait "$pid"; status=$?; set -e
 [ "$status" = 1 ] || fail "an add whose connection was lost: status $status, not 1"
 expect_contains "$(cat "$work/lost.out")" "connection" "a lost connection"
 [ "$(PGPASSWORD=$password sql lost 'SELECT COUNT(*) FROM reports')" = 1 ] || fail "a lost connection left part of a mailbox"
+# A mailbox on a server, read into a register on a server: the fleet's machines as from its
+# mbox, and the next run reads nothing.
+source "$tools/dovecot.sh"
+if dovecot_available; then
+  start_dovecot support "$password"
+  trap 'stop_dovecot; stop_server' EXIT
+  deliver "$work/fleet.mbox"
+  printf '#!/bin/sh\necho "%s"\n' "$password" > "$work/pass"
+  chmod +x "$work/pass"
+  PGPASSWORD=$password sql postgres "CREATE DATABASE mail"
+  imap=(--imap "imaps://support@127.0.0.1:$imaps_port/INBOX" --cacert "$dovecot_cert"
+    --password-command "$work/pass")
+  set +e; out=$("$corvane" register --db "$(url mail)" --json add "${imap[@]}"); status=$?; set -e
+  [ "$status" = 1 ] || fail "the fleet from the server: status $status, not 1"
+  expect_json "the fleet from the server" "$out" '[.read, .new, .already_known, .failed]' '[13,11,1,1]'
+  [ "$(shape mail)" = "$fleet_shape" ] || fail "the machines from the server are not those from the mbox"
+  out=$("$corvane" register --db "$(url mail)" --json add "${imap[@]}") || fail "a second run failed"
+  expect_json "a second run" "$out" '[.read, .new]' '[0,0]'
+else
+  echo "Dovecot is not installed: a mailbox on a server is not tried"
+fi
 
 # register serve on the server: pages while it runs, an error page while it is down, pages
 # again once it is back, the same server process throughout.

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "linux/temp_folder.h"
+#include "report/report_text.h"
 
 namespace corvane::test {
 namespace {
@@ -62,6 +63,45 @@ class FailingMailbox : public MailboxReader {
   uint64_t messages_ = 0;
 };
 
+// A mailbox on a server of two messages: UID 7 carries its report attached and again in its
+// text, UID 8 in its text alone.
+class TextReportsServer : public ImapMailbox {
+ public:
+  bool Open(const ImapAccount&, std::string*) override { return true; }
+  uint32_t UidValidity() const override { return 5; }
+  bool MessagesAfter(uint32_t after, size_t most, std::vector<Message>* messages,
+                     std::string*) override {
+    messages->clear();
+    for (uint32_t uid : {7u, 8u}) {
+      if (uid > after && messages->size() < most) messages->push_back({uid, 1000});
+    }
+    return true;
+  }
+  bool ForEachAttachment(const Message& m, const std::function<bool(const std::string&)>&, size_t,
+                         const std::function<void(const MailAttachment&)>& found,
+                         std::string*) override {
+    const std::string n = std::to_string(m.uid);
+    const std::string name = "Lumbrook20261201PC-" + n + ".kik";
+    const std::string record = Record({"WD-" + n, "111", "PC-" + n, "PID-" + n, "ANA"});
+    MailAttachment a;
+    a.message_path = "imaps://support@mail.example:993/INBOX";
+    a.message_id = n + "@example.com";
+    a.message_number = m.uid;
+    if (m.uid == 7) {
+      a.file_name = name;
+      a.content = record;
+      a.size = record.size();
+      found(a);
+    }
+    a.file_name.clear();
+    a.part = MailPart::kText;
+    a.content = "Hello,\n\n" + ReportTextBlock(name, record);
+    a.size = a.content.size();
+    found(a);
+    return true;
+  }
+};
+
 class RegisterCommandTest : public ::testing::Test {
  protected:
   // A report file; `folder` keeps two reports of one name apart.
@@ -85,13 +125,13 @@ class RegisterCommandTest : public ::testing::Test {
     EXPECT_EQ(Run(options, true), 0) << err.str();
     return nlohmann::json::parse(out.str())["machines"];
   }
-  int Run(RegisterOptions options, bool json = false) {
+  int Run(RegisterOptions options, bool json = false, ImapMailbox* imap = nullptr) {
     options.db = dir / "register.sqlite3";
     out.str("");
     err.str("");
     std::istringstream in;
     VerbOutput output("register", json, Invocation{"9.8.7", {"corvane", "register"}}, out, err);
-    return RunRegisterCommand(options, &OpenRegisterDatabase, in, mailbox, output);
+    return RunRegisterCommand(options, &OpenRegisterDatabase, in, mailbox, output, imap);
   }
 
   TempFolder dir;
@@ -166,6 +206,31 @@ TEST_F(RegisterCommandTest, AMailboxThatFailsPartwayAddsNothingAndSaysWhy) {
   mailbox.failure = FailingMailbox::Failure::kNone;
   EXPECT_EQ(Add({}, "inbox.mbox"), 0) << err.str();
   EXPECT_EQ(Machines().size(), 2u);
+}
+
+// A server's message is read as a mailbox's: a report in its text counts, one carried both
+// attached and in the text is one report, and each is kept with its UID and its place.
+TEST_F(RegisterCommandTest, AServersMessagesGiveTheReportsInTheirTextOnceEach) {
+  TextReportsServer server;
+  RegisterOptions add;
+  add.action = RegisterAction::kAdd;
+  add.imap_url = "imaps://support@mail.example/INBOX";
+  ASSERT_EQ(Run(add, true, &server), 0) << err.str();
+  const nlohmann::json added = nlohmann::json::parse(out.str());
+  EXPECT_EQ(added["read"], 2) << out.str();
+  EXPECT_EQ(added["new"], 2) << out.str();
+  RegisterOptions history;
+  history.action = RegisterAction::kHistory;
+  history.computer = "PC-8";
+  ASSERT_EQ(Run(history, true), 0) << err.str();
+  const nlohmann::json reports = nlohmann::json::parse(out.str())["machines"][0]["reports"];
+  ASSERT_EQ(reports.size(), 1u) << out.str();
+  EXPECT_EQ(reports[0]["source"]["uid"], 8) << out.str();
+  // Kept as found in the message's text, and said so.
+  EXPECT_EQ(reports[0]["source"]["source"], "text") << out.str();
+  // The next add starts after UID 8.
+  ASSERT_EQ(Run(add, true, &server), 0) << err.str();
+  EXPECT_EQ(nlohmann::json::parse(out.str())["read"], 0) << out.str();
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ done
 recommends=$(dpkg-deb -f "$deb" Recommends)
 [ "$recommends" = xdg-utils ] || fail "Recommends: $recommends"
 suggests=$(dpkg-deb -f "$deb" Suggests)
-[ "$suggests" = "msmtp-mta, libpq5" ] || fail "Suggests: $suggests"
+[ "$suggests" = "msmtp-mta, libpq5, libcurl4" ] || fail "Suggests: $suggests"
 
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT

@@ -49,6 +49,12 @@ using ReadMailboxFn = int (*)(const char* path, size_t limit, MailboxWantedFn wa
 
 // The name carries a version so that a module from another build is refused, not misread.
 inline constexpr const char* kReadMailboxSymbol = "corvane_read_mailbox_v4";
+// One message in the file `fd` (its offset left alone), handed over as a mailbox's message
+// `number` at `path`. Returns 1, or 0 with the reason in `error`.
+using ReadMessageFn = int (*)(int fd, const char* path, uint64_t number, size_t limit,
+                              MailboxWantedFn wanted, MailboxFoundFn found, void* context,
+                              char* error, size_t error_size);
+inline constexpr const char* kReadMessageSymbol = "corvane_read_message_v1";
 inline constexpr const char* kMailboxModuleName = "libcorvane-mailbox.so";
 
 }  // namespace corvane

@@ -1,4 +1,6 @@
 // Mailboxes on Linux: read by the mailbox module, which is loaded on first use.
+#include "platform/linux/mailbox_reader.h"
+
 #include <dlfcn.h>
 
 #include "platform/linux/mailbox_module.h"
@@ -36,6 +38,34 @@ void Found(void* context, const MailboxModuleAttachment* a) {
   (*static_cast<Callbacks*>(context)->found)(attachment);
 }
 
+struct MailboxModule {
+  ReadMailboxFn read_mailbox = nullptr;
+  ReadMessageFn read_message = nullptr;
+};
+
+// Loaded on first use and kept; nullptr with the reason when it cannot be.
+const MailboxModule* LoadMailboxModule(std::string* error) {
+  static MailboxModule module;
+  static std::string failure;
+  static bool loaded = false;
+  if (!loaded) {
+    loaded = true;
+    std::string module_path;
+    void* handle = OpenModule(ExecutableFolder(), kMailboxModuleName, &module_path, &failure);
+    if (handle) {
+      module.read_mailbox = reinterpret_cast<ReadMailboxFn>(::dlsym(handle, kReadMailboxSymbol));
+      module.read_message = reinterpret_cast<ReadMessageFn>(::dlsym(handle, kReadMessageSymbol));
+      if (!module.read_mailbox || !module.read_message) {
+        ::dlclose(handle);
+        failure = module_path + ": not a mailbox module of this version";
+      }
+    }
+  }
+  if (module.read_mailbox && module.read_message) return &module;
+  *error = "mailboxes cannot be read: " + failure;
+  return nullptr;
+}
+
 class LinuxMailboxReader : public MailboxReader {
  public:
   bool ForEachAttachment(const std::string& path,
@@ -58,17 +88,8 @@ class LinuxMailboxReader : public MailboxReader {
 
  private:
   bool Load(std::string* error) {
-    std::string module_path;
-    std::string why;
-    void* handle = OpenModule(ExecutableFolder(), kMailboxModuleName, &module_path, &why);
-    if (handle) {
-      read_ = reinterpret_cast<ReadMailboxFn>(::dlsym(handle, kReadMailboxSymbol));
-      if (!read_) {
-        ::dlclose(handle);
-        why = module_path + ": not a mailbox module of this version";
-      }
-    }
-    if (!read_) *error = "mailboxes cannot be read: " + why;
+    const MailboxModule* module = LoadMailboxModule(error);
+    if (module) read_ = module->read_mailbox;
     return read_ != nullptr;
   }
 
@@ -77,6 +98,21 @@ class LinuxMailboxReader : public MailboxReader {
 };
 
 }  // namespace
+
+bool ReadMailMessage(int fd, const std::string& path, uint64_t number,
+                     const std::function<bool(const std::string&)>& wanted, size_t limit,
+                     const std::function<void(const MailAttachment&)>& found, std::string* error) {
+  const MailboxModule* module = LoadMailboxModule(error);
+  if (!module) return false;
+  Callbacks callbacks{&wanted, &found};
+  char reason[512] = "";
+  if (module->read_message(fd, path.c_str(), number, limit, &Wanted, &Found, &callbacks, reason,
+                           sizeof reason)) {
+    return true;
+  }
+  *error = reason;
+  return false;
+}
 
 std::unique_ptr<MailboxReader> CreateMailboxReader() {
   return std::make_unique<LinuxMailboxReader>();
