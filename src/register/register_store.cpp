@@ -418,8 +418,8 @@ std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int6
   // A search reads every machine anyway: SQLite is told (by the +) to read the table in its
   // order and sort the few found, not to walk the index and fetch each row from it.
   const bool scan = !search.empty() && db_->dialect() == SqlDialect::kSqlite;
-  const std::string order = scan ? " ORDER BY +latest_date DESC, id DESC"
-                                 : " ORDER BY latest_date DESC, id DESC";
+  const std::string order =
+      scan ? " ORDER BY +latest_date DESC, id DESC" : " ORDER BY latest_date DESC, id DESC";
   std::vector<Machine> machines;
   *matched = 0;
   if (search.empty()) {
