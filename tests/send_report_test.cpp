@@ -24,18 +24,24 @@ using ::testing::IsEmpty;
 constexpr const char* kName = "Lumbrook20260131PC-7.kik";
 constexpr const char* kRecord = "0110080030150030PC-7...\r\n";
 
+// `run` in `language` ("1" to "3") with `record` written as the report file, its texts and
+// file name on the form, as the run has them once the file is saved.
+void WithReportFile(FakeRun& run, const char* language, const std::string& record) {
+  FMain& f = run.app.form;
+  const auto& texts = LanguageTexts(LanguageCode(language));
+  f.LBLABELS.items.assign(texts.begin(), texts.end());
+  f.LBLIDIOMA.caption = language;
+  f.LBLFILENAME.caption = kReportFile;
+  f.LBLFILENAMEONLY.caption = kName;
+  run.files.files[kReportFile] = record;
+}
+
 // A run in English at the mail question, with the record file written.
 class SendReportByMailTest : public ::testing::Test {
  protected:
   SendReportByMailTest() {
-    FMain& f = run.app.form;
-    const auto& english = LanguageTexts(3);
-    f.LBLABELS.items.assign(english.begin(), english.end());
-    f.LBLIDIOMA.caption = "3";
-    f.LBLFILENAME.caption = kReportFile;
-    f.LBLFILENAMEONLY.caption = kName;
-    f.OBENG.selected = true;
-    run.files.files[kReportFile] = kRecord;
+    WithReportFile(run, "3", kRecord);
+    run.app.form.OBENG.selected = true;
     run.spreadsheet.installed = true;
     ShowMailQuestionStage(run.app);
   }
@@ -142,13 +148,7 @@ TEST_F(SendReportByMailTest, TheMailProgramGetsWhatTheMailServiceCouldNotTake) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.language);
     FakeRun run;
-    FMain& f = run.app.form;
-    const auto& texts = LanguageTexts(LanguageCode(c.language));
-    f.LBLABELS.items.assign(texts.begin(), texts.end());
-    f.LBLIDIOMA.caption = c.language;
-    f.LBLFILENAME.caption = kReportFile;
-    f.LBLFILENAMEONLY.caption = kName;
-    run.files.files[kReportFile] = kRecord;
+    WithReportFile(run, c.language, kRecord);
     run.spreadsheet.installed = true;
     run.spreadsheet.fail = "SendMail";
     run.composer.accepts = true;
@@ -209,13 +209,7 @@ TEST_F(SendReportByMailTest, AMailLinkCarriesTheReportInItsText) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.language);
     FakeRun run;
-    FMain& f = run.app.form;
-    const auto& texts = LanguageTexts(LanguageCode(c.language));
-    f.LBLABELS.items.assign(texts.begin(), texts.end());
-    f.LBLIDIOMA.caption = c.language;
-    f.LBLFILENAME.caption = kReportFile;
-    f.LBLFILENAMEONLY.caption = kName;
-    run.files.files[kReportFile] = record;
+    WithReportFile(run, c.language, record);
     run.composer.opens_links = true;
     ShowMailQuestionStage(run.app);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/hex.h"
+
 namespace corvane {
 
 namespace {
@@ -16,31 +18,6 @@ size_t SchemeAt(const std::string& s) {
   size_t first = std::string::npos;
   for (const char* scheme : kSchemes) first = std::min(first, s.find(scheme));
   return first;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// As the library decodes a URI's parts: false for a '%' without two hex digits.
-bool PercentDecoded(const std::string& s, std::string* out) {
-  out->clear();
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] != '%') {
-      *out += s[i];
-      continue;
-    }
-    if (i + 2 >= s.size()) return false;
-    const int high = HexDigit(s[i + 1]);
-    const int low = HexDigit(s[i + 2]);
-    if (high < 0 || low < 0) return false;
-    *out += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  return true;
 }
 
 void AddSecret(const std::string& raw, std::vector<std::string>* secrets) {

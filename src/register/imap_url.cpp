@@ -1,34 +1,19 @@
 #include "register/imap_url.h"
 
+#include "common/hex.h"
+
 namespace corvane {
 
 namespace {
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // %XX decoded; false for a broken escape or a control character, which no user name or
 // mailbox name holds and which would end an IMAP command early.
-bool PercentDecoded(const std::string& in, std::string* out) {
-  out->clear();
-  for (size_t i = 0; i < in.size(); ++i) {
-    char c = in[i];
-    if (c == '%') {
-      if (i + 2 >= in.size()) return false;
-      const int high = HexDigit(in[i + 1]);
-      const int low = HexDigit(in[i + 2]);
-      if (high < 0 || low < 0) return false;
-      c = static_cast<char>(high * 16 + low);
-      i += 2;
-    }
+bool ReadableDecoded(const std::string& in, std::string* out) {
+  if (!PercentDecoded(in, out)) return false;
+  for (const char c : *out) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
-    *out += c;
   }
   return true;
 }
@@ -64,7 +49,7 @@ ImapUrlVerdict ParseImapUrl(const std::string& url, ImapAccount* account, std::s
     return ImapUrlVerdict::kPassword;
   }
   if (userinfo.find(';') != std::string::npos) return invalid("the URL names a login option");
-  if (!PercentDecoded(userinfo, &account->user)) return invalid("the user name is not readable");
+  if (!ReadableDecoded(userinfo, &account->user)) return invalid("the user name is not readable");
   std::string host_port = authority.substr(at + 1);
   std::string port;
   if (StartsWith(host_port, "[")) {
@@ -104,7 +89,7 @@ ImapUrlVerdict ParseImapUrl(const std::string& url, ImapAccount* account, std::s
   if (mailbox.find_first_of("?;#") != std::string::npos) {
     return invalid("the mailbox carries a query or options");
   }
-  if (!PercentDecoded(mailbox, &account->mailbox)) return invalid("the mailbox is not readable");
+  if (!ReadableDecoded(mailbox, &account->mailbox)) return invalid("the mailbox is not readable");
   if (account->mailbox.empty()) account->mailbox = "INBOX";
   return ImapUrlVerdict::kValid;
 }
