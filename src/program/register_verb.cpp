@@ -5,13 +5,17 @@
 #include <string>
 #include <utility>
 
+#include "common/connection_string.h"
+#include "common/text.h"
 #include "platform/imap.h"
 #include "platform/mailbox.h"
 #include "platform/register_database.h"
+#include "platform/register_server.h"
 #include "platform/standard_streams.h"
 #include "program/verb.h"
 #include "register/imap_url.h"
 #include "register/register_command.h"
+#include "register/register_service.h"
 
 namespace corvane {
 
@@ -65,7 +69,26 @@ class RegisterVerb : public Verb {
     AddInputs(check_);
     conflicts_ = command_->add_subcommand(
         "conflicts", "Disks under several machines, shared product ids, reports held");
-    for (CLI::App* action : {add_, machines_, history_, check_, conflicts_}) action->fallthrough();
+    serve_ = command_->add_subcommand(
+        "serve", "Serve the register to browsers: machines, histories, conflicts, uploads");
+    serve_->add_option("--listen", listen_, "HOST:PORT to listen on, e.g. 127.0.0.1:8080")
+        ->required();
+    serve_->add_option("--tls-cert", serve_settings_.tls_cert, "The server's certificate (PEM)")
+        ->check(CLI::ExistingFile);
+    serve_->add_option("--tls-key", serve_settings_.tls_key, "Its private key (PEM)")
+        ->check(CLI::ExistingFile);
+    serve_->add_option("--users", serve_settings_.users,
+                       "The users file (`register user add`): log in with a name and password");
+    user_ = command_->add_subcommand("user", "The users of `register serve`");
+    user_->require_subcommand(1);
+    user_add_ = user_->add_subcommand(
+        "add", "Add a user, or give one a new password: the password is read from standard input");
+    user_add_->add_option("NAME", user_name_, "The user's name")->required();
+    user_add_->add_option("--users", serve_settings_.users, "The users file")->required();
+    user_add_->add_flag("--read-only", read_only_, "The user may look but not add reports");
+    for (CLI::App* action : {add_, machines_, history_, check_, conflicts_, serve_}) {
+      action->fallthrough();
+    }
   }
 
   bool Parsed() const override { return command_->parsed(); }
@@ -92,9 +115,21 @@ class RegisterVerb : public Verb {
     if (add_->parsed() && csv_->count() > 0) {
       throw CLI::ValidationError("--csv", "add prints a summary, not a table");
     }
+    if (serve_->parsed() && serve_settings_.tls_cert.empty() != serve_settings_.tls_key.empty()) {
+      throw CLI::ValidationError("--tls-cert", "give both --tls-cert and --tls-key");
+    }
+    if (serve_->parsed() && !ParseListen(listen_, &serve_settings_.host, &serve_settings_.port)) {
+      throw CLI::ValidationError("--listen", "give HOST:PORT, or [IPV6]:PORT");
+    }
+    if (user_add_->parsed() &&
+        (user_name_.find_first_of(":\r\n") != std::string::npos || user_name_.empty())) {
+      throw CLI::ValidationError("NAME", "a user's name holds no ':' and no line break");
+    }
   }
 
   int Run(const Invocation& invocation) override {
+    if (user_add_->parsed()) return AddUser();
+    if (serve_->parsed()) return Serve(invocation);
     const std::pair<CLI::App*, RegisterAction> actions[] = {
         {add_, RegisterAction::kAdd},
         {machines_, RegisterAction::kMachines},
@@ -119,6 +154,48 @@ class RegisterVerb : public Verb {
   }
 
  private:
+  int Serve(const Invocation& invocation) {
+    // Another user of this machine, or anyone on the network, reaches a port that is not on
+    // loopback: there a server holds the register only behind TLS and passwords.
+    if (!IsLoopbackHost(serve_settings_.host) &&
+        (serve_settings_.tls_cert.empty() || serve_settings_.users.empty())) {
+      std::cerr << "corvane register: serve: " << EscapeControls(serve_settings_.host)
+                << " is not a loopback address: give --tls-cert, --tls-key and --users\n";
+      return 2;
+    }
+    if (options_.db.empty()) options_.db = DefaultRegisterPath();
+    serve_settings_.version = invocation.version;
+    serve_settings_.register_name = ShownArgument(options_.db);
+    RegisterService service(options_, &OpenRegisterDatabase, &CreateMailboxReader,
+                            {invocation.version, {"corvane", "register", "serve"}});
+    try {
+      service.Open();
+    } catch (const RegisterError& e) {
+      std::cerr << "corvane register: " << EscapeControls(e.what()) << "\n";
+      return 1;
+    }
+    std::string error;
+    const int status = ServeRegister(serve_settings_, service, &error);
+    if (status != 0) std::cerr << "corvane register: serve: " << EscapeControls(error) << "\n";
+    return status;
+  }
+
+  int AddUser() {
+    UseBinaryStandardInput();
+    std::string password;
+    std::getline(std::cin, password);
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    if (password.empty()) {
+      std::cerr << "corvane register: user add: give the password on standard input\n";
+      return 1;
+    }
+    std::string error;
+    const int status =
+        AddRegisterUser(serve_settings_.users, user_name_, read_only_, password, &error);
+    if (status != 0) std::cerr << "corvane register: user add: " << EscapeControls(error) << "\n";
+    return status;
+  }
+
   // add and check read the same inputs as decode.
   void AddInputs(CLI::App* action) {
     action->add_option(
@@ -136,6 +213,13 @@ class RegisterVerb : public Verb {
   CLI::App* history_ = nullptr;
   CLI::App* check_ = nullptr;
   CLI::App* conflicts_ = nullptr;
+  CLI::App* serve_ = nullptr;
+  CLI::App* user_ = nullptr;
+  CLI::App* user_add_ = nullptr;
+  std::string listen_;
+  ServeSettings serve_settings_;
+  std::string user_name_;
+  bool read_only_ = false;
   RegisterOptions options_;
   bool json_ = false;
 };

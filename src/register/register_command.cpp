@@ -100,6 +100,30 @@ std::vector<int64_t> Recognise(RegisterStore& store, const MachineValues& values
   return MatchingMachines(values, candidates, evidence, mode);
 }
 
+struct Verdict {
+  std::string verdict;  // new, unchanged, changed, conflict; already_known for add
+  std::vector<int64_t> machines;
+  std::vector<std::string> changes;
+  int status = kCheckNew;
+};
+
+// What the rule's answer `joins` (among `known`) means for a report of `values`.
+Verdict VerdictOf(const std::vector<int64_t>& joins, const std::vector<Machine>& known,
+                  const MachineValues& values) {
+  Verdict v{"new", joins, {}, kCheckNew};
+  if (joins.size() > 1) {
+    v.verdict = "conflict";
+    v.status = kCheckConflict;
+  } else if (joins.size() == 1) {
+    for (const Machine& m : known) {
+      if (m.id == joins[0]) v.changes = Changes(m.latest, values);
+    }
+    v.verdict = v.changes.empty() ? "unchanged" : "changed";
+    v.status = v.changes.empty() ? kCheckUnchanged : kCheckChanged;
+  }
+  return v;
+}
+
 // An input could not be read to its end: nothing of it is kept.
 struct InputFailed {};
 
@@ -118,6 +142,11 @@ class Register {
         output_(output),
         imap_(imap) {}
 
+  int RunOn(RegisterStore& store) {
+    store_ = &store;
+    return Act();
+  }
+
   int Run() {
     const std::string& location = options_.db;
     const bool write = options_.action == RegisterAction::kAdd;
@@ -131,7 +160,13 @@ class Register {
                   EscapeControls(location) + ": no register yet; `corvane register add` makes one");
       return output_.Finish(1);
     }
-    store_ = std::make_unique<RegisterStore>(std::move(db), write);
+    owned_ = std::make_unique<RegisterStore>(std::move(db), write);
+    store_ = owned_.get();
+    return Act();
+  }
+
+ private:
+  int Act() {
     switch (options_.action) {
       case RegisterAction::kAdd:
         return options_.imap_url.empty() ? Add() : AddImap();
@@ -146,7 +181,6 @@ class Register {
     }
   }
 
- private:
   // A register file that someone else could have put there or could change: what it says
   // may not be what support added.
   void WarnOfExposure(const std::string& path) {
@@ -200,15 +234,19 @@ class Register {
     Counts counts;
     std::vector<Incoming> failed;
     std::vector<std::string> warnings;
+    std::vector<TableRow> verdicts;  // with `verdicts`: each report's, as check gives it
   };
 
   // One report of an add, inside the input's transaction: stored, known already, or failed.
   void Store(Incoming& r, NewInput& input, Outcome* outcome) {
     Counts* counts = &outcome->counts;
     ++counts->read;
+    r.path = Uploaded(r.path);
+    r.source.name = Uploaded(r.source.name);
     if (!r.warning.empty()) outcome->warnings.push_back(std::move(r.warning));
     if (!r.error.empty()) {
       ++counts->failed;
+      if (options_.verdicts) outcome->verdicts.push_back(CheckRow(r, nullptr));
       outcome->failed.push_back(std::move(r));
       return;
     }
@@ -216,6 +254,10 @@ class Register {
       const auto key = RegisterStore::Key(r.values, r.source);
       if (store_->HasReport(key)) {
         ++counts->known;
+        if (options_.verdicts) {
+          const Verdict v{"already_known", {}, {}, kCheckUnchanged};
+          outcome->verdicts.push_back(CheckRow(r, &v));
+        }
         return;
       }
       if (input.id == 0) input.id = store_->AddInput(input.name, input.added_at);
@@ -227,6 +269,10 @@ class Register {
       }
       if (joins.empty()) ++counts->machines;
       if (joins.size() > 1) ++counts->conflicts;
+      if (options_.verdicts) {
+        const Verdict v = VerdictOf(joins, known, r.values);
+        outcome->verdicts.push_back(CheckRow(r, &v));
+      }
       store_->AddReport(key, input.id, machine, joins.size() > 1 ? MachineList(joins) : "",
                         r.values, r.report_date, input.last_day, r.source);
       ++counts->added;
@@ -256,7 +302,8 @@ class Register {
       const std::string given = input.mailbox.empty() ? input.files[0] : input.mailbox;
       std::error_code ec;
       const std::string name =
-          given == "-" ? given : std::filesystem::absolute(given, ec).lexically_normal().string();
+          given == "-" ? given
+                       : Uploaded(std::filesystem::absolute(given, ec).lexically_normal().string());
       Outcome outcome;
       // Read ahead before the register is locked: a slow input keeps no other writer waiting.
       InputReader reader(input, in_, mailboxes_, output_);
@@ -280,8 +327,12 @@ class Register {
         input_failed = true;
         Counts& c = outcome.counts;
         c.added = c.known = c.conflicts = c.machines = 0;
+        for (TableRow& row : outcome.verdicts) {
+          if (row.formats == kInAll) row.cells[5] = "not_added";
+        }
       }
       total += outcome.counts;
+      for (TableRow& row : outcome.verdicts) verdicts_.push_back(std::move(row));
       SayOutcome(&outcome, &failures);
     }
     return Summary(total, failures, input_failed);
@@ -395,11 +446,27 @@ class Register {
         list.push_back(entry);
       }
       output_.Add("failures", list);
+      if (options_.verdicts) {
+        TableWriter writer = Writer(CheckTable(), "reports");
+        for (const TableRow& row : verdicts_) writer.Row(row);
+        writer.Finish();
+      }
       output_.SayInJson(Severity::kInformation, summary);
     } else {
       output_.text() << summary << "\n";
     }
     return output_.Finish(input_failed || total.failed > 0 ? 1 : 0);
+  }
+
+  // A server's uploaded file under its own name (the folders it was kept in left out); any
+  // other path as it is.
+  std::string Uploaded(const std::string& path) const {
+    const std::string& folder = options_.uploads;
+    if (folder.empty() || path.size() <= folder.size() + 1 ||
+        path.compare(0, folder.size(), folder) != 0 || path[folder.size()] != '/') {
+      return path;
+    }
+    return path.substr(path.rfind('/') + 1);
   }
 
   void MachineFlags(std::map<int64_t, std::set<std::string>>* flags) {
@@ -426,11 +493,37 @@ class Register {
                                                {"last_report", "last report"},
                                                {"reports", "reports"},
                                                {"flags", "flags"}});
-    TableWriter writer = Writer(std::move(table), "machines");
     std::map<int64_t, std::set<std::string>> flags;
+    std::vector<Machine> page;
+    int64_t matched = 0;
+    const bool paged = options_.limit > 0 || options_.only_machine > 0;
     store_->db().Read([&] {
-      MachineFlags(&flags);
-      store_->ForEachMachine([&](const Machine& m) {
+      if (options_.only_machine > 0) {
+        if (auto m = store_->FindMachine(options_.only_machine)) page.push_back(*m);
+        matched = static_cast<int64_t>(page.size());
+      } else if (paged) {
+        page = store_->MachinesPage(options_.search, options_.offset, options_.limit, &matched);
+      }
+      if (options_.flags) {
+        // Read again only when a report has come since; the page's machines' taken.
+        MachineFlagsCache& cache = *options_.flags;
+        const int64_t last = store_->LastReport();
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        if (cache.last_report != last) {
+          cache.flags.clear();
+          MachineFlags(&cache.flags);
+          cache.last_report = last;
+        }
+        for (const Machine& m : page) {
+          const auto found = cache.flags.find(m.id);
+          if (found != cache.flags.end()) flags.insert(*found);
+        }
+      } else {
+        MachineFlags(&flags);
+      }
+      if (paged && output_.json()) output_.Add("matched", matched);
+      TableWriter writer = Writer(std::move(table), "machines");
+      const auto each = [&](const Machine& m) {
         TableRow row;
         row.text = "machine " + std::to_string(m.id);
         row.cells.push_back(m.id);
@@ -440,9 +533,14 @@ class Register {
                          {ShownDate(m.first_date), ShownDate(m.latest_date), m.reports,
                           std::vector<std::string>(f.begin(), f.end())});
         writer.Row(row);
-      });
+      };
+      if (paged) {
+        for (const Machine& m : page) each(m);
+      } else {
+        store_->ForEachMachine(each);
+      }
+      writer.Finish();
     });
-    writer.Finish();
     return output_.Finish(0);
   }
 
@@ -505,9 +603,7 @@ class Register {
           const StoredReport& r = reports[i];
           const std::vector<std::string> changes =
               i == 0 ? std::vector<std::string>{} : Changes(reports[i - 1].values, r.values);
-          const std::string said = i == 0            ? "first report"
-                                   : changes.empty() ? "no change"
-                                                     : Joined(changes, ", ");
+          const std::string said = HistoryWords(i == 0, changes);
           const std::string where = r.source.mail ? r.input : r.source.name;
           TableRow row;
           row.cells = {machine, ShownDate(r.report_date), changes};
@@ -515,7 +611,9 @@ class Register {
           row.cells.insert(row.cells.end(),
                            {SourceJson(where, r.source), r.source.name, r.source.message_id,
                             r.source.sender, r.source.mail_date, r.input, r.added_at,
-                            !r.source.mail ? "" : r.source.in_text ? "text" : "attachment"});
+                            !r.source.mail     ? ""
+                            : r.source.in_text ? "text"
+                                               : "attachment"});
           row.text = "  " + (r.report_date.empty() ? "(no date) " : ShownDate(r.report_date)) +
                      "  " + said + "\n" + "    " +
                      EscapeControls(Joined(ValueList(r.values), " | ")) + "\n" + "    from " +
@@ -528,9 +626,8 @@ class Register {
     return output_.Finish(status);
   }
 
-  int Check() {
-    int worst = kCheckUnchanged;
-    bool failed = false;
+  // A report's verdict as check gives it, and as add gives it with `verdicts`.
+  static Table CheckTable() {
     Table table;
     table.text_style = TextStyle::kLines;
     table.columns = {{"path", "", kInAll, "file"},
@@ -542,55 +639,54 @@ class Register {
                      {"machines", "", kInAll, "", " "},
                      {"changes", ""},
                      {"error", "", kInJson}};
-    TableWriter writer = Writer(std::move(table), "reports");
+    return table;
+  }
+
+  // `verdict` nullptr: the report could not be read, as its error says.
+  static TableRow CheckRow(const Incoming& r, const Verdict* verdict) {
+    const auto mail_cell = [&](const std::string& s) {
+      return r.source.mail ? nlohmann::ordered_json(s) : Absent();
+    };
+    TableRow row;
+    row.cells = {r.path, mail_cell(r.source.message_id), mail_cell(r.source.sender),
+                 mail_cell(r.source.mail_date), mail_cell(r.source.name)};
+    if (!verdict) {
+      row.cells.insert(row.cells.end(), {Absent(), Absent(), Absent(), r.error});
+      row.formats = kInJson;
+      return row;
+    }
+    row.cells.insert(row.cells.end(),
+                     {verdict->verdict, verdict->machines, verdict->changes, Absent()});
+    row.text = Where(r.path, r.source) + ": " +
+               VerdictWords(verdict->verdict, verdict->machines, verdict->changes) + "\n";
+    return row;
+  }
+
+  int Check() {
+    int worst = kCheckUnchanged;
+    bool failed = false;
+    TableWriter writer = Writer(CheckTable(), "reports");
     store_->db().Read([&] {
       const bool read = ForEachReportFile(
           options_.inputs, in_, mailboxes_, output_,
           [&](const std::string& path, const MailAttachment* mail,
               const std::optional<std::string>& content, const std::string& reason) {
             const Incoming r = DecodeIncoming(path, mail, content, reason);
-            const auto mail_cell = [&](const std::string& s) {
-              return r.source.mail ? nlohmann::ordered_json(s) : Absent();
-            };
-            TableRow row;
-            row.cells = {r.path, mail_cell(r.source.message_id), mail_cell(r.source.sender),
-                         mail_cell(r.source.mail_date), mail_cell(r.source.name)};
             if (!r.error.empty()) {
               failed = true;
               // Text and CSV name it on stderr.
               if (!output_.json()) {
                 output_.Say(Severity::kError, Where(r.path, r.source) + ": " + r.error);
               }
-              row.cells.insert(row.cells.end(), {Absent(), Absent(), Absent(), r.error});
-              row.formats = kInJson;
-              writer.Row(row);
+              writer.Row(CheckRow(r, nullptr));
               return;
             }
             if (!r.warning.empty()) output_.Say(Severity::kWarning, r.warning);
             std::vector<Machine> known;
             const std::vector<int64_t> joins = Recognise(*store_, r.values, options_.match, &known);
-            std::vector<std::string> changes;
-            std::string verdict = "new";
-            std::string said = "new: no machine of the register";
-            int status = kCheckNew;
-            if (joins.size() > 1) {
-              verdict = "conflict";
-              said = "conflict: it would join machines " + MachineList(joins, ", ");
-              status = kCheckConflict;
-            } else if (joins.size() == 1) {
-              for (const Machine& m : known) {
-                if (m.id == joins[0]) changes = Changes(m.latest, r.values);
-              }
-              verdict = changes.empty() ? "unchanged" : "changed";
-              said = changes.empty() ? "known, unchanged: machine " + std::to_string(joins[0])
-                                     : "known with changes: machine " + std::to_string(joins[0]) +
-                                           ": " + Joined(changes, ", ");
-              status = changes.empty() ? kCheckUnchanged : kCheckChanged;
-            }
-            if (status > worst) worst = status;
-            row.cells.insert(row.cells.end(), {verdict, joins, changes, Absent()});
-            row.text = Where(r.path, r.source) + ": " + said + "\n";
-            writer.Row(row);
+            const Verdict v = VerdictOf(joins, known, r.values);
+            if (v.status > worst) worst = v.status;
+            writer.Row(CheckRow(r, &v));
           });
       if (!read) failed = true;
     });
@@ -663,7 +759,9 @@ class Register {
   MailboxReader& mailboxes_;
   VerbOutput& output_;
   ImapMailbox* imap_;
-  std::unique_ptr<RegisterStore> store_;
+  std::unique_ptr<RegisterStore> owned_;
+  RegisterStore* store_ = nullptr;
+  std::vector<TableRow> verdicts_;  // add's, with `verdicts`
 };
 
 }  // namespace
@@ -689,6 +787,34 @@ int RunRegisterCommand(const RegisterOptions& options, RegisterOpener open, std:
     if (output.json()) output.Say(Severity::kError, joined);
     return output.Finish(1);
   }
+}
+
+int RunRegisterAction(const RegisterOptions& options, RegisterStore& store, std::istream& in,
+                      MailboxReader& mailboxes, VerbOutput& output) {
+  try {
+    return Register(options, nullptr, in, mailboxes, output, nullptr).RunOn(store);
+  } catch (const RegisterError& e) {
+    output.Say(Severity::kError, EscapeControls(e.what()));
+    return output.Finish(1);
+  }
+}
+
+std::string VerdictWords(const std::string& verdict, const std::vector<int64_t>& machines,
+                         const std::vector<std::string>& changes) {
+  if (verdict == "already_known") return "already in the register";
+  if (verdict == "not_added") return "not added: its input could not be read to its end";
+  if (verdict == "conflict")
+    return "conflict: it would join machines " + MachineList(machines, ", ");
+  const std::string machine = machines.empty() ? "" : std::to_string(machines[0]);
+  if (verdict == "unchanged") return "known, unchanged: machine " + machine;
+  if (verdict == "changed") {
+    return "known with changes: machine " + machine + ": " + Joined(changes, ", ");
+  }
+  return "new: no machine of the register";
+}
+
+std::string HistoryWords(bool first, const std::vector<std::string>& changes) {
+  return first ? "first report" : changes.empty() ? "no change" : Joined(changes, ", ");
 }
 
 }  // namespace corvane

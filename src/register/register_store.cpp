@@ -27,6 +27,8 @@ constexpr const char* kSchema[] = {
     "CREATE INDEX machines_volume ON machines @VALUES@(volume)",
     "CREATE INDEX machines_computer ON machines @VALUES@(computer)",
     "CREATE INDEX machines_product ON machines @VALUES@(product)",
+    // The machines newest first, a page at a time (register serve).
+    "CREATE INDEX machines_latest ON machines (latest_date, id)",
     // A conflict has no machine; `conflict` names the machines it would join.
     "CREATE TABLE reports (id @ID@, key_a @INT@ NOT NULL, key_b @INT@ NOT NULL, "
     "machine @INT@, conflict TEXT, input @INT@ NOT NULL, disk TEXT NOT NULL, "
@@ -143,6 +145,7 @@ RegisterStore::RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write)
   check(foreign, version);
   if (version == kRegisterSchemaVersion) {
     if (write) HashValueIndexes();
+    if (write) LatestIndex();
     return;
   }
   if (!write && version == 0) {
@@ -203,6 +206,27 @@ std::optional<ImapProgress> RegisterStore::ImapProgressOf(const std::string& ser
 // A register made on a server before its values' indexes were hash indexes gets them at the
 // next add. An index is how rows are found, not what they say: the schema version stays,
 // and an older program reads and writes the register as before.
+// A register made before the machines were listed newest first gets their index at the next
+// add; as for the hash indexes, the schema version stays.
+void RegisterStore::LatestIndex() {
+  bool found = false;
+  const std::string query =
+      db_->dialect() == SqlDialect::kPostgres
+          ? "SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() AND indexname = ?"
+          : "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?";
+  db_->Read([&] {
+    db_->Run(query, {std::string("machines_latest")}, [&](const SqlRow&) { found = true; });
+  });
+  if (found) return;
+  try {
+    db_->Write([&] {
+      db_->Run("CREATE INDEX IF NOT EXISTS machines_latest ON machines (latest_date, id)", {});
+    });
+  } catch (const RegisterError&) {
+    // A member who may not change the tables' indexes: the pages are slower, not wrong.
+  }
+}
+
 void RegisterStore::HashValueIndexes() {
   if (db_->dialect() != SqlDialect::kPostgres) return;
   std::string names;
@@ -359,6 +383,76 @@ std::optional<Machine> RegisterStore::FindMachine(int64_t id) {
 void RegisterStore::ForEachMachine(const std::function<void(const Machine&)>& each) {
   db_->Run("SELECT " + kMachineColumns + " FROM machines ORDER BY id", {},
            [&](const SqlRow& row) { each(MachineOf(row, 0)); });
+}
+
+std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int64_t offset,
+                                                 int64_t limit, int64_t* matched) {
+  // The database narrows by a pattern in which a letter outside ASCII matches any character
+  // (LIKE folds ASCII alone); the folding of the other Latin letters is checked here, on what
+  // it let through, and only then are the page's machines counted off.
+  std::string pattern = "%";
+  bool ascii = true;
+  for (size_t i = 0; i < search.size();) {
+    const unsigned char c = static_cast<unsigned char>(search[i]);
+    const size_t n = c < 0x80 ? 1 : std::max<size_t>(1, Utf8SequenceLength(search, i));
+    if (c >= 0x80) {
+      ascii = false;
+      pattern += '_';
+    } else {
+      if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+      pattern += static_cast<char>(c);
+    }
+    i += n;
+  }
+  pattern += '%';
+  const std::string like =
+      db_->dialect() == SqlDialect::kPostgres ? " ILIKE ? ESCAPE '\\'" : " LIKE ? ESCAPE '\\'";
+  std::string where;
+  std::vector<SqlValue> parameters;
+  if (!search.empty()) {
+    for (const char* column : {"disk", "volume", "computer", "product", "user_name"}) {
+      where += std::string(where.empty() ? " WHERE " : " OR ") + column + like;
+      parameters.push_back(pattern);
+    }
+  }
+  // A search reads every machine anyway: SQLite is told (by the +) to read the table in its
+  // order and sort the few found, not to walk the index and fetch each row from it.
+  const bool scan = !search.empty() && db_->dialect() == SqlDialect::kSqlite;
+  const std::string order =
+      scan ? " ORDER BY +latest_date DESC, id DESC" : " ORDER BY latest_date DESC, id DESC";
+  std::vector<Machine> machines;
+  *matched = 0;
+  if (search.empty()) {
+    db_->Run("SELECT COUNT(*) FROM machines" + where, parameters,
+             [&](const SqlRow& row) { *matched = row.Int(0); });
+    parameters.push_back(limit);
+    parameters.push_back(offset);
+    db_->Run("SELECT " + kMachineColumns + " FROM machines" + where + order + " LIMIT ? OFFSET ?",
+             parameters, [&](const SqlRow& row) { machines.push_back(MachineOf(row, 0)); });
+    return machines;
+  }
+  // A search is one pass that counts its machines and keeps the page's.
+  const std::string wanted = LowerCaseLatin(search);
+  db_->Run("SELECT " + kMachineColumns + " FROM machines" + where + order, parameters,
+           [&](const SqlRow& row) {
+             const Machine m = MachineOf(row, 0);
+             bool holds = ascii;  // LIKE folded all there was to fold
+             for (const ValueField& field : kValueFields) {
+               holds =
+                   holds || LowerCaseLatin(m.latest.*field.value).find(wanted) != std::string::npos;
+             }
+             if (!holds) return;
+             if (*matched >= offset && *matched < offset + limit) machines.push_back(m);
+             ++*matched;
+           });
+  return machines;
+}
+
+int64_t RegisterStore::LastReport() {
+  int64_t last = 0;
+  db_->Run("SELECT COALESCE(MAX(id), 0) FROM reports", {},
+           [&](const SqlRow& row) { last = row.Int(0); });
+  return last;
 }
 
 static const std::string kReportColumns = std::string(

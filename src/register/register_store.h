@@ -99,6 +99,12 @@ class RegisterStore {
   int64_t MachinesWithProduct(const std::string& product_id);
   std::optional<Machine> FindMachine(int64_t id);
   void ForEachMachine(const std::function<void(const Machine&)>& each);
+  // The machines whose latest values hold `search` in any case (all for an empty one), newest
+  // latest report first: `limit` of them from `offset`, and how many there are in `matched`.
+  std::vector<Machine> MachinesPage(const std::string& search, int64_t offset, int64_t limit,
+                                    int64_t* matched);
+  // The newest report's id, 0 in an empty register: reports are only ever added.
+  int64_t LastReport();
   // A machine's reports, in date order (undated ones first), then in the order of adding.
   std::vector<StoredReport> MachineReports(int64_t machine);
   // Machines with a report of this disk or computer name.
@@ -113,6 +119,7 @@ class RegisterStore {
 
  private:
   void CreateSchema();
+  void LatestIndex();
   void AddImapProgress();
   void HashValueIndexes();
   // A held report's machines; raises "the register is damaged" for anything else.

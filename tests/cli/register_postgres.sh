@@ -221,4 +221,25 @@ if dovecot_available; then
 else
   echo "Dovecot is not installed: a mailbox on a server is not tried"
 fi
+
+# register serve on the server: pages while it runs, an error page while it is down, pages
+# again once it is back, the same server process throughout.
+cp "$(dirname "$binary_under_test")/libcorvane-serve.so" "$work/app/"
+"$corvane" register --db "$(url fleet)" serve --listen 127.0.0.1:0 >"$work/serve.out" \
+  2>"$work/serve.err" &
+serve=$!
+for _ in $(seq 300); do [ -s "$work/serve.out" ] && break; sleep 0.1; done
+address=$(head -1 "$work/serve.out")
+curl -s -c "$work/jar" -o /dev/null "$address" || fail "serve on PostgreSQL: $(cat "$work/serve.err")"
+page() { curl -s -b "$work/jar" -o "$work/page" -w '%{http_code}' "${address%%\?*}$1"; }
+[ "$(page machines/3)" = 200 ] || fail "serve on PostgreSQL: machine 3"
+expect_contains "$(cat "$work/page")" "another user" "serve on PostgreSQL: a history in words"
+"${as_server[@]}" "$pgbin/pg_ctl" -D "$pg/data" -m fast -w stop >/dev/null
+[ "$(page "")" = 503 ] || fail "serve with its server down: not 503"
+expect_contains "$(cat "$work/page")" "The register cannot be read" "serve with its server down"
+"${as_server[@]}" "$pgbin/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w -o \
+  "-k $pg -c listen_addresses='' -p $port -c fsync=off -c full_page_writes=off" start >/dev/null
+[ "$(page "")" = 200 ] || fail "serve with its server back: not 200"
+kill -TERM "$serve"
+wait "$serve" || fail "serve on PostgreSQL did not end cleanly at SIGTERM"
 echo "register on PostgreSQL: all checks passed"
