@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,7 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
+#include <map>
 #include <queue>
 #include <sstream>
 
@@ -166,7 +169,16 @@ bool PasswordFromNetrc(const std::string& machine, const std::string& login,
 
 // A message's bytes between fetching and reading: a file that no one else can open and
 // that goes with the process, so that memory does not follow a message's size.
-int TemporaryFile(std::string* error) {
+// A message up to this size is held in memory while it is read; a larger one in a file.
+constexpr uint64_t kHeldInMemory = 1 << 20;
+
+// A nameless file for a fetched message of `size` bytes: in memory for the small ones (the
+// usual report mail, where a file system's journal would cost more than the rest of the
+// read), else in TMPDIR.
+int TemporaryFile(uint64_t size, std::string* error) {
+  if (size <= kHeldInMemory) {
+    if (const int fd = ::memfd_create("corvane-imap", MFD_CLOEXEC); fd >= 0) return fd;
+  }
   const char* tmp = std::getenv("TMPDIR");
   const std::string folder = tmp && tmp[0] == '/' ? tmp : "/tmp";
   int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -219,6 +231,8 @@ class LinuxImapMailbox : public ImapMailbox {
     }
     if (curl_handle_) curl_->cleanup(curl_handle_);
     if (file_ >= 0) ::close(file_);
+    for (const auto& [uid, fd] : stash_) ::close(fd);
+    CloseHeld();
   }
 
   bool Open(const ImapAccount& account, std::string* error) override {
@@ -238,7 +252,7 @@ class LinuxImapMailbox : public ImapMailbox {
                   " login " + account.user + " password ...\" in ~/.netrc");
     }
     std::string why;
-    if ((file_ = TemporaryFile(&why)) < 0) return fail(why);
+    if ((file_ = TemporaryFile(0, &why)) < 0) return fail(why);
     curl_handle_ = curl_->init();
     if (!curl_handle_) return fail("libcurl cannot start a connection");
     char details[CURL_ERROR_SIZE] = "";
@@ -343,6 +357,7 @@ class LinuxImapMailbox : public ImapMailbox {
       lowest.pop();
     }
     std::reverse(messages->begin(), messages->end());
+    listed_ = *messages;
     return true;
   }
 
@@ -366,23 +381,51 @@ class LinuxImapMailbox : public ImapMailbox {
       *error = closed_;
       return false;
     }
+    CloseHeld();  // what a message that was not read to its end left open
     ::ftruncate(file_, 0);
     ::lseek(file_, 0, SEEK_SET);
     bool body = false;
     bool too_large = false;
+    int large = -1;  // the file of a message too large to hold in memory
     std::string text;
-    const Reply reply = Command(
-        "UID FETCH " + std::to_string(message.uid) + " BODY.PEEK[]",
-        [&](const std::string&) { return true; }, &text, error,
-        [&](const std::string& before, uint64_t size) {
-          if (before.find("BODY[]") == std::string::npos || body) return Literal::kSkip;
-          body = true;
+    // This message's fetch, asked for ahead or now; then the next ones', so that the server
+    // sends them while this one is decoded (a round trip per message would set the pace).
+    std::string tag;
+    if (!ahead_.empty() && ahead_.front().uid == message.uid) {
+      tag = ahead_.front().tag;
+      ahead_.pop_front();
+    } else if (!DrainAhead(error) || !SendFetch(message.uid, &tag, error)) {
+      return false;
+    }
+    if (!FetchAhead(message.uid, error)) return false;
+    const Reply reply = ReadReply(
+        tag, [&](const std::string&) { return true; }, &text, error,
+        [&](const std::string& before, uint64_t size) -> int {
+          if (before.find("BODY[]") == std::string::npos) return kSkip;
           if (size > kMaxImapMessageSize) {
             too_large = true;
-            return Literal::kRefuse;
+            return kRefuse;
           }
-          return Literal::kKeep;
+          // A server may answer the fetches asked ahead in any order: another message's
+          // body waits in a file of its own for its turn.
+          const int64_t uid = NumberAfter(before, "UID");
+          if (uid >= 0 && uid != message.uid) return Stash(static_cast<uint32_t>(uid), size, error);
+          if (body) return kSkip;
+          body = true;
+          if (size <= kHeldInMemory) return file_;
+          large = TemporaryFile(size, error);
+          return large >= 0 ? large : kRefuse;
         });
+    if (large >= 0) held_.push_back(large);
+    int fd = large >= 0 ? large : file_;
+    if (const auto stashed = stash_.find(message.uid); stashed != stash_.end()) {
+      if (!body) {
+        fd = stashed->second;
+        body = true;
+      }
+      held_.push_back(stashed->second);  // closed once this message is read
+      stash_.erase(stashed);
+    }
     if (too_large) {
       // The rest of the literal is not read: the connection cannot go on past it.
       closed_ = url_ + ": the connection was closed after the server sent message UID " +
@@ -398,9 +441,11 @@ class LinuxImapMailbox : public ImapMailbox {
              (reply == Reply::kOk ? std::string("no body in its answer") : text));
       return true;
     }
-    ::lseek(file_, 0, SEEK_SET);
+    ::lseek(fd, 0, SEEK_SET);
     std::string reason;
-    if (!ReadMailMessage(file_, url_, message.uid, wanted, limit, found, &reason)) {
+    const bool read = ReadMailMessage(fd, url_, message.uid, wanted, limit, found, &reason);
+    CloseHeld();
+    if (!read) {
       *error = url_ + ": message UID " + std::to_string(message.uid) + ": " + reason;
       return false;
     }
@@ -409,10 +454,12 @@ class LinuxImapMailbox : public ImapMailbox {
 
  private:
   enum class Reply { kOk, kNo, kLost };
-  enum class Literal { kKeep, kSkip, kRefuse };
   using LineFn = std::function<bool(const std::string&)>;
-  // What to do with a literal of `size` bytes that follows the text `before` on its line.
-  using LiteralFn = std::function<Literal(const std::string& before, uint64_t size)>;
+  // Where a literal of `size` bytes that follows the text `before` on its line goes: into
+  // a file (its descriptor), passed over (kSkip), or refused (kRefuse: the connection ends).
+  using LiteralFn = std::function<int(const std::string& before, uint64_t size)>;
+  static constexpr int kSkip = -1;
+  static constexpr int kRefuse = -2;
 
   bool Lost(const std::string& why, std::string* error) {
     closed_ = url_ + ": the connection to the server was lost (" + why +
@@ -488,14 +535,15 @@ class LinuxImapMailbox : public ImapMailbox {
     }
   }
 
-  // `size` bytes of a literal into the message file, or passed over.
-  bool ReadLiteral(uint64_t size, bool keep, std::string* error) {
+  // `size` bytes of a literal into the file `into`, or passed over (kSkip).
+  bool ReadLiteral(uint64_t size, int into, std::string* error) {
+    const bool keep = into >= 0;
     while (size > 0) {
       if (buffer_at_ == buffer_.size() && !Fill(error)) return false;
       const size_t n = static_cast<size_t>(std::min<uint64_t>(size, buffer_.size() - buffer_at_));
       if (keep) {
         for (size_t done = 0; done < n;) {
-          const ssize_t w = ::write(file_, buffer_.data() + buffer_at_ + done, n - done);
+          const ssize_t w = ::write(into, buffer_.data() + buffer_at_ + done, n - done);
           if (w < 0 && errno == EINTR) continue;
           if (w <= 0) {
             *error = url_ + ": cannot hold a fetched message: " + std::strerror(errno);
@@ -514,13 +562,81 @@ class LinuxImapMailbox : public ImapMailbox {
   // Sends one command and reads its answer: each untagged line to `line` (its literals
   // passed over, or handed to `literal`'s choice), the tagged status's text in `text`.
   Reply Command(const std::string& command, const LineFn& line, std::string* text,
-                std::string* error, const LiteralFn& literal = nullptr) {
-    const std::string tag = "C" + std::to_string(++tag_);
+                std::string* error) {
+    std::string tag;
+    if (!DrainAhead(error) || !SendCommand(command, &tag, error)) return Reply::kLost;
+    return ReadReply(tag, line, text, error);
+  }
+
+  bool SendCommand(const std::string& command, std::string* tag, std::string* error) {
+    *tag = "C" + std::to_string(++tag_);
     if (!closed_.empty()) {
       *error = closed_;
-      return Reply::kLost;
+      return false;
     }
-    if (!Send(tag + " " + command + "\r\n", error)) return Reply::kLost;
+    return Send(*tag + " " + command + "\r\n", error);
+  }
+
+  bool SendFetch(uint32_t uid, std::string* tag, std::string* error) {
+    return SendCommand("UID FETCH " + std::to_string(uid) + " BODY.PEEK[]", tag, error);
+  }
+
+  // Keeps the fetches of the listed messages after `uid` asked for, up to kAhead of them and
+  // kAheadBytes of their listed sizes. The answers wait in the connection, bounded by its
+  // buffers, until each is read in its turn.
+  bool FetchAhead(uint32_t uid, std::string* error) {
+    uint64_t bytes = 0;
+    for (const Ahead& a : ahead_) bytes += a.size;
+    const uint32_t last = ahead_.empty() ? uid : ahead_.back().uid;
+    auto next = std::upper_bound(listed_.begin(), listed_.end(), last,
+                                 [](uint32_t u, const Message& m) { return u < m.uid; });
+    for (; next != listed_.end() && ahead_.size() < kAhead; ++next) {
+      if (next->size > kMaxImapMessageSize) continue;  // never fetched
+      if (!ahead_.empty() && bytes + next->size > kAheadBytes) break;
+      std::string tag;
+      if (!SendFetch(next->uid, &tag, error)) return false;
+      ahead_.push_back({next->uid, next->size, tag});
+      bytes += next->size;
+    }
+    return true;
+  }
+
+  void CloseHeld() {
+    for (const int fd : held_) ::close(fd);
+    held_.clear();
+  }
+
+  // A file for the body of a message asked for ahead that came before its turn.
+  int Stash(uint32_t uid, uint64_t size, std::string* error) {
+    bool asked = false;
+    for (const Ahead& a : ahead_) asked = asked || a.uid == uid;
+    if (!asked || stash_.count(uid)) return kSkip;
+    const int fd = TemporaryFile(size, error);
+    if (fd < 0) return kRefuse;
+    stash_[uid] = fd;
+    return fd;
+  }
+
+  // The answers to fetches asked for ahead and no longer wanted, read and passed over.
+  bool DrainAhead(std::string* error) {
+    bool ok = true;
+    while (!ahead_.empty() && ok) {
+      const std::string tag = ahead_.front().tag;
+      ahead_.pop_front();
+      std::string text;
+      ok = closed_.empty() &&
+           ReadReply(
+               tag, [](const std::string&) { return true; }, &text, error) != Reply::kLost;
+      if (!closed_.empty()) *error = closed_;
+    }
+    ahead_.clear();
+    for (const auto& [uid, fd] : stash_) ::close(fd);
+    stash_.clear();
+    return ok;
+  }
+
+  Reply ReadReply(const std::string& tag, const LineFn& line, std::string* text, std::string* error,
+                  const LiteralFn& literal = nullptr) {
     std::string current;
     std::string piece;
     for (;;) {
@@ -538,13 +654,13 @@ class LinuxImapMailbox : public ImapMailbox {
       }
       if (has_literal) {
         current += piece.substr(0, open);
-        const Literal what = literal ? literal(current, size) : Literal::kSkip;
-        if (what == Literal::kRefuse) {
+        const int into = literal ? literal(current, size) : kSkip;
+        if (into == kRefuse) {
           closed_ = url_ + ": the connection was closed";
           *error = closed_;
           return Reply::kLost;
         }
-        if (!ReadLiteral(size, what == Literal::kKeep, error)) return Reply::kLost;
+        if (!ReadLiteral(size, into, error)) return Reply::kLost;
         current += "\"\"";  // the literal's place, so that the rest of the line still reads
         if (current.size() > kMaxLine) {
           Lost("the server sent a response longer than " + std::to_string(kMaxLine) + " bytes",
@@ -588,6 +704,18 @@ class LinuxImapMailbox : public ImapMailbox {
   std::string buffer_;
   size_t buffer_at_ = 0;
   std::string closed_;  // why the connection cannot go on, once it cannot
+  // Fetches asked for ahead of their turn, in the order sent.
+  struct Ahead {
+    uint32_t uid;
+    uint64_t size;  // as listed
+    std::string tag;
+  };
+  static constexpr size_t kAhead = 16;
+  static constexpr uint64_t kAheadBytes = 4 << 20;
+  std::deque<Ahead> ahead_;
+  std::map<uint32_t, int> stash_;  // bodies that came before their turn, by UID
+  std::vector<int> held_;          // stashed files of the message being read
+  std::vector<Message> listed_;    // the last listing's, in UID order
 };
 
 }  // namespace
