@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/hex.h"
+#include "common/text.h"
 
 namespace corvane {
 
@@ -26,14 +27,6 @@ void AddSecret(const std::string& raw, std::vector<std::string>* secrets) {
   std::string decoded;
   if (PercentDecoded(raw, &decoded) && !decoded.empty() && decoded != raw) {
     secrets->push_back(decoded);
-  }
-}
-
-void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
-  if (from.empty() || from == to) return;
-  for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at)) {
-    text->replace(at, from.size(), to);
-    at += to.size();
   }
 }
 

@@ -190,4 +190,12 @@ std::string EscapeControls(const std::string& s) {
   return out;
 }
 
+void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
+  if (from.empty() || from == to) return;
+  for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at)) {
+    text->replace(at, from.size(), to);
+    at += to.size();
+  }
+}
+
 }  // namespace corvane

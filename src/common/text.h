@@ -47,4 +47,7 @@ size_t Utf8CharacterCount(const std::string& utf8);
 // file cannot drive the terminal it is shown on.
 std::string EscapeControls(const std::string& s);
 
+// Every `from` in `text` replaced with `to`, the replacements not searched again.
+void ReplaceAll(std::string* text, const std::string& from, const std::string& to);
+
 }  // namespace corvane

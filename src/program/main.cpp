@@ -25,12 +25,7 @@ std::string Shown(const std::string& argument) {
 std::string ShownMessage(const std::string& message, const std::vector<std::string>& arguments) {
   std::string out = corvane::MaskArgumentPasswords(message, arguments);
   for (const std::string& argument : arguments) {
-    const std::string shown = corvane::ShownImapArgument(argument);
-    if (shown == argument) continue;
-    for (size_t at = out.find(argument); at != std::string::npos;
-         at = out.find(argument, at + shown.size())) {
-      out.replace(at, argument.size(), shown);
-    }
+    corvane::ReplaceAll(&out, argument, corvane::ShownImapArgument(argument));
   }
   return out;
 }
