@@ -142,8 +142,8 @@ RegisterService::RegisterService(RegisterOptions base, RegisterOpener open,
 
 void RegisterService::Open() {
   Give(Take(false));
-  // Opened once for writing (when it may be), a register made by an older program gets the
-  // index of the machines newest first.
+  // Opened once for writing (when it may be), a register made or last written by an older
+  // program gets the index of the machines newest first and the search index.
   try {
     Take(true);
   } catch (const RegisterError&) {

@@ -15,6 +15,8 @@ namespace {
 
 // Each value is a column of its own in `reports` and in `machines` (the latest report's).
 constexpr const char* kValueColumns = "disk, volume, computer, product, user_name";
+const std::string kMachineColumns =
+    std::string("id, ") + kValueColumns + ", latest_date, first_date, reports";
 
 // One text for both dialects: @ID@ is the key column, @INT@ a 64-bit integer.
 constexpr const char* kSchema[] = {
@@ -59,6 +61,61 @@ constexpr const char* kValueIndexes[][3] = {{"machines_disk", "machines", "disk"
                                             {"machines_computer", "machines", "computer"},
                                             {"machines_product", "machines", "product"},
                                             {"reports_disk", "reports", "disk"}};
+
+// The machines' latest values for a search by substring (SQLite): trigrams of each value as
+// a search folds it, under the machine's id. Contentless, as the values are in `machines`;
+// the state says up to which report the index is in step with them, and whether a value held
+// a NUL (which LIKE does not see past).
+constexpr const char* kSearchIndexSchema[] = {
+    "CREATE VIRTUAL TABLE machines_search USING fts5(disk, volume, computer, product, "
+    "user_name, tokenize = 'trigram case_sensitive 1', content = '', columnsize = 0)",
+    "CREATE TABLE machines_search_state (last_report INTEGER NOT NULL, "
+    "nul_values INTEGER NOT NULL)",
+};
+// A search that the index finds in more machines than this reads every machine instead:
+// fetching them one by one from their ids would take longer.
+constexpr int64_t kMostSearchCandidates = 2000;
+constexpr const char kReplacementCharacter[] = "\xEF\xBF\xBD";
+
+// A value as the search index holds it: folded as a search folds it, each NUL and each byte
+// of no UTF-8 character as U+FFFD. Any valid query (no NUL, no U+FFFD) that a folded value
+// holds starts and ends on a character there, so the indexed text holds it too.
+std::string Searchable(const std::string& value) {
+  const std::string folded = LowerCaseLatin(value);
+  std::string text;
+  text.reserve(folded.size());
+  for (size_t i = 0; i < folded.size();) {
+    const size_t n = Utf8SequenceLength(folded, i);
+    if (n == 0 || folded[i] == '\0') {
+      text += kReplacementCharacter;
+      ++i;
+    } else {
+      text.append(folded, i, n);
+      i += n;
+    }
+  }
+  return text;
+}
+
+// The query as one FTS5 phrase; nothing when the index cannot answer it: under three
+// characters (no trigram), or not plain text (a NUL, U+FFFD, no UTF-8).
+std::optional<std::string> SearchPhrase(const std::string& folded) {
+  if (!IsValidUtf8(folded) || Utf8CharacterCount(folded) < 3 ||
+      folded.find('\0') != std::string::npos ||
+      folded.find(kReplacementCharacter) != std::string::npos) {
+    return std::nullopt;
+  }
+  std::string phrase = folded;
+  ReplaceAll(&phrase, "\"", "\"\"");
+  return "\"" + phrase + "\"";
+}
+
+bool HoldsFolded(const MachineValues& values, const std::string& wanted) {
+  for (const ValueField& field : kValueFields) {
+    if (LowerCaseLatin(values.*field.value).find(wanted) != std::string::npos) return true;
+  }
+  return false;
+}
 
 std::string Dialected(std::string sql, SqlDialect dialect) {
   const std::pair<const char*, const char*> words[] = {
@@ -143,6 +200,7 @@ RegisterStore::RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write)
   if (version == kRegisterSchemaVersion) {
     if (write) HashValueIndexes();
     if (write) LatestIndex();
+    if (write) SearchIndex();
     return;
   }
   if (!write && version == 0) {
@@ -164,6 +222,7 @@ RegisterStore::RegisterStore(std::unique_ptr<RegisterDatabase> db, bool write)
     if (version < 2) AddImapProgress();
     db_->SetSchemaVersion(kRegisterSchemaVersion);
   });
+  SearchIndex();
 }
 
 void RegisterStore::CreateSchema() {
@@ -221,6 +280,83 @@ void RegisterStore::LatestIndex() {
     });
   } catch (const RegisterError&) {
     // A member who may not change the tables' indexes: the pages are slower, not wrong.
+  }
+}
+
+// The search index, like `machines_latest`, is no part of the schema version: an older
+// program writes the register without it, which leaves the index behind the reports; a
+// reader then reads every machine, and the next writer of this version makes it again.
+void RegisterStore::SearchIndex() {
+  if (db_->dialect() != SqlDialect::kSqlite) return;
+  bool in_step = false;
+  db_->Read([&] { in_step = SearchIndexInStep(nullptr); });
+  if (!in_step) {
+    try {
+      db_->Write([&] {
+        if (SearchIndexInStep(nullptr)) return;
+        db_->Run("DROP TABLE IF EXISTS machines_search", {});
+        db_->Run("DROP TABLE IF EXISTS machines_search_state", {});
+        for (const char* statement : kSearchIndexSchema) db_->Run(statement, {});
+        db_->Run("INSERT INTO machines_search_state (last_report, nul_values) VALUES (?, 0)",
+                 {LastReport()});
+        // A piece at a time, so that the memory stays the same as the register grows.
+        constexpr int64_t kPiece = 1000;
+        std::vector<Machine> piece;
+        do {
+          const int64_t after = piece.empty() ? 0 : piece.back().id;
+          piece.clear();
+          db_->Run("SELECT " + kMachineColumns + " FROM machines WHERE id > ? ORDER BY id LIMIT ?",
+                   {after, kPiece}, [&](const SqlRow& row) { piece.push_back(MachineOf(row, 0)); });
+          for (const Machine& m : piece) IndexValues(m.id, m.latest, nullptr);
+        } while (static_cast<int64_t>(piece.size()) == kPiece);
+      });
+    } catch (const RegisterError&) {
+      // A SQLite without FTS5 or its trigrams: searches read every machine, as before.
+      return;
+    }
+  }
+  search_index_ = true;
+}
+
+bool RegisterStore::SearchIndexInStep(bool* nul_values) {
+  int64_t tables = 0;
+  db_->Run(
+      "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
+      "name IN ('machines_search', 'machines_search_state')",
+      {}, [&](const SqlRow& row) { tables = row.Int(0); });
+  if (tables != 2) return false;
+  bool in_step = false;
+  db_->Run(
+      "SELECT last_report = (SELECT COALESCE(MAX(id), 0) FROM reports), nul_values "
+      "FROM machines_search_state",
+      {}, [&](const SqlRow& row) {
+        in_step = row.Int(0) == 1;
+        if (nul_values) *nul_values = row.Int(1) != 0;
+      });
+  return in_step;
+}
+
+void RegisterStore::IndexValues(int64_t id, const MachineValues& values,
+                                const MachineValues* before) {
+  const auto row = [&](const MachineValues& v) {
+    std::vector<SqlValue> row{id};
+    for (const ValueField& field : kValueFields) row.push_back(Searchable(v.*field.value));
+    return row;
+  };
+  // Contentless: the index is told the words it had, which are those of the values before.
+  if (before) {
+    db_->Run(std::string("INSERT INTO machines_search (machines_search, rowid, ") + kValueColumns +
+                 ") VALUES ('delete', ?, ?, ?, ?, ?, ?)",
+             row(*before));
+  }
+  db_->Run(std::string("INSERT INTO machines_search (rowid, ") + kValueColumns +
+               ") VALUES (?, ?, ?, ?, ?, ?)",
+           row(values));
+  for (const ValueField& field : kValueFields) {
+    if ((values.*field.value).find('\0') != std::string::npos) {
+      db_->Run("UPDATE machines_search_state SET nul_values = 1", {});
+      break;
+    }
   }
 }
 
@@ -307,6 +443,7 @@ int64_t RegisterStore::AddReport(const std::pair<int64_t, int64_t>& key, int64_t
              {v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name, date,
               date},
              [&](const SqlRow& row) { id = row.Int(0); });
+    if (search_index_) IndexValues(id, v, nullptr);
   } else if (id > 0) {
     const std::string latest = day(machine->latest_date), first = day(machine->first_date);
     const bool takes_latest = date >= latest;
@@ -324,17 +461,28 @@ int64_t RegisterStore::AddReport(const std::pair<int64_t, int64_t>& key, int64_t
           std::string("UPDATE machines SET disk = ?, volume = ?, computer = ?, product = ?, "
                       "user_name = ? WHERE id = ?"),
           {v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name, id});
+      if (search_index_) IndexValues(id, v, &l);
     }
   }
+  int64_t report = 0;
   db_->Run(std::string("INSERT INTO reports (key_a, key_b, machine, conflict, input, ") +
                kValueColumns +
                ", name, message_id, sender, mail_date, mail_uid, in_text) "
-               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
            {key.first, key.second, id > 0 ? SqlValue(id) : SqlValue(nullptr), OrNull(conflict),
             input, v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name,
             source.name, OrNull(source.message_id), OrNull(source.sender), OrNull(source.mail_date),
             source.uid ? SqlValue(int64_t{source.uid}) : SqlValue(nullptr),
-            source.in_text ? SqlValue(int64_t{1}) : SqlValue(nullptr)});
+            source.in_text ? SqlValue(int64_t{1}) : SqlValue(nullptr)},
+           [&](const SqlRow& row) { report = row.Int(0); });
+  // In step again only if it was before this report: an older program may have added reports
+  // (and changed machines) since this program last made the index.
+  if (search_index_) {
+    db_->Run(
+        "UPDATE machines_search_state SET last_report = ?1 WHERE last_report = "
+        "(SELECT COALESCE(MAX(id), 0) FROM reports WHERE id < ?1)",
+        {report});
+  }
   return id;
 }
 
@@ -349,9 +497,6 @@ Machine RegisterStore::MachineOf(const SqlRow& row, int first) {
   m.reports = row.Int(first + 8);
   return m;
 }
-
-static const std::string kMachineColumns =
-    std::string("id, ") + kValueColumns + ", latest_date, first_date, reports";
 
 std::vector<Machine> RegisterStore::MachinesSharingAValue(const MachineValues& v) {
   std::vector<Machine> machines;
@@ -384,64 +529,79 @@ void RegisterStore::ForEachMachine(const std::function<void(const Machine&)>& ea
 
 std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int64_t offset,
                                                  int64_t limit, int64_t* matched) {
-  // The database narrows by a pattern in which a letter outside ASCII matches any character
-  // (LIKE folds ASCII alone); the folding of the other Latin letters is checked here, on what
-  // it let through, and only then are the page's machines counted off.
+  std::vector<Machine> machines;
+  *matched = 0;
+  if (search.empty()) {
+    db_->Run("SELECT COUNT(*) FROM machines", {},
+             [&](const SqlRow& row) { *matched = row.Int(0); });
+    db_->Run("SELECT " + kMachineColumns +
+                 " FROM machines ORDER BY latest_date DESC, id DESC LIMIT ? OFFSET ?",
+             {limit, offset}, [&](const SqlRow& row) { machines.push_back(MachineOf(row, 0)); });
+    return machines;
+  }
+  // Whatever narrows the machines, each is checked here, in the search's own folding; only
+  // then are the page's machines counted off.
+  const std::string wanted = LowerCaseLatin(search);
+  const auto take = [&](const Machine& m) {
+    if (!HoldsFolded(m.latest, wanted)) return;
+    if (*matched >= offset && *matched < offset + limit) machines.push_back(m);
+    ++*matched;
+  };
+  bool nul_values = true;
+  const bool indexed = db_->dialect() == SqlDialect::kSqlite && SearchIndexInStep(&nul_values);
+  if (const std::optional<std::string> phrase = SearchPhrase(wanted); indexed && phrase) {
+    std::vector<Machine> found;
+    db_->Run("SELECT " + kMachineColumns +
+                 " FROM machines WHERE id IN (SELECT rowid FROM machines_search WHERE "
+                 "machines_search MATCH ? LIMIT ?) ORDER BY latest_date DESC, id DESC",
+             {*phrase, kMostSearchCandidates + 1},
+             [&](const SqlRow& row) { found.push_back(MachineOf(row, 0)); });
+    if (static_cast<int64_t>(found.size()) <= kMostSearchCandidates) {
+      for (const Machine& m : found) take(m);
+      return machines;
+    }
+  }
+  // Else the database narrows by a pattern that lets through at least the machines that hold
+  // the search: LIKE folds ASCII alone, so a character outside ASCII matches any character
+  // there; a byte of no character, a control character or a %, which a server may keep in
+  // another form, matches anything.
   std::string pattern = "%";
-  bool ascii = true;
   for (size_t i = 0; i < search.size();) {
     const unsigned char c = static_cast<unsigned char>(search[i]);
-    const size_t n = c < 0x80 ? 1 : std::max<size_t>(1, Utf8SequenceLength(search, i));
-    if (c >= 0x80) {
-      ascii = false;
+    const size_t n = Utf8SequenceLength(search, i);
+    if (n == 0 || c < 0x20 || c == 0x7F || c == '%') {
+      if (pattern.back() != '%') pattern += '%';
+    } else if (c >= 0x80) {
       pattern += '_';
     } else {
-      if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+      if (c == '_' || c == '\\') pattern += '\\';
       pattern += static_cast<char>(c);
     }
-    i += n;
+    i += n == 0 ? 1 : n;
   }
-  pattern += '%';
+  if (pattern.back() != '%') pattern += '%';
   const std::string like =
       db_->dialect() == SqlDialect::kPostgres ? " ILIKE ? ESCAPE '\\'" : " LIKE ? ESCAPE '\\'";
   std::string where;
   std::vector<SqlValue> parameters;
-  if (!search.empty()) {
+  for (const char* column : {"disk", "volume", "computer", "product", "user_name"}) {
+    where += std::string(where.empty() ? " WHERE " : " OR ") + column + like;
+    parameters.push_back(pattern);
+  }
+  // SQLite's LIKE reads a value up to its first NUL: such values, when there may be any, are
+  // let through too.
+  if (db_->dialect() == SqlDialect::kSqlite && nul_values) {
     for (const char* column : {"disk", "volume", "computer", "product", "user_name"}) {
-      where += std::string(where.empty() ? " WHERE " : " OR ") + column + like;
-      parameters.push_back(pattern);
+      where += std::string(" OR instr(") + column + ", char(0)) > 0";
     }
   }
   // A search reads every machine anyway: SQLite is told (by the +) to read the table in its
   // order and sort the few found, not to walk the index and fetch each row from it.
-  const bool scan = !search.empty() && db_->dialect() == SqlDialect::kSqlite;
-  const std::string order =
-      scan ? " ORDER BY +latest_date DESC, id DESC" : " ORDER BY latest_date DESC, id DESC";
-  std::vector<Machine> machines;
-  *matched = 0;
-  if (search.empty()) {
-    db_->Run("SELECT COUNT(*) FROM machines" + where, parameters,
-             [&](const SqlRow& row) { *matched = row.Int(0); });
-    parameters.push_back(limit);
-    parameters.push_back(offset);
-    db_->Run("SELECT " + kMachineColumns + " FROM machines" + where + order + " LIMIT ? OFFSET ?",
-             parameters, [&](const SqlRow& row) { machines.push_back(MachineOf(row, 0)); });
-    return machines;
-  }
-  // A search is one pass that counts its machines and keeps the page's.
-  const std::string wanted = LowerCaseLatin(search);
+  const std::string order = db_->dialect() == SqlDialect::kSqlite
+                                ? " ORDER BY +latest_date DESC, id DESC"
+                                : " ORDER BY latest_date DESC, id DESC";
   db_->Run("SELECT " + kMachineColumns + " FROM machines" + where + order, parameters,
-           [&](const SqlRow& row) {
-             const Machine m = MachineOf(row, 0);
-             bool holds = ascii;  // LIKE folded all there was to fold
-             for (const ValueField& field : kValueFields) {
-               holds =
-                   holds || LowerCaseLatin(m.latest.*field.value).find(wanted) != std::string::npos;
-             }
-             if (!holds) return;
-             if (*matched >= offset && *matched < offset + limit) machines.push_back(m);
-             ++*matched;
-           });
+           [&](const SqlRow& row) { take(MachineOf(row, 0)); });
   return machines;
 }
 

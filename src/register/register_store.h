@@ -122,12 +122,21 @@ class RegisterStore {
   void LatestIndex();
   void AddImapProgress();
   void HashValueIndexes();
+  // Makes the search index when it is missing or behind the reports (writers, SQLite).
+  void SearchIndex();
+  // Whether the search index holds the latest values of every machine; `nul_values`: whether
+  // one of them may hold a NUL.
+  bool SearchIndexInStep(bool* nul_values);
+  // The machine's values into the search index, in place of `before` when it has some.
+  void IndexValues(int64_t id, const MachineValues& values, const MachineValues* before);
   // A held report's machines; raises "the register is damaged" for anything else.
   std::vector<int64_t> ConflictMachines(int64_t report, const std::string& text);
   Machine MachineOf(const SqlRow& row, int first);
   StoredReport ReportOf(const SqlRow& row);
 
   std::unique_ptr<RegisterDatabase> db_;
+  // This writer keeps the search index in step with what it adds.
+  bool search_index_ = false;
 };
 
 }  // namespace corvane
