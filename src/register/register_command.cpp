@@ -310,7 +310,7 @@ class Register {
       reader.WaitReadAhead();
       std::string not_added;
       try {
-        store_->db().Write([&] {
+        store_->Write([&] {
           outcome = {};
           NewInput input_row = StartInput(name, given);
           const bool read =
@@ -400,7 +400,7 @@ class Register {
         return true;
       });
       reader.WaitReadAhead();
-      store_->db().Write([&] {
+      store_->Write([&] {
         outcome = {};
         NewInput batch_input = input;
         reader.Drain(store_->Name(), [&](Incoming& r) {

@@ -75,6 +75,10 @@ constexpr const char* kSearchIndexSchema[] = {
 // A search that the index finds in more machines than this reads every machine instead:
 // fetching them one by one from their ids would take longer.
 constexpr int64_t kMostSearchCandidates = 2000;
+// FTS5 writes what it was given as a new segment before any statement that may need to be
+// undone on its own (one that returns rows, or changes several), so the index is written a
+// thousand machines at a time rather than with each machine.
+constexpr size_t kSearchRowsAtOnce = 1000;
 constexpr const char kReplacementCharacter[] = "\xEF\xBF\xBD";
 
 // A value as the search index holds it: folded as a search folds it, each NUL and each byte
@@ -293,6 +297,7 @@ void RegisterStore::SearchIndex() {
   if (!in_step) {
     try {
       db_->Write([&] {
+        search_rows_.clear();
         if (SearchIndexInStep(nullptr)) return;
         db_->Run("DROP TABLE IF EXISTS machines_search", {});
         db_->Run("DROP TABLE IF EXISTS machines_search_state", {});
@@ -308,6 +313,7 @@ void RegisterStore::SearchIndex() {
           db_->Run("SELECT " + kMachineColumns + " FROM machines WHERE id > ? ORDER BY id LIMIT ?",
                    {after, kPiece}, [&](const SqlRow& row) { piece.push_back(MachineOf(row, 0)); });
           for (const Machine& m : piece) IndexValues(m.id, m.latest, nullptr);
+          WriteSearchRows();
         } while (static_cast<int64_t>(piece.size()) == kPiece);
       });
     } catch (const RegisterError&) {
@@ -336,28 +342,49 @@ bool RegisterStore::SearchIndexInStep(bool* nul_values) {
   return in_step;
 }
 
+void RegisterStore::Write(const std::function<void()>& work) {
+  db_->Write([&] {
+    search_rows_.clear();
+    search_nul_values_ = false;
+    const int64_t before = search_index_ ? LastReport() : 0;
+    work();
+    if (!search_index_) return;
+    WriteSearchRows();
+    // In step again only if it was before: an older program may have added reports (and
+    // changed machines) since this program last made the index.
+    db_->Run(
+        "UPDATE machines_search_state SET last_report = (SELECT COALESCE(MAX(id), 0) FROM "
+        "reports) WHERE last_report = ?",
+        {before});
+  });
+}
+
 void RegisterStore::IndexValues(int64_t id, const MachineValues& values,
                                 const MachineValues* before) {
-  const auto row = [&](const MachineValues& v) {
-    std::vector<SqlValue> row{id};
-    for (const ValueField& field : kValueFields) row.push_back(Searchable(v.*field.value));
+  const auto row = [&](bool remove, const MachineValues& v) {
+    SearchRow row{remove, {id}};
+    for (const ValueField& field : kValueFields) row.values.push_back(Searchable(v.*field.value));
     return row;
   };
   // Contentless: the index is told the words it had, which are those of the values before.
-  if (before) {
-    db_->Run(std::string("INSERT INTO machines_search (machines_search, rowid, ") + kValueColumns +
-                 ") VALUES ('delete', ?, ?, ?, ?, ?, ?)",
-             row(*before));
-  }
-  db_->Run(std::string("INSERT INTO machines_search (rowid, ") + kValueColumns +
-               ") VALUES (?, ?, ?, ?, ?, ?)",
-           row(values));
+  if (before) search_rows_.push_back(row(true, *before));
+  search_rows_.push_back(row(false, values));
   for (const ValueField& field : kValueFields) {
-    if ((values.*field.value).find('\0') != std::string::npos) {
-      db_->Run("UPDATE machines_search_state SET nul_values = 1", {});
-      break;
-    }
+    if ((values.*field.value).find('\0') != std::string::npos) search_nul_values_ = true;
   }
+  if (search_rows_.size() >= kSearchRowsAtOnce) WriteSearchRows();
+}
+
+void RegisterStore::WriteSearchRows() {
+  for (const SearchRow& row : search_rows_) {
+    db_->Run(std::string("INSERT INTO machines_search (") +
+                 (row.remove ? "machines_search, " : "") + "rowid, " + kValueColumns +
+                 ") VALUES (" + (row.remove ? "'delete', " : "") + "?, ?, ?, ?, ?, ?)",
+             row.values);
+  }
+  search_rows_.clear();
+  if (search_nul_values_) db_->Run("UPDATE machines_search_state SET nul_values = 1", {});
+  search_nul_values_ = false;
 }
 
 void RegisterStore::HashValueIndexes() {
@@ -464,25 +491,15 @@ int64_t RegisterStore::AddReport(const std::pair<int64_t, int64_t>& key, int64_t
       if (search_index_) IndexValues(id, v, &l);
     }
   }
-  int64_t report = 0;
   db_->Run(std::string("INSERT INTO reports (key_a, key_b, machine, conflict, input, ") +
                kValueColumns +
                ", name, message_id, sender, mail_date, mail_uid, in_text) "
-               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
            {key.first, key.second, id > 0 ? SqlValue(id) : SqlValue(nullptr), OrNull(conflict),
             input, v.disk_identifier, v.volume_serial, v.computer_name, v.product_id, v.user_name,
             source.name, OrNull(source.message_id), OrNull(source.sender), OrNull(source.mail_date),
             source.uid ? SqlValue(int64_t{source.uid}) : SqlValue(nullptr),
-            source.in_text ? SqlValue(int64_t{1}) : SqlValue(nullptr)},
-           [&](const SqlRow& row) { report = row.Int(0); });
-  // In step again only if it was before this report: an older program may have added reports
-  // (and changed machines) since this program last made the index.
-  if (search_index_) {
-    db_->Run(
-        "UPDATE machines_search_state SET last_report = ?1 WHERE last_report = "
-        "(SELECT COALESCE(MAX(id), 0) FROM reports WHERE id < ?1)",
-        {report});
-  }
+            source.in_text ? SqlValue(int64_t{1}) : SqlValue(nullptr)});
   return id;
 }
 

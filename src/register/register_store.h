@@ -70,7 +70,11 @@ class RegisterStore {
   RegisterDatabase& db() { return *db_; }
   const std::string Name() const { return db_->Name(); }
 
-  // Writing, inside db().Write.
+  // Runs `work` in one transaction that writes, as db().Write does, and keeps the search
+  // index in step with what it adds.
+  void Write(const std::function<void()>& work);
+
+  // Writing, inside Write.
   int64_t AddInput(const std::string& input, const std::string& added_at);
   // The digest of a report's record and source: the same report has the same key.
   static std::pair<int64_t, int64_t> Key(const MachineValues& values, const ReportSource& source);
@@ -127,8 +131,10 @@ class RegisterStore {
   // Whether the search index holds the latest values of every machine; `nul_values`: whether
   // one of them may hold a NUL.
   bool SearchIndexInStep(bool* nul_values);
-  // The machine's values into the search index, in place of `before` when it has some.
+  // The machine's values for the search index, in place of `before` when it has some;
+  // written a number at a time.
   void IndexValues(int64_t id, const MachineValues& values, const MachineValues* before);
+  void WriteSearchRows();
   // A held report's machines; raises "the register is damaged" for anything else.
   std::vector<int64_t> ConflictMachines(int64_t report, const std::string& text);
   Machine MachineOf(const SqlRow& row, int first);
@@ -137,6 +143,12 @@ class RegisterStore {
   std::unique_ptr<RegisterDatabase> db_;
   // This writer keeps the search index in step with what it adds.
   bool search_index_ = false;
+  struct SearchRow {
+    bool remove = false;           // the values it had, which the index forgets
+    std::vector<SqlValue> values;  // the machine's id, then its five values
+  };
+  std::vector<SearchRow> search_rows_;
+  bool search_nul_values_ = false;
 };
 
 }  // namespace corvane

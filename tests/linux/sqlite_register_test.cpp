@@ -116,7 +116,7 @@ TEST(SqliteRegister, ASearchFindsTheSameMachinesWithOrWithoutItsIndex) {
   const std::string path = dir / "register.sqlite3";
   int reports = 0;
   const auto add = [&](RegisterStore& store, const MachineValues& v, int64_t machine) {
-    store.db().Write([&] {
+    store.Write([&] {
       ReportSource source;
       source.name = "report" + std::to_string(++reports) + ".kik";
       std::optional<Machine> m;
