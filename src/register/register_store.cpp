@@ -62,18 +62,20 @@ constexpr const char* kValueIndexes[][3] = {{"machines_disk", "machines", "disk"
                                             {"machines_product", "machines", "product"},
                                             {"reports_disk", "reports", "disk"}};
 
-// The machines' latest values for a search by substring (SQLite): trigrams of each value as
-// a search folds it, under the machine's id. Contentless, as the values are in `machines`;
-// the state says up to which report the index is in step with them, and whether a value held
-// a NUL (which LIKE does not see past).
+// The machines' latest values for a search by substring (SQLite): the trigrams of each value
+// as a search folds it, a row for each value that is not empty, under the machine's id times 8
+// plus the value's place, so that a report that changes one value changes one row. Contentless,
+// as the values are in `machines`; the state says up to which report the index is in step
+// with them, and whether a value held a NUL (which LIKE does not see past).
 constexpr const char* kSearchIndexSchema[] = {
-    "CREATE VIRTUAL TABLE machines_search USING fts5(disk, volume, computer, product, "
-    "user_name, tokenize = 'trigram case_sensitive 1', content = '', columnsize = 0)",
+    "CREATE VIRTUAL TABLE machines_search USING fts5(value, "
+    "tokenize = 'trigram case_sensitive 1', content = '', columnsize = 0)",
     "CREATE TABLE machines_search_state (last_report INTEGER NOT NULL, "
     "nul_values INTEGER NOT NULL)",
 };
-// A search that the index finds in more machines than this reads every machine instead:
-// fetching them one by one from their ids would take longer.
+constexpr int kSearchPlaceBits = 3;
+// A search that the index finds in more values than this reads every machine instead:
+// fetching so many machines one by one from their ids would take longer.
 constexpr int64_t kMostSearchCandidates = 2000;
 // FTS5 writes what it was given as a new segment before any statement that may need to be
 // undone on its own (one that returns rows, or changes several), so the index is written a
@@ -361,15 +363,15 @@ void RegisterStore::Write(const std::function<void()>& work) {
 
 void RegisterStore::IndexValues(int64_t id, const MachineValues& values,
                                 const MachineValues* before) {
-  const auto row = [&](bool remove, const MachineValues& v) {
-    SearchRow row{remove, {id}};
-    for (const ValueField& field : kValueFields) row.values.push_back(Searchable(v.*field.value));
-    return row;
-  };
-  // Contentless: the index is told the words it had, which are those of the values before.
-  if (before) search_rows_.push_back(row(true, *before));
-  search_rows_.push_back(row(false, values));
+  int64_t place = 0;
   for (const ValueField& field : kValueFields) {
+    const int64_t row = id << kSearchPlaceBits | place++;
+    const std::string now = Searchable(values.*field.value);
+    const std::string then = before ? Searchable(before->*field.value) : "";
+    if (before && now == then) continue;
+    // Contentless: the index is told the words it had, which are those of the value before.
+    if (!then.empty()) search_rows_.push_back({true, row, then});
+    if (!now.empty()) search_rows_.push_back({false, row, now});
     if ((values.*field.value).find('\0') != std::string::npos) search_nul_values_ = true;
   }
   if (search_rows_.size() >= kSearchRowsAtOnce) WriteSearchRows();
@@ -377,10 +379,10 @@ void RegisterStore::IndexValues(int64_t id, const MachineValues& values,
 
 void RegisterStore::WriteSearchRows() {
   for (const SearchRow& row : search_rows_) {
-    db_->Run(std::string("INSERT INTO machines_search (") +
-                 (row.remove ? "machines_search, " : "") + "rowid, " + kValueColumns +
-                 ") VALUES (" + (row.remove ? "'delete', " : "") + "?, ?, ?, ?, ?, ?)",
-             row.values);
+    db_->Run(row.remove ? "INSERT INTO machines_search (machines_search, rowid, value) "
+                          "VALUES ('delete', ?, ?)"
+                        : "INSERT INTO machines_search (rowid, value) VALUES (?, ?)",
+             {row.id, row.value});
   }
   search_rows_.clear();
   if (search_nul_values_) db_->Run("UPDATE machines_search_state SET nul_values = 1", {});
@@ -567,14 +569,15 @@ std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int6
   bool nul_values = true;
   const bool indexed = db_->dialect() == SqlDialect::kSqlite && SearchIndexInStep(&nul_values);
   if (const std::optional<std::string> phrase = SearchPhrase(wanted); indexed && phrase) {
-    std::vector<Machine> found;
-    db_->Run("SELECT " + kMachineColumns +
-                 " FROM machines WHERE id IN (SELECT rowid FROM machines_search WHERE "
-                 "machines_search MATCH ? LIMIT ?) ORDER BY latest_date DESC, id DESC",
-             {*phrase, kMostSearchCandidates + 1},
-             [&](const SqlRow& row) { found.push_back(MachineOf(row, 0)); });
-    if (static_cast<int64_t>(found.size()) <= kMostSearchCandidates) {
-      for (const Machine& m : found) take(m);
+    const std::string found = "SELECT rowid >> " + std::to_string(kSearchPlaceBits) +
+                              " FROM machines_search WHERE machines_search MATCH ?";
+    int64_t values = 0;
+    db_->Run("SELECT COUNT(*) FROM (" + found + " LIMIT ?) AS v",
+             {*phrase, kMostSearchCandidates + 1}, [&](const SqlRow& row) { values = row.Int(0); });
+    if (values <= kMostSearchCandidates) {
+      db_->Run("SELECT " + kMachineColumns + " FROM machines WHERE id IN (" + found +
+                   ") ORDER BY latest_date DESC, id DESC",
+               {*phrase}, [&](const SqlRow& row) { take(MachineOf(row, 0)); });
       return machines;
     }
   }

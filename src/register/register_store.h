@@ -144,8 +144,9 @@ class RegisterStore {
   // This writer keeps the search index in step with what it adds.
   bool search_index_ = false;
   struct SearchRow {
-    bool remove = false;           // the values it had, which the index forgets
-    std::vector<SqlValue> values;  // the machine's id, then its five values
+    bool remove = false;  // a value it had, which the index forgets
+    int64_t id = 0;       // the machine's id and the value's place
+    std::string value;
   };
   std::vector<SearchRow> search_rows_;
   bool search_nul_values_ = false;

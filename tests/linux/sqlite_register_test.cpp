@@ -197,9 +197,10 @@ TEST(SqliteRegister, ASearchFindsTheSameMachinesWithOrWithoutItsIndex) {
     return answer;
   };
   // The index holds the values as a search folds them, and is in step with the reports.
-  EXPECT_EQ(ask("SELECT rowid FROM machines_search WHERE machines_search MATCH '\"after-nul\"' "
-                "OR machines_search MATCH '\"portátil-éric\"' ORDER BY rowid"),
-            "25 26 ");
+  EXPECT_EQ(
+      ask("SELECT rowid >> 3 FROM machines_search WHERE machines_search MATCH '\"after-nul\"' "
+          "OR machines_search MATCH '\"portátil-éric\"' ORDER BY rowid"),
+      "25 26 ");
   EXPECT_EQ(ask("SELECT last_report FROM machines_search_state"), "28 ");
   check("indexed");
   // An older program adds a report that renames a machine: the index is behind, and not used.
@@ -211,8 +212,9 @@ TEST(SqliteRegister, ASearchFindsTheSameMachinesWithOrWithoutItsIndex) {
   check("left behind by an older program");
   // The next writer makes it again.
   RegisterStore(OpenSqliteDatabase(path, RegisterAccess::kWrite), true);
-  EXPECT_EQ(ask("SELECT rowid FROM machines_search WHERE machines_search MATCH '\"renamed-é\"'"),
-            "3 ");
+  EXPECT_EQ(
+      ask("SELECT rowid >> 3 FROM machines_search WHERE machines_search MATCH '\"renamed-é\"'"),
+      "3 ");
   check("made again");
   // A register made before the index: read without it, then given it by the next writer.
   ASSERT_EQ(ask("DROP TABLE machines_search; DROP TABLE machines_search_state"), "");
