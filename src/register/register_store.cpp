@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "common/dates.h"
@@ -69,7 +70,7 @@ constexpr const char* kValueIndexes[][3] = {{"machines_disk", "machines", "disk"
 // with them, and whether a value held a NUL (which LIKE does not see past).
 constexpr const char* kSearchIndexSchema[] = {
     "CREATE VIRTUAL TABLE machines_search USING fts5(value, "
-    "tokenize = 'trigram case_sensitive 1', content = '', columnsize = 0)",
+    "tokenize = 'trigram case_sensitive 1', content = '', columnsize = 0, detail = none)",
     "CREATE TABLE machines_search_state (last_report INTEGER NOT NULL, "
     "nul_values INTEGER NOT NULL)",
 };
@@ -103,17 +104,28 @@ std::string Searchable(const std::string& value) {
   return text;
 }
 
-// The query as one FTS5 phrase; nothing when the index cannot answer it: under three
-// characters (no trigram), or not plain text (a NUL, U+FFFD, no UTF-8).
-std::optional<std::string> SearchPhrase(const std::string& folded) {
+// The values that hold every trigram of the query, as an FTS5 query; nothing when the index
+// cannot answer it: under three characters (no trigram), or not plain text (a NUL, U+FFFD, no
+// UTF-8). The index keeps no positions (a third of the size), so they are a few more than
+// those that hold the query itself.
+std::optional<std::string> SearchQuery(const std::string& folded) {
   if (!IsValidUtf8(folded) || Utf8CharacterCount(folded) < 3 ||
       folded.find('\0') != std::string::npos ||
       folded.find(kReplacementCharacter) != std::string::npos) {
     return std::nullopt;
   }
-  std::string phrase = folded;
-  ReplaceAll(&phrase, "\"", "\"\"");
-  return "\"" + phrase + "\"";
+  std::vector<size_t> starts;
+  for (size_t i = 0; i < folded.size(); i += Utf8SequenceLength(folded, i)) starts.push_back(i);
+  starts.push_back(folded.size());
+  std::set<std::string> seen;
+  std::string query;
+  for (size_t k = 0; k + 3 < starts.size(); ++k) {
+    std::string trigram = folded.substr(starts[k], starts[k + 3] - starts[k]);
+    if (!seen.insert(trigram).second) continue;
+    ReplaceAll(&trigram, "\"", "\"\"");
+    query += (query.empty() ? "\"" : " AND \"") + trigram + "\"";
+  }
+  return query;
 }
 
 bool HoldsFolded(const MachineValues& values, const std::string& wanted) {
@@ -568,16 +580,16 @@ std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int6
   };
   bool nul_values = true;
   const bool indexed = db_->dialect() == SqlDialect::kSqlite && SearchIndexInStep(&nul_values);
-  if (const std::optional<std::string> phrase = SearchPhrase(wanted); indexed && phrase) {
+  if (const std::optional<std::string> query = SearchQuery(wanted); indexed && query) {
     const std::string found = "SELECT rowid >> " + std::to_string(kSearchPlaceBits) +
                               " FROM machines_search WHERE machines_search MATCH ?";
     int64_t values = 0;
     db_->Run("SELECT COUNT(*) FROM (" + found + " LIMIT ?) AS v",
-             {*phrase, kMostSearchCandidates + 1}, [&](const SqlRow& row) { values = row.Int(0); });
+             {*query, kMostSearchCandidates + 1}, [&](const SqlRow& row) { values = row.Int(0); });
     if (values <= kMostSearchCandidates) {
       db_->Run("SELECT " + kMachineColumns + " FROM machines WHERE id IN (" + found +
                    ") ORDER BY latest_date DESC, id DESC",
-               {*phrase}, [&](const SqlRow& row) { take(MachineOf(row, 0)); });
+               {*query}, [&](const SqlRow& row) { take(MachineOf(row, 0)); });
       return machines;
     }
   }
