@@ -573,9 +573,11 @@ std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int6
   // Whatever narrows the machines, each is checked here, in the search's own folding; only
   // then are the page's machines counted off.
   const std::string wanted = LowerCaseLatin(search);
-  const auto take = [&](const Machine& m) {
-    if (!HoldsFolded(m.latest, wanted)) return;
-    if (*matched >= offset && *matched < offset + limit) machines.push_back(m);
+  // A machine is read whole only when it is on the page.
+  const auto take = [&](const SqlRow& row) {
+    const MachineValues values{row.Text(1), row.Text(2), row.Text(3), row.Text(4), row.Text(5)};
+    if (!HoldsFolded(values, wanted)) return;
+    if (*matched >= offset && *matched < offset + limit) machines.push_back(MachineOf(row, 0));
     ++*matched;
   };
   bool nul_values = true;
@@ -589,7 +591,7 @@ std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int6
     if (values <= kMostSearchCandidates) {
       db_->Run("SELECT " + kMachineColumns + " FROM machines WHERE id IN (" + found +
                    ") ORDER BY latest_date DESC, id DESC",
-               {*query}, [&](const SqlRow& row) { take(MachineOf(row, 0)); });
+               {*query}, take);
       return machines;
     }
   }
@@ -632,8 +634,7 @@ std::vector<Machine> RegisterStore::MachinesPage(const std::string& search, int6
   const std::string order = db_->dialect() == SqlDialect::kSqlite
                                 ? " ORDER BY +latest_date DESC, id DESC"
                                 : " ORDER BY latest_date DESC, id DESC";
-  db_->Run("SELECT " + kMachineColumns + " FROM machines" + where + order, parameters,
-           [&](const SqlRow& row) { take(MachineOf(row, 0)); });
+  db_->Run("SELECT " + kMachineColumns + " FROM machines" + where + order, parameters, take);
   return machines;
 }
 
