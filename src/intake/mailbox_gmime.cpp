@@ -11,7 +11,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gmime/gmime.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -409,16 +414,58 @@ class StructureCheck {
   std::string date_;
 };
 
+// Cuts bytes into lines for a structure check, a line going on from one piece to the next.
+class LineCutter {
+ public:
+  explicit LineCutter(StructureCheck* check) : check_(check) {}
+
+  void Feed(const char* data, size_t n) {
+    for (const char *at = data, *stop = data + n; at < stop;) {
+      const char* newline = static_cast<const char*>(std::memchr(at, '\n', stop - at));
+      const char* piece_end = newline ? newline : stop;
+      const size_t piece = static_cast<size_t>(piece_end - at);
+      if (newline && length_ == 0) {
+        // The whole line is in this piece: looked at where it lies.
+        const size_t kept = std::min(piece, StructureCheck::kKeptLine);
+        check_->Line(std::string_view(at, kept), piece);
+        at = newline + 1;
+        continue;
+      }
+      const size_t room = StructureCheck::kKeptLine - line_.size();
+      line_.append(at, std::min(room, piece));
+      length_ += piece;
+      if (!newline) break;
+      check_->Line(line_, length_);
+      line_.clear();
+      length_ = 0;
+      at = newline + 1;
+    }
+  }
+
+  void End() {
+    if (length_ > 0) check_->Line(line_, length_);
+    check_->End();
+  }
+
+ private:
+  StructureCheck* check_;
+  std::string line_;     // a line that began in an earlier piece
+  uint64_t length_ = 0;  // the whole line's, of which `line_` keeps the first kKeptLine bytes
+};
+
+// The most of a message that the structure scan reads in one go: a message no longer is
+// parsed from that copy.
+constexpr size_t kWholeMessage = 1 << 16;
+
 // Feeds the bytes of `fd` from `begin` to `end` (-1: to the end of the file) to `check`,
 // line by line, read through `chunk`; false with the reason when the file cannot be read.
 // `*whole` is the message's size when one read brought all of it, which `chunk` then
 // holds, else 0.
 bool CheckStructure(int fd, int64_t begin, int64_t end, std::vector<char>& chunk,
                     StructureCheck* check, size_t* whole, std::string* error) {
-  if (chunk.empty()) chunk.resize(1 << 16);
+  if (chunk.empty()) chunk.resize(kWholeMessage);
   *whole = 0;
-  std::string line;     // a line that began in an earlier chunk
-  uint64_t length = 0;  // the whole line's, of which `line` keeps the first kKeptLine bytes
+  LineCutter cutter(check);
   int64_t offset = begin;
   int64_t first_read = 0;
   while (end < 0 || offset < end) {
@@ -432,31 +479,11 @@ bool CheckStructure(int fd, int64_t begin, int64_t end, std::vector<char>& chunk
     }
     if (n == 0) break;
     if (offset == begin) first_read = n;
-    for (const char *at = chunk.data(), *stop = chunk.data() + n; at < stop;) {
-      const char* newline = static_cast<const char*>(std::memchr(at, '\n', stop - at));
-      const char* piece_end = newline ? newline : stop;
-      const size_t piece = static_cast<size_t>(piece_end - at);
-      if (newline && length == 0) {
-        // The whole line is in this chunk: looked at where it lies.
-        const size_t kept = std::min(piece, StructureCheck::kKeptLine);
-        check->Line(std::string_view(at, kept), piece);
-        at = newline + 1;
-        continue;
-      }
-      const size_t room = StructureCheck::kKeptLine - line.size();
-      line.append(at, std::min(room, piece));
-      length += piece;
-      if (!newline) break;
-      check->Line(line, length);
-      line.clear();
-      length = 0;
-      at = newline + 1;
-    }
+    cutter.Feed(chunk.data(), static_cast<size_t>(n));
     if (!check->error().empty()) return true;
     offset += n;
   }
-  if (length > 0) check->Line(line, length);
-  check->End();
+  cutter.End();
   const int64_t size = offset - begin;
   if (size > 0 && size <= static_cast<int64_t>(chunk.size()) && (end < 0 || offset == end)) {
     // Read in one go when the first read brought it all; a later one would have overwritten it.
@@ -489,6 +516,275 @@ struct Batch {
   int64_t bytes = 0;
 };
 
+// A message that is not read, named by the headers the structure scan kept.
+Delivery Unread(const std::string& reason, const StructureCheck& check, const std::string& path,
+                uint64_t number) {
+  Delivery d;
+  d.from = Trimmed(check.from().c_str());
+  if (InternetAddressList* list = internet_address_list_parse(nullptr, d.from.c_str())) {
+    char* text = internet_address_list_to_string(list, nullptr, FALSE);
+    if (text && *text) d.from = Trimmed(text);
+    g_free(text);
+    g_object_unref(list);
+  }
+  d.message_id = Trimmed(check.message_id().c_str());
+  if (char* decoded = g_mime_utils_decode_message_id(d.message_id.c_str())) {
+    d.message_id = decoded;
+    g_free(decoded);
+  }
+  d.date = Trimmed(check.date().c_str());
+  d.path = path;
+  d.number = number;
+  d.error = reason;
+  d.has_error = true;
+  return d;
+}
+
+GMimeParser* ParserOf(Worker& worker) {
+  if (!worker.parser) {
+    worker.parser = g_mime_parser_new();
+    g_mime_parser_set_format(worker.parser, GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(worker.parser, TRUE);
+  }
+  return worker.parser;
+}
+
+// Parses a message from `stream` and looks through its parts.
+void ParseAndVisit(GMimeStream* stream, Worker& worker, MessageWalk& walk) {
+  GMimeParser* parser = ParserOf(worker);
+  g_mime_parser_init_with_stream(parser, stream);
+  GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+  g_object_unref(stream);
+  if (!message) return;
+  const std::unique_ptr<GMimeMessage, decltype(&g_object_unref)> owner(message, g_object_unref);
+  VisitMessage(message, walk);
+}
+
+// A message held whole in memory: its structure checked, then parsed from a copy.
+void ReadWholeMessage(std::string_view bytes, Worker& worker, MessageWalk& walk) {
+  StructureCheck check;
+  LineCutter cutter(&check);
+  cutter.Feed(bytes.data(), bytes.size());
+  if (check.error().empty()) cutter.End();
+  if (!check.error().empty()) {
+    walk.out->push_back(Unread(check.error(), check, walk.message_path, walk.message_number));
+    return;
+  }
+  ParseAndVisit(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()), worker, walk);
+}
+
+// Integers and texts over a socket, buffered both ways. Texts are a length and bytes.
+class Wire {
+ public:
+  explicit Wire(int fd) : fd_(fd) {}
+
+  void Number(uint64_t value) { out_.append(reinterpret_cast<const char*>(&value), sizeof value); }
+  void Text(std::string_view text) {
+    Number(text.size());
+    out_.append(text.data(), text.size());
+  }
+  size_t pending() const { return out_.size(); }
+
+  bool Flush() {
+    for (size_t at = 0; at < out_.size();) {
+      const ssize_t n = ::send(fd_, out_.data() + at, out_.size() - at, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      at += static_cast<size_t>(n);
+    }
+    out_.clear();
+    return true;
+  }
+
+  bool Number(uint64_t* value) {
+    if (!Fill(sizeof *value)) return false;
+    std::memcpy(value, in_.data() + in_at_, sizeof *value);
+    in_at_ += sizeof *value;
+    return true;
+  }
+  bool Text(std::string* text, size_t most) {
+    uint64_t size = 0;
+    if (!Number(&size) || size > most || !Fill(static_cast<size_t>(size))) return false;
+    text->assign(in_.data() + in_at_, static_cast<size_t>(size));
+    in_at_ += static_cast<size_t>(size);
+    return true;
+  }
+
+ private:
+  bool Fill(size_t need) {
+    if (in_.size() - in_at_ >= need) return true;
+    in_.erase(0, in_at_);
+    in_at_ = 0;
+    char buffer[1 << 16];
+    while (in_.size() < need) {
+      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      in_.append(buffer, static_cast<size_t>(n));
+    }
+    return true;
+  }
+
+  int fd_;
+  std::string out_;
+  std::string in_;
+  size_t in_at_ = 0;
+};
+
+// What is sent after each thing found, after each message, and in place of the rest when
+// the process cannot go on.
+enum : uint64_t { kWireFound = 1, kWireMessageEnd = 2, kWireFailed = 3, kWireBatchEnd = 4 };
+constexpr size_t kWireMostText = size_t{1} << 26;
+
+void PutDelivery(const Delivery& d, Wire& wire) {
+  wire.Number(kWireFound);
+  for (uint64_t n : {d.number, d.size, static_cast<uint64_t>(d.part),
+                     static_cast<uint64_t>(d.has_error), static_cast<uint64_t>(d.has_note)}) {
+    wire.Number(n);
+  }
+  for (const std::string* t :
+       {&d.path, &d.message_id, &d.from, &d.date, &d.file_name, &d.content, &d.error, &d.note}) {
+    wire.Text(*t);
+  }
+}
+
+bool TakeDelivery(Wire& wire, Delivery* d) {
+  uint64_t part = 0, has_error = 0, has_note = 0;
+  if (!wire.Number(&d->number) || !wire.Number(&d->size) || !wire.Number(&part) ||
+      !wire.Number(&has_error) || !wire.Number(&has_note)) {
+    return false;
+  }
+  d->part = static_cast<int>(part);
+  d->has_error = has_error != 0;
+  d->has_note = has_note != 0;
+  for (std::string* t : {&d->path, &d->message_id, &d->from, &d->date, &d->file_name, &d->content,
+                         &d->error, &d->note}) {
+    if (!wire.Text(t, kWireMostText)) return false;
+  }
+  return true;
+}
+
+// Closes every descriptor from 3 on but `keep`.
+void CloseAllBut(int keep) {
+  const auto close_from = [](unsigned first, unsigned last) {
+    if (first > last) return;
+    if (::syscall(SYS_close_range, first, last, 0) == 0) return;
+    for (unsigned fd = first; fd <= std::min(last, 65535u); ++fd) ::close(static_cast<int>(fd));
+  };
+  if (keep < 3) {
+    close_from(3, ~0u);
+    return;
+  }
+  close_from(3, static_cast<unsigned>(keep) - 1);
+  close_from(static_cast<unsigned>(keep) + 1, ~0u);
+}
+
+// The process's side: reads each batch of whole messages, then sends back what each holds.
+[[noreturn]] void ServeParent(int fd, const Caller& caller) {
+  Wire wire(fd);
+  Worker worker;
+  struct Message {
+    uint64_t number = 0;
+    std::string path;
+    std::string bytes;
+  };
+  std::vector<Message> batch;
+  try {
+    for (;;) {
+      uint64_t kind = 0;
+      if (!wire.Number(&kind)) ::_exit(0);  // the mailbox is read
+      if (kind == kWireFound) {
+        Message m;
+        if (!wire.Number(&m.number) || !wire.Text(&m.path, kWireMostText) ||
+            !wire.Text(&m.bytes, kWholeMessage)) {
+          ::_exit(1);
+        }
+        batch.push_back(std::move(m));
+        continue;
+      }
+      for (const Message& m : batch) {
+        Deliveries found;
+        size_t held = 0;
+        const auto send = [&] {
+          for (const Delivery& d : found) PutDelivery(d, wire);
+          found.clear();
+          if (wire.pending() > kWholeMessage && !wire.Flush()) ::_exit(1);
+        };
+        MessageWalk walk{caller, m.path, m.number, "", "", "", &found, send, &held};
+        ReadWholeMessage(m.bytes, worker, walk);
+        send();
+        wire.Number(kWireMessageEnd);
+      }
+      batch.clear();
+      wire.Number(kWireBatchEnd);
+      if (!wire.Flush()) ::_exit(1);
+    }
+  } catch (const std::bad_alloc&) {
+    wire.Number(kWireFailed);
+    wire.Text("out of memory while reading the mailbox");
+    wire.Flush();
+    ::_exit(1);
+  }
+}
+
+// A process that parses whole messages for one worker. GObject takes process-wide locks for
+// every object made and let go, which threads of one process would wait on all the time;
+// processes share none.
+class ReaderProcess {
+ public:
+  ReaderProcess(pid_t pid, int fd) : pid_(pid), wire_(fd), fd_(fd) {}
+  ReaderProcess(const ReaderProcess&) = delete;
+  ReaderProcess& operator=(const ReaderProcess&) = delete;
+
+  // Forks one; null when that cannot be done. Only while the calling thread is the
+  // program's only one: a fork copies no other thread, but would copy the locks they hold.
+  static std::unique_ptr<ReaderProcess> Start(const Caller& caller) {
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return nullptr;
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+      ::close(fds[0]);
+      ::close(fds[1]);
+      return nullptr;
+    }
+    if (pid == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (::getppid() != parent) ::_exit(1);
+      CloseAllBut(fds[1]);
+      ServeParent(fds[1], caller);
+    }
+    ::close(fds[1]);
+    return std::make_unique<ReaderProcess>(pid, fds[0]);
+  }
+
+  // What the process still has to do is of no use any more.
+  ~ReaderProcess() {
+    ::close(fd_);
+    ::kill(pid_, SIGKILL);
+    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+
+  Wire& wire() { return wire_; }
+
+ private:
+  pid_t pid_;
+  Wire wire_;
+  int fd_;
+};
+
+bool OnlyThread() {
+  DIR* tasks = ::opendir("/proc/self/task");
+  if (!tasks) return false;
+  int count = 0;
+  while (const dirent* entry = ::readdir(tasks)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  ::closedir(tasks);
+  return count == 1;
+}
+
 // Hands out a mailbox's messages to the workers, and what they find to the caller in
 // mailbox order. Without workers each message is read at once on the calling thread.
 class MessagePool {
@@ -500,12 +796,23 @@ class MessagePool {
   static constexpr size_t kBatchMessages = 32;
   static constexpr int64_t kBatchBytes = 1 << 20;
 
+  // Each worker is a thread with a process of its own; where no process can be made, the
+  // calling thread reads every message itself.
   MessagePool(const Caller& caller, unsigned workers) : caller_(caller) {
-    try {
-      for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-      // No thread to be had: the ones made go on alone, or the caller's thread reads.
+    if (workers == 0 || !OnlyThread()) return;
+    for (unsigned i = 0; i < workers; ++i) {
+      if (std::unique_ptr<ReaderProcess> process = ReaderProcess::Start(caller)) {
+        processes_.push_back(std::move(process));
+      }
     }
+    try {
+      for (auto& process : processes_) {
+        threads_.emplace_back([this, p = process.get()] { Work(*p); });
+      }
+    } catch (const std::system_error&) {
+      // No thread to be had: the ones made go on alone.
+    }
+    if (threads_.empty()) processes_.clear();
   }
 
   ~MessagePool() {
@@ -514,6 +821,9 @@ class MessagePool {
   }
 
   bool queued() const { return !threads_.empty(); }
+
+  // The number of the last message whose findings were all handed over.
+  uint64_t handed() const { return handed_; }
 
   // The next messages, from the reading side. Waits while the window of batches read ahead
   // is full.
@@ -527,7 +837,8 @@ class MessagePool {
     std::unique_lock<std::mutex> lock(mutex_);
     Wait(lock, [&] { return submitted_ - delivered_ < kWindow; });
     batch.sequence = submitted_++;
-    results_[batch.sequence];
+    Result& result = results_[batch.sequence];
+    for (const Job& job : batch.jobs) result.last_number = std::max(result.last_number, job.number);
     batches_.push_back(std::move(batch));
     if (idle_ > 0) work_.notify_one();
   }
@@ -568,6 +879,7 @@ class MessagePool {
             for (Delivery& d : result->second.ready) taken.push_back(std::move(d));
             result->second.ready.clear();
             if (!result->second.complete) break;
+            handed_ = std::max(handed_, result->second.last_number);
             results_.erase(result);
             ++delivered_;
           }
@@ -595,6 +907,7 @@ class MessagePool {
   struct Result {
     Deliveries ready;
     bool complete = false;
+    uint64_t last_number = 0;  // of its last message
   };
 
   // From the worker reading batch `sequence`: what it found. Waits while the caller has yet
@@ -633,8 +946,14 @@ class MessagePool {
 
   void Read(Batch& batch, Worker& worker);
   void Read(const Job& job, uint64_t sequence, Worker& worker, Deliveries* found, size_t* held);
+  void ReadThrough(ReaderProcess& process, Batch& batch, Worker& worker);
+  void Fail(const std::string& why) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (failure_.empty()) failure_ = why;
+    ready_.notify_one();
+  }
 
-  void Work() {
+  void Work(ReaderProcess& process) {
     Worker worker;
     for (;;) {
       Batch batch;
@@ -648,11 +967,9 @@ class MessagePool {
         batches_.pop_front();
       }
       try {
-        Read(batch, worker);
+        ReadThrough(process, batch, worker);
       } catch (const std::bad_alloc&) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (failure_.empty()) failure_ = "out of memory while reading the mailbox";
-        ready_.notify_one();
+        Fail("out of memory while reading the mailbox");
       } catch (const Stopped&) {
       }
     }
@@ -660,6 +977,7 @@ class MessagePool {
 
   const Caller& caller_;
   Worker inline_worker_;
+  std::vector<std::unique_ptr<ReaderProcess>> processes_;  // ended after the threads
   std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable work_;   // workers, for a batch
@@ -667,7 +985,7 @@ class MessagePool {
   std::condition_variable room_;   // the reading side and workers, for the caller to go on
   std::deque<Batch> batches_;
   std::map<uint64_t, Result> results_;
-  uint64_t submitted_ = 0, delivered_ = 0;
+  uint64_t submitted_ = 0, delivered_ = 0, handed_ = 0;
   int idle_ = 0, serving_ = 0, waiting_ = 0;
   bool finished_ = false, stopped_ = false;
   std::string failure_;
@@ -695,29 +1013,6 @@ struct Walk {
     batch = Batch();
   }
 };
-
-// A message that is not read, named by the headers the structure scan kept.
-Delivery Unread(const std::string& reason, const StructureCheck& check, const Job& job) {
-  Delivery d;
-  d.from = Trimmed(check.from().c_str());
-  if (InternetAddressList* list = internet_address_list_parse(nullptr, d.from.c_str())) {
-    char* text = internet_address_list_to_string(list, nullptr, FALSE);
-    if (text && *text) d.from = Trimmed(text);
-    g_free(text);
-    g_object_unref(list);
-  }
-  d.message_id = Trimmed(check.message_id().c_str());
-  if (char* decoded = g_mime_utils_decode_message_id(d.message_id.c_str())) {
-    d.message_id = decoded;
-    g_free(decoded);
-  }
-  d.date = Trimmed(check.date().c_str());
-  d.path = job.path;
-  d.number = job.number;
-  d.error = reason;
-  d.has_error = true;
-  return d;
-}
 
 void MessagePool::Read(Batch& batch, Worker& worker) {
   Deliveries found;
@@ -747,17 +1042,12 @@ void MessagePool::Read(const Job& job, uint64_t sequence, Worker& worker, Delive
   size_t whole = 0;
   if (!CheckStructure(job.fd, job.begin, job.end, worker.scan_buffer, &check, &whole,
                       &unreadable)) {
-    found->push_back(Unread(unreadable, check, job));
+    found->push_back(Unread(unreadable, check, job.path, job.number));
     return;
   }
   if (!check.error().empty()) {
-    found->push_back(Unread(check.error(), check, job));
+    found->push_back(Unread(check.error(), check, job.path, job.number));
     return;
-  }
-  if (!worker.parser) {
-    worker.parser = g_mime_parser_new();
-    g_mime_parser_set_format(worker.parser, GMIME_FORMAT_MESSAGE);
-    g_mime_parser_set_persist_stream(worker.parser, TRUE);
   }
   GMimeStream* stream = nullptr;
   if (whole > 0) {
@@ -768,15 +1058,66 @@ void MessagePool::Read(const Job& job, uint64_t sequence, Worker& worker, Delive
   } else {
     stream = GMIME_STREAM(g_object_ref(job.file.get()));
   }
-  g_mime_parser_init_with_stream(worker.parser, stream);
-  GMimeMessage* message = g_mime_parser_construct_message(worker.parser, nullptr);
-  g_object_unref(stream);
-  if (!message) return;
-  const std::unique_ptr<GMimeMessage, decltype(&g_object_unref)> owner(message, g_object_unref);
   MessageWalk walk{caller_, job.path, job.number, "",
                    "",      "",       found,      [&] { Deliver(sequence, found, false); },
                    held};
-  VisitMessage(message, walk);
+  ParseAndVisit(stream, worker, walk);
+}
+
+// A batch read with the worker's process: each message the structure scan would read in
+// one go is sent to it whole; the others (and the notes) are read here, in their order.
+void MessagePool::ReadThrough(ReaderProcess& process, Batch& batch, Worker& worker) {
+  Wire& wire = process.wire();
+  std::vector<bool> sent(batch.jobs.size(), false);
+  std::vector<char> bytes(kWholeMessage + 1);
+  for (size_t i = 0; i < batch.jobs.size(); ++i) {
+    const Job& job = batch.jobs[i];
+    if (!job.note.empty()) continue;
+    const int64_t size = job.end >= 0 ? job.end - job.begin : -1;
+    if (size > static_cast<int64_t>(kWholeMessage)) continue;
+    const size_t want = size >= 0 ? static_cast<size_t>(size) : bytes.size();
+    ssize_t n = 0;
+    while ((n = ::pread(job.fd, bytes.data(), want, job.begin)) < 0 && errno == EINTR) {
+    }
+    if (n <= 0 || (size >= 0 && n != size) || static_cast<size_t>(n) > kWholeMessage) continue;
+    wire.Number(kWireFound);
+    wire.Number(job.number);
+    wire.Text(job.path);
+    wire.Text(std::string_view(bytes.data(), static_cast<size_t>(n)));
+    sent[i] = true;
+  }
+  wire.Number(kWireBatchEnd);
+  const std::string gone = "the process that parses its messages ended unexpectedly";
+  if (!wire.Flush()) return Fail(gone);
+  Deliveries found;
+  size_t held = 0;
+  for (size_t i = 0; i < batch.jobs.size(); ++i) {
+    if (!sent[i]) {
+      Read(batch.jobs[i], batch.sequence, worker, &found, &held);
+      continue;
+    }
+    for (;;) {
+      uint64_t kind = 0;
+      if (!wire.Number(&kind)) return Fail(gone);
+      if (kind == kWireMessageEnd) break;
+      if (kind == kWireFailed) {
+        std::string why;
+        return Fail(wire.Text(&why, kWireMostText) ? why : gone);
+      }
+      Delivery d;
+      if (kind != kWireFound || !TakeDelivery(wire, &d)) return Fail(gone);
+      held += d.content.size() + d.from.size() + d.message_id.size() + d.date.size();
+      found.push_back(std::move(d));
+      if (held > (1 << 20)) {
+        Deliver(batch.sequence, &found, false);
+        held = 0;
+      }
+    }
+  }
+  uint64_t kind = 0;
+  if (!wire.Number(&kind) || kind != kWireBatchEnd) return Fail(gone);
+  batch.jobs.clear();  // the files let go of before the caller hears the batch is over
+  Deliver(batch.sequence, &found, true);
 }
 
 // A message of `file` from `begin` to `end` (-1: to the end of the file), to be read.
@@ -1036,6 +1377,7 @@ extern "C" __attribute__((visibility("default"))) int corvane_read_mailbox_v4(
       if (!served) {
         read = false;
         reason = std::string(path) + ": " + failure;
+        walk.message_number = pool.handed();  // the rest were not read
       }
     }
   } catch (const std::bad_alloc&) {
