@@ -5,9 +5,12 @@
 // for a longer one the parser keeps the file open and refers to each part's content there
 // instead of copying it. A wanted part is decoded through a filter into at most the
 // caller's limit, so memory follows the largest message's headers, not the mailbox.
-// Messages are parsed and looked through by a few worker threads at once (GMime's parse,
-// and letting its objects go, are most of the time), each message wholly by one worker;
-// what they find reaches the caller on its own thread, in mailbox order.
+// Messages are parsed and looked through by a worker per core (up to four) at once (GMime's
+// parse, and letting its objects go, are most of the time), in batches, each message wholly
+// by one worker; what they find reaches the caller on its own thread, in mailbox order. A
+// worker is a thread that sends the short messages to a process of its own, forked as the
+// reading starts, which holds no descriptor but its socket. A program that runs other
+// threads meanwhile forks none: the calling thread then reads every message itself.
 #include <dirent.h>
 #include <fcntl.h>
 #include <gmime/gmime.h>
