@@ -203,6 +203,39 @@ for box in "$work/long.mbox" "$work/LongDir"; do
   [ "$got" = '[[1,"PC-1",null],[2,"PC-1",null]]' ] || fail "$box: a long and a short message: $got"
 done
 
+# Many messages are read by several threads at once and still come out in mailbox order,
+# each with its own attachments: short ones, long ones (read from the file, each in its
+# turn), and one whose attachments pass a megabyte (handed on while it is read).
+numbered_msg() { # number, filler bytes, big attachments
+  printf 'From: a@example.com\nMessage-ID: <%d@example.com>\nMIME-Version: 1.0\n' "$1"
+  printf 'Content-Type: multipart/mixed; boundary="b"\n\n--b\nContent-Type: text/plain\n\n'
+  head -c "$2" /dev/zero | tr '\0' x | fold -w 76
+  printf '\n--b\nContent-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n'
+  printf 'Content-Disposition: attachment; filename="R%d.kik"\n\n' "$1"
+  printf '007011006006003WD-123 -1673912542PC-%03dPID-42ANA\r\n' "$1" | base64
+  for ((k = 1; k <= $3; k++)); do
+    printf -- '--b\nContent-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n'
+    printf 'Content-Disposition: attachment; filename="big%d.kik"\n\n' "$k"
+    head -c 700000 /dev/zero | base64
+  done
+  echo "--b--"
+}
+expected="["
+for ((n = 1; n <= 150; n++)); do
+  filler=0 big=0
+  ((n % 15 == 7)) && filler=70000
+  ((n == 50)) && big=3
+  echo "From a@example.com Mon Dec  7 10:00:00 2026"
+  numbered_msg "$n" "$filler" "$big"
+  echo
+  expected+="[$n,\"PC-$(printf %03d "$n")\"],"
+  ((n == 50)) && expected+="[50,null],[50,null],[50,null],"
+done >"$work/many.mbox"
+expected="${expected%,}]"
+got=$("$corvane" decode --json --mailbox "$work/many.mbox" |
+  jq -c '[.files[] | [.message_number, .computer_name]]') || true
+[ "$got" = "$expected" ] || fail "many messages, in order: $got"
+
 # Nothing to decode is said, and is no failure; what is not a mailbox is one.
 msg4 | sed '1i From x@example.com Mon Dec  7 10:00:00 2026' >"$work/plain.mbox"
 "$corvane" decode --mailbox "$work/plain.mbox" 2>"$work/err" || fail "no attachment: status $?"

@@ -39,6 +39,9 @@ inline constexpr int kModuleHtmlText = 2;
 
 // Nonzero when the attachment named `file_name` is wanted. Text parts (text/plain and
 // text/html, of any name) are handed over whenever they hold a report's begin line.
+// `wanted` may be asked on the module's own threads, or in processes it forks from this one,
+// several at once: it only looks at the name. `found` is called on the caller's thread, one
+// at a time, in mailbox order.
 using MailboxWantedFn = int (*)(void* context, const char* file_name);
 using MailboxFoundFn = void (*)(void* context, const MailboxModuleAttachment* attachment);
 // Returns 1, or 0 with the reason in `error` (NUL-terminated, cut to `error_size`); either
