@@ -351,7 +351,8 @@ bool RegisterStore::SearchIndexInStep(bool* nul_values) {
       "FROM machines_search_state",
       {}, [&](const SqlRow& row) {
         in_step = row.Int(0) == 1;
-        if (nul_values) *nul_values = row.Int(1) != 0;
+        // Behind, it cannot tell what an older program has added since.
+        if (nul_values) *nul_values = !in_step || row.Int(1) != 0;
       });
   return in_step;
 }

@@ -129,7 +129,7 @@ class RegisterStore {
   // Makes the search index when it is missing or behind the reports (writers, SQLite).
   void SearchIndex();
   // Whether the search index holds the latest values of every machine; `nul_values`: whether
-  // one of them may hold a NUL.
+  // a machine's value may hold a NUL.
   bool SearchIndexInStep(bool* nul_values);
   // The machine's values for the search index, in place of `before` when it has some;
   // written a number at a time.
