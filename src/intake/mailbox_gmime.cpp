@@ -90,6 +90,16 @@ struct Worker {
   }
 };
 
+// Keeps `d` in `found`; true once what is kept passes a megabyte and is to be handed on
+// before the message (or batch) ends.
+bool Keep(Delivery d, Deliveries* found, size_t* held) {
+  *held += d.content.size() + d.from.size() + d.message_id.size() + d.date.size();
+  found->push_back(std::move(d));
+  if (*held <= (1 << 20)) return false;
+  *held = 0;
+  return true;
+}
+
 // One message's walk through its parts.
 struct MessageWalk {
   const Caller& caller;
@@ -179,12 +189,7 @@ void Visit(GMimeObject* object, const MessageWalk& walk) {
     d.size = size;
     d.number = walk.message_number;
     d.part = kind;
-    *walk.held += d.content.size() + d.from.size() + d.message_id.size() + d.date.size();
-    walk.out->push_back(std::move(d));
-    if (*walk.held > (1 << 20)) {
-      walk.hand_on();
-      *walk.held = 0;
-    }
+    if (Keep(std::move(d), walk.out, walk.held)) walk.hand_on();
   }
 }
 
@@ -1109,12 +1114,7 @@ void MessagePool::ReadThrough(ReaderProcess& process, Batch& batch, Worker& work
       }
       Delivery d;
       if (kind != kWireFound || !TakeDelivery(wire, &d)) return Fail(gone);
-      held += d.content.size() + d.from.size() + d.message_id.size() + d.date.size();
-      found.push_back(std::move(d));
-      if (held > (1 << 20)) {
-        Deliver(batch.sequence, &found, false);
-        held = 0;
-      }
+      if (Keep(std::move(d), &found, &held)) Deliver(batch.sequence, &found, false);
     }
   }
   uint64_t kind = 0;
